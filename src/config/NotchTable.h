@@ -1,0 +1,32 @@
+// The camshaft controller's characteristic, read from "notch\notch.txt" and the files it names.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "config/Curve.h"
+
+namespace camcab::config {
+
+struct NotchTable {
+    int32_t indexSection = 0;  // reader state: 0 none, 1 power, 2 brake
+    std::wstring powerParamsFile;
+    std::wstring powerCurrentFile;
+    std::wstring brakeParamsFile;
+    std::wstring brakeCurrentFile;
+    std::wstring noLoadCurrentFile;
+    std::vector<uint64_t> PowerCurveColumns;
+    std::vector<Curve> PowerCurrentCurves;
+    std::vector<uint64_t> BrakeCurveColumns;
+    std::vector<Curve> BrakeCurrentCurves;
+    float CurrentLimitEmpty = 0.0f;  // A
+    float NoLoadCurrent = 0.0f;      // A
+    float BreakerDelayOn = 0.0f;     // s
+    uint64_t BrakeTopNotch = 10;
+};
+
+// Reads the index file at `indexPath` and the data files it names into `table`.
+void LoadNotchTable(NotchTable& table, const std::wstring& indexPath);
+
+}  // namespace camcab::config

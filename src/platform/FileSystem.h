@@ -1,0 +1,43 @@
+// Files and paths as the library sees them: wide strings, relative to the plug-in's folder.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace camcab::platform {
+
+#ifdef _WIN32
+inline constexpr wchar_t kPathSeparator = L'\\';
+#else
+inline constexpr wchar_t kPathSeparator = L'/';
+#endif
+
+// True when a file-system object (file or folder) of that name exists. Every failure to tell
+// (not found, path not found, bad network path, invalid name, access denied, ...) counts as
+// absent.
+bool PathExists(const std::wstring& path);
+
+// Opens a file for reading in binary mode, shared with other readers and writers.
+// Returns null when it cannot be opened. The caller closes it with std::fclose.
+std::FILE* OpenForReading(const std::wstring& path);
+
+// Opens (creating or truncating) a file for writing in binary mode; null on failure.
+std::FILE* OpenForWriting(const std::wstring& path);
+
+// True when the name is absolute in the platform's sense (drive and root, or a network
+// share, on Windows; a leading '/' on POSIX).
+bool IsAbsolutePath(const std::wstring& path);
+
+// The standard library's path-append rule: a relative name is appended after one separator;
+// an absolute name replaces the folder; on Windows a name that begins with a separator but
+// names no drive keeps only the folder's drive.
+std::wstring AppendPath(const std::wstring& folder, const std::wstring& name);
+
+// A name from a configuration file in the platform's spelling: on POSIX each '\' is read
+// as '/'. Unchanged on Windows.
+std::wstring NativeSeparators(std::wstring name);
+
+// The folder of a file path, with its trailing separator kept: C:\a\b\lib.dll gives C:\a\b\ .
+std::wstring FolderOf(const std::wstring& filePath);
+
+}  // namespace camcab::platform

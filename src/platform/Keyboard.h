@@ -1,0 +1,22 @@
+// The keyboard state of the process, as the host's window sees it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace camcab::platform {
+
+inline constexpr int kVirtualKeyShift = 0x10;
+inline constexpr int kVirtualKeyP = 0x50;
+
+// The key state word for a virtual key: the high bit (0x8000 of the 16-bit value) is set
+// while the key is down, the low bit is the toggle state.
+int16_t KeyState(int virtualKey);
+
+// True while the virtual key is held down.
+inline bool IsKeyDown(int virtualKey) { return (static_cast<uint16_t>(KeyState(virtualKey)) & 0x8000u) != 0; }
+
+// The 256 key state bytes (high bit set while down). All zero when unavailable.
+std::array<uint8_t, 256> KeyboardState();
+
+}  // namespace camcab::platform

@@ -1,0 +1,17 @@
+#include "platform/Keyboard.h"
+
+#include <windows.h>
+
+namespace camcab::platform {
+
+int16_t KeyState(int virtualKey) { return static_cast<int16_t>(GetKeyState(virtualKey)); }
+
+std::array<uint8_t, 256> KeyboardState() {
+    std::array<uint8_t, 256> keys{};
+    if (!GetKeyboardState(keys.data())) {
+        keys.fill(0);
+    }
+    return keys;
+}
+
+}  // namespace camcab::platform

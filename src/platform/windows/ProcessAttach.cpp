@@ -1,0 +1,44 @@
+// Process attach for the DLL: DllMain records the library's own full file name, however long.
+// Thread attach, thread detach and process detach do nothing; attach always succeeds.
+#include "platform/ProcessAttach.h"
+
+#include <windows.h>
+
+namespace {
+constinit wchar_t* attachedLibraryPath = nullptr;
+
+void RecordOwnFileName(HMODULE self) {
+    DWORD capacity = MAX_PATH;
+    while (capacity <= 32768) {
+        auto* buffer = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, capacity * sizeof(wchar_t)));
+        if (buffer == nullptr) {
+            return;
+        }
+        const DWORD length = GetModuleFileNameW(self, buffer, capacity);
+        if (length > 0 && length < capacity) {
+            attachedLibraryPath = buffer;
+            return;
+        }
+        HeapFree(GetProcessHeap(), 0, buffer);
+        if (length == 0) {
+            return;
+        }
+        capacity *= 2;
+    }
+}
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        RecordOwnFileName(instance);
+    }
+    return TRUE;
+}
+
+namespace camcab::platform {
+
+std::wstring AttachedLibraryPath() {
+    return attachedLibraryPath != nullptr ? std::wstring(attachedLibraryPath) : std::wstring();
+}
+
+}  // namespace camcab::platform

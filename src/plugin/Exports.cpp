@@ -1,0 +1,102 @@
+// The sixteen exports of the host's ATS plug-in interface. Each acts on the one process-wide
+// Plugin. Nothing but the version-mismatch error of GetPluginVersion leaves an export.
+#include <stdexcept>
+
+#include "platform/ProcessAttach.h"
+#include "plugin/HostRecords.h"
+#include "plugin/Plugin.h"
+
+namespace {
+
+camcab::Plugin& Instance() {
+    static camcab::Plugin plugin(camcab::PluginDirectoryOf(camcab::platform::AttachedLibraryPath()));
+    return plugin;
+}
+
+// The handles of the last frame that completed; answered again if a frame fails.
+camcab::Handles lastHandles{};
+
+template <typename Work>
+void Guarded(Work&& work) noexcept {
+    try {
+        work(Instance());
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+void Load() {
+    Guarded([](camcab::Plugin& p) { p.Load(); });
+}
+
+void Dispose() {
+    Guarded([](camcab::Plugin& p) { p.Dispose(); });
+}
+
+int32_t GetPluginVersion() {
+    try {
+        return Instance().GetPluginVersion();
+    } catch (const std::runtime_error&) {
+        throw;  // a chained module of another interface version: the host must see it
+    } catch (...) {
+        return camcab::kInterfaceVersion;
+    }
+}
+
+void SetVehicleSpec(camcab::VehicleSpec spec) {
+    Guarded([&](camcab::Plugin& p) { p.SetVehicleSpec(spec); });
+}
+
+void Initialize(int32_t handlePosition) {
+    Guarded([&](camcab::Plugin& p) { p.Initialize(handlePosition); });
+}
+
+camcab::Handles Elapse(camcab::VehicleState state, int32_t* panel, int32_t* sound) {
+    Guarded([&](camcab::Plugin& p) { lastHandles = p.Elapse(state, panel, sound); });
+    return lastHandles;
+}
+
+void SetPower(int32_t notch) {
+    Guarded([&](camcab::Plugin& p) { p.SetPower(notch); });
+}
+
+void SetBrake(int32_t notch) {
+    Guarded([&](camcab::Plugin& p) { p.SetBrake(notch); });
+}
+
+void SetReverser(int32_t position) {
+    Guarded([&](camcab::Plugin& p) { p.SetReverser(position); });
+}
+
+void KeyDown(int32_t key) {
+    Guarded([&](camcab::Plugin& p) { p.KeyDown(key); });
+}
+
+void KeyUp(int32_t key) {
+    Guarded([&](camcab::Plugin& p) { p.KeyUp(key); });
+}
+
+void HornBlow(int32_t hornType) {
+    Guarded([&](camcab::Plugin& p) { p.HornBlow(hornType); });
+}
+
+void DoorOpen() {
+    Guarded([](camcab::Plugin& p) { p.DoorOpen(); });
+}
+
+void DoorClose() {
+    Guarded([](camcab::Plugin& p) { p.DoorClose(); });
+}
+
+void SetSignal(int32_t aspect) {
+    Guarded([&](camcab::Plugin& p) { p.SetSignal(aspect); });
+}
+
+void SetBeaconData(camcab::BeaconData beacon) {
+    Guarded([&](camcab::Plugin& p) { p.SetBeaconData(beacon); });
+}
+
+}  // extern "C"
