@@ -11,9 +11,25 @@ extern "C" {
 using CamcabHostKeyStateFn = int16_t (*)(int32_t virtualKey);
 // Fills 256 key state bytes, as GetKeyboardState does; returns non-zero on success.
 using CamcabHostKeyboardStateFn = int32_t (*)(uint8_t* keys);
+
+// The plug-in's audio output, handed to a host that keeps the audio clock. The host calls
+// `renderQuantum` whenever its clock has advanced by `quantumFrames` sample frames; each call
+// mixes the next quantum into `output` (quantumFrames x channels interleaved floats). While
+// the plug-in's engine is stopped the quantum is silent and the sounds do not advance.
+struct CamcabAudioSource {
+    void* context;
+    uint32_t sampleRate;
+    uint32_t channels;
+    uint32_t quantumFrames;
+    void (*renderQuantum)(void* context, float* output);
+};
+// Called by the plug-in with its source once its engine has a mastering voice, and with
+// null before that engine goes away. The source stays valid until then.
+using CamcabHostAttachAudioFn = void (*)(const CamcabAudioSource* source);
 }
 
 namespace camcab::platform {
 inline constexpr const char* kHostKeyStateName = "CamcabHostKeyState";
 inline constexpr const char* kHostKeyboardStateName = "CamcabHostKeyboardState";
+inline constexpr const char* kHostAttachAudioName = "CamcabHostAttachAudio";
 }  // namespace camcab::platform

@@ -1,24 +1,47 @@
 // The library's own sounds: the audio engine and its start-up log, the per-frame operation
-// set, and every sound slot.
+// set, the P-key pause, and every sound slot.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "config/MotorSoundConfig.h"
+#include "platform/AudioEngine.h"
+#include "sound/SoundRegistry.h"
 
 namespace camcab::sound {
 
+inline constexpr const wchar_t* kStartUpLogName = L"XAudio2初期化ログ.txt";
+
 class SoundSystem {
-public:
+  public:
+    SoundSystem() = default;
+    SoundSystem(const SoundSystem&) = delete;
+    SoundSystem& operator=(const SoundSystem&) = delete;
+    // At process exit: whatever Dispose did not release.
+    ~SoundSystem();
+
     // Opens the start-up log, creates the engine and the mastering voice, reads the motor
     // sound configuration into `motorConfig` and loads every sound. Skipped as a whole when
-    // the log cannot be opened or the engine cannot be made.
+    // the log cannot be opened; stops early when the engine or mastering voice cannot be made.
     void StartUp(const std::wstring& pluginDirectory, config::MotorSoundConfig& motorConfig);
     // After the needle tables: the second reverser sound's derived values and second voice.
     void PrepareSecondReverserVoice();
+    // First step of a frame: restarts an engine paused by the previous frame, samples P.
     void FrameBegin();
+    // Last step of a frame: pauses while P is down, commits the frame's operation set and
+    // draws the next one.
     void FrameEnd();
+    // Empties every sound and releases the engine.
     void ShutDown();
+
+    platform::AudioEngine* audioEngine = nullptr;
+    platform::MasteringVoice* masteringVoice = nullptr;
+    uint32_t operationSet = 0;
+    std::atomic<int32_t> operationSetCounter{0};
+    bool pauseRequested = false;
+    SoundRegistry registry;
 };
 
 }  // namespace camcab::sound

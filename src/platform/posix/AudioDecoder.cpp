@@ -1,0 +1,197 @@
+#include "platform/AudioDecoder.h"
+
+#include <fcntl.h>
+#include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+
+#include "platform/WideText.h"
+
+namespace camcab::platform {
+namespace {
+
+// The codes the Windows source reader gives for the same failures.
+constexpr int32_t kFileNotFound = static_cast<int32_t>(0x80070002u);
+constexpr int32_t kPathNotFound = static_cast<int32_t>(0x80070003u);
+constexpr int32_t kAccessDenied = static_cast<int32_t>(0x80070005u);
+constexpr int32_t kUnsupportedByteStream = static_cast<int32_t>(0xC00D36C4u);
+
+// XAudio2's bounds for a source format.
+constexpr int kMaxChannels = 64;
+constexpr int kMinSampleRate = 1000;
+constexpr int kMaxSampleRate = 200000;
+
+constexpr sf_count_t kFramesPerSample = 4096;
+
+int32_t CodeOfOpenError(int error) {
+    switch (error) {
+        case ENOENT:
+            return kFileNotFound;
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP:
+            return kPathNotFound;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+            return kAccessDenied;
+        default:
+            return kFail;
+    }
+}
+
+int16_t SampleFromFloat(float x) {
+    if (!(x == x)) {
+        return 0;
+    }
+    const float scaled = x * 32768.0f;
+    if (scaled >= 32767.0f) {
+        return 32767;
+    }
+    if (scaled <= -32768.0f) {
+        return -32768;
+    }
+    return static_cast<int16_t>(std::lrintf(scaled));
+}
+
+class SndfileReader final : public AudioFileReader {
+  public:
+    enum class Delivery { Raw, Shorts, Floats };
+
+    SndfileReader(int descriptor, SNDFILE* file, const SF_INFO& info)
+        : descriptor_(descriptor), file_(file), info_(info) {
+        const int major = info.format & SF_FORMAT_TYPEMASK;
+        const int subtype = info.format & SF_FORMAT_SUBMASK;
+        const int endian = info.format & SF_FORMAT_ENDMASK;
+        const bool plainWave =
+            (major == SF_FORMAT_WAV || major == SF_FORMAT_RF64) && endian != SF_ENDIAN_BIG;
+        if (plainWave && subtype == SF_FORMAT_PCM_U8) {
+            delivery_ = Delivery::Raw;
+            bytesPerSample_ = 1;
+        } else if (plainWave && subtype == SF_FORMAT_PCM_16) {
+            delivery_ = Delivery::Raw;
+            bytesPerSample_ = 2;
+        } else if (subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE ||
+                   subtype == SF_FORMAT_VORBIS || subtype == SF_FORMAT_OPUS) {
+            // The library's float-to-short read does not serve float files; convert here.
+            delivery_ = Delivery::Floats;
+            bytesPerSample_ = 2;
+        } else {
+            delivery_ = Delivery::Shorts;
+            bytesPerSample_ = 2;
+        }
+    }
+
+    ~SndfileReader() override {
+        sf_close(file_);
+        ::close(descriptor_);
+    }
+
+    int32_t DecodedFormat(WaveFormat& format) override {
+        format = WaveFormat{};
+        // Like the source reader, more than two channels are described as
+        // WAVE_FORMAT_EXTENSIBLE (its 22 extra bytes are not part of this record).
+        format.wFormatTag = info_.channels > 2 ? kWaveFormatExtensible : kWaveFormatPcm;
+        format.nChannels = static_cast<uint16_t>(info_.channels);
+        format.nSamplesPerSec = static_cast<uint32_t>(info_.samplerate);
+        format.wBitsPerSample = static_cast<uint16_t>(bytesPerSample_ * 8);
+        format.nBlockAlign = static_cast<uint16_t>(info_.channels * bytesPerSample_);
+        format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+        format.cbSize = info_.channels > 2 ? 22 : 0;
+        return kSuccess;
+    }
+
+    int32_t ReadSample(std::vector<uint8_t>& pcm, bool& endOfStream) override {
+        endOfStream = false;
+        const size_t channels = static_cast<size_t>(info_.channels);
+        const size_t blockBytes = channels * static_cast<size_t>(bytesPerSample_);
+        sf_count_t frames = 0;
+        switch (delivery_) {
+            case Delivery::Raw: {
+                chunk_.resize(static_cast<size_t>(kFramesPerSample) * blockBytes);
+                const sf_count_t bytes =
+                    sf_read_raw(file_, chunk_.data(), static_cast<sf_count_t>(chunk_.size()));
+                frames = bytes > 0 ? bytes / static_cast<sf_count_t>(blockBytes) : 0;
+                break;
+            }
+            case Delivery::Shorts: {
+                chunk_.resize(static_cast<size_t>(kFramesPerSample) * blockBytes);
+                frames = sf_readf_short(file_, reinterpret_cast<short*>(chunk_.data()),
+                                        kFramesPerSample);
+                break;
+            }
+            case Delivery::Floats: {
+                floats_.resize(static_cast<size_t>(kFramesPerSample) * channels);
+                frames = sf_readf_float(file_, floats_.data(), kFramesPerSample);
+                chunk_.resize(static_cast<size_t>(kFramesPerSample) * blockBytes);
+                int16_t* out = reinterpret_cast<int16_t*>(chunk_.data());
+                for (size_t i = 0; i < static_cast<size_t>(frames > 0 ? frames : 0) * channels;
+                     ++i) {
+                    out[i] = SampleFromFloat(floats_[i]);
+                }
+                break;
+            }
+        }
+        if (frames <= 0) {
+            endOfStream = true;
+            return kSuccess;
+        }
+        pcm.insert(
+            pcm.end(), chunk_.begin(),
+            chunk_.begin() + static_cast<ptrdiff_t>(frames) * static_cast<ptrdiff_t>(blockBytes));
+        return kSuccess;
+    }
+
+  private:
+    int descriptor_;
+    SNDFILE* file_;
+    SF_INFO info_;
+    Delivery delivery_ = Delivery::Shorts;
+    int bytesPerSample_ = 2;
+    std::vector<uint8_t> chunk_;
+    std::vector<float> floats_;
+};
+
+}  // namespace
+
+// libsndfile needs no start-up; the pairing of start-ups and shut-downs is kept anyway.
+int32_t StartMediaFoundation() {
+    return kSuccess;
+}
+void ShutDownMediaFoundation() {}
+
+int32_t OpenAudioFile(const std::wstring& path, std::unique_ptr<AudioFileReader>& reader) {
+    reader.reset();
+    const std::string name = NativeNameFromWide(path);
+    if (name.empty()) {
+        return kFileNotFound;
+    }
+    const int descriptor = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return CodeOfOpenError(errno);
+    }
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(descriptor);
+        return S_ISDIR(info.st_mode) ? kAccessDenied : kUnsupportedByteStream;
+    }
+    SF_INFO format{};
+    SNDFILE* file = sf_open_fd(descriptor, SFM_READ, &format, SF_FALSE);
+    if (file == nullptr) {
+        ::close(descriptor);
+        return kUnsupportedByteStream;
+    }
+    if (format.channels < 1 || format.channels > kMaxChannels ||
+        format.samplerate < kMinSampleRate || format.samplerate > kMaxSampleRate) {
+        sf_close(file);
+        ::close(descriptor);
+        return kUnsupportedByteStream;
+    }
+    reader = std::make_unique<SndfileReader>(descriptor, file, format);
+    return kSuccess;
+}
+
+}  // namespace camcab::platform

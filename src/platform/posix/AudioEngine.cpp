@@ -1,0 +1,321 @@
+// The engine over FAudio. Without a host audio clock FAudio mixes in real time on the default
+// SDL device. With one, the engine procedure recorded from SDL's thread does no mixing there:
+// the host's clock renders each quantum through it, which is deterministic and as fast as the
+// host likes.
+#include "platform/AudioEngine.h"
+
+#include <FAudio.h>
+#include <dlfcn.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "platform/HostServices.h"
+
+namespace camcab::platform {
+namespace {
+
+static_assert(sizeof(FAudioBuffer) == sizeof(AudioBuffer));
+static_assert(sizeof(FAudioWaveFormatEx) == sizeof(WaveFormat));
+
+class FAudioEngine;
+
+class FAudioSource final : public SourceVoice {
+  public:
+    FAudioSource(FAudioEngine* engine, FAudioSourceVoice* voice, const WaveFormat& format)
+        : engine_(engine), voice_(voice), format_(format) {}
+
+    int32_t Start(uint32_t flags, uint32_t operationSet) override {
+        return static_cast<int32_t>(FAudioSourceVoice_Start(voice_, flags, operationSet));
+    }
+    int32_t Stop(uint32_t flags, uint32_t operationSet) override {
+        return static_cast<int32_t>(FAudioSourceVoice_Stop(voice_, flags, operationSet));
+    }
+    int32_t SubmitSourceBuffer(const AudioBuffer& buffer) override;
+    int32_t FlushSourceBuffers() override {
+        return static_cast<int32_t>(FAudioSourceVoice_FlushSourceBuffers(voice_));
+    }
+    void GetState(VoiceState& state, uint32_t flags) override {
+        FAudioVoiceState faudioState{};
+        FAudioSourceVoice_GetState(voice_, &faudioState, flags);
+        state.pCurrentBufferContext = faudioState.pCurrentBufferContext;
+        state.BuffersQueued = faudioState.BuffersQueued;
+        state.SamplesPlayed = faudioState.SamplesPlayed;
+    }
+    int32_t SetVolume(float volume, uint32_t operationSet) override {
+        if (!std::isfinite(volume)) {
+            return kInvalidArgument;
+        }
+        volume = std::fmax(-kMaxVolumeLevel, std::fmin(kMaxVolumeLevel, volume));
+        return static_cast<int32_t>(FAudioVoice_SetVolume(voice_, volume, operationSet));
+    }
+    void GetVolume(float& volume) override { FAudioVoice_GetVolume(voice_, &volume); }
+    int32_t SetFrequencyRatio(float ratio, uint32_t operationSet) override {
+        // FAudio clamps to the voice's range but lets NaN through into the resampler.
+        if (!std::isfinite(ratio)) {
+            return kInvalidArgument;
+        }
+        return static_cast<int32_t>(
+            FAudioSourceVoice_SetFrequencyRatio(voice_, ratio, operationSet));
+    }
+    void GetFrequencyRatio(float& ratio) override {
+        FAudioSourceVoice_GetFrequencyRatio(voice_, &ratio);
+    }
+    void DestroyVoice() override;
+
+    void DestroyNow() {
+        FAudioVoice_DestroyVoice(voice_);
+        delete this;
+    }
+
+  private:
+    ~FAudioSource() = default;
+
+    FAudioEngine* engine_;
+    FAudioSourceVoice* voice_;
+    WaveFormat format_;
+};
+
+class FAudioMaster final : public MasteringVoice {
+  public:
+    FAudioMaster(FAudioEngine* engine, FAudioMasteringVoice* voice)
+        : engine_(engine), voice_(voice) {}
+    void DestroyVoice() override;
+    void DestroyNow() {
+        FAudioVoice_DestroyVoice(voice_);
+        delete this;
+    }
+
+  private:
+    ~FAudioMaster() = default;
+    FAudioEngine* engine_;
+    FAudioMasteringVoice* voice_;
+};
+
+class FAudioEngine final : public AudioEngine {
+  public:
+    explicit FAudioEngine(FAudio* audio) : audio_(audio) {
+        hostAttach_ =
+            reinterpret_cast<CamcabHostAttachAudioFn>(::dlsym(RTLD_DEFAULT, kHostAttachAudioName));
+        if (hostAttach_ != nullptr) {
+            FAudio_SetEngineProcedureEXT(audio_, &RecordEngineProcedure, this);
+        }
+    }
+
+    uint32_t AddRef() override { return ++references_; }
+
+    uint32_t Release() override {
+        const uint32_t left = --references_;
+        if (left == 0) {
+            Destroy();
+        }
+        return left;
+    }
+
+    int32_t CreateMasteringVoice(MasteringVoice** voice, uint32_t inputChannels,
+                                 uint32_t inputSampleRate, uint32_t flags, uint32_t) override {
+        *voice = nullptr;
+        if (master_ != nullptr) {
+            return kInvalidCall;  // one mastering voice per engine
+        }
+        FAudioMasteringVoice* faudioVoice = nullptr;
+        const uint32_t code = FAudio_CreateMasteringVoice(audio_, &faudioVoice, inputChannels,
+                                                          inputSampleRate, flags, 0, nullptr);
+        if (code != 0 || faudioVoice == nullptr) {
+            return code != 0 ? static_cast<int32_t>(code) : kFail;
+        }
+        FAudioVoiceDetails details{};
+        FAudioVoice_GetVoiceDetails(faudioVoice, &details);
+        FAudioPerformanceData performance{};
+        FAudio_GetPerformanceData(audio_, &performance);
+        master_ = new FAudioMaster(this, faudioVoice);
+        *voice = master_;
+        if (hostAttach_ != nullptr) {
+            source_.context = this;
+            source_.sampleRate = details.InputSampleRate;
+            source_.channels = details.InputChannels;
+            source_.quantumFrames =
+                performance.CurrentLatencyInSamples / 2;  // FAudio reports two quanta
+            source_.renderQuantum = &RenderQuantum;
+            mix_.assign(static_cast<size_t>(source_.quantumFrames) * source_.channels, 0.0f);
+            hostAttach_(&source_);
+            attached_ = true;
+        }
+        return kSuccess;
+    }
+
+    int32_t CreateSourceVoice(SourceVoice** voice, const WaveFormat& format, uint32_t flags,
+                              float maxFrequencyRatio, VoiceCallback*, const VoiceSends*,
+                              const EffectChain*) override {
+        *voice = nullptr;
+        if (master_ == nullptr) {
+            return kInvalidCall;
+        }
+        // FAudio asserts instead of failing on formats it cannot play: check them here.
+        const bool bitsOk = format.wBitsPerSample == 8 || format.wBitsPerSample == 16 ||
+                            format.wBitsPerSample == 24 || format.wBitsPerSample == 32;
+        if (format.wFormatTag != kWaveFormatPcm || !bitsOk || format.nChannels < 1 ||
+            format.nChannels > 64 || format.nSamplesPerSec < 1000 ||
+            format.nSamplesPerSec > 200000 ||
+            format.nBlockAlign != format.nChannels * format.wBitsPerSample / 8) {
+            return kInvalidArgument;
+        }
+        if (!(maxFrequencyRatio >= kMinFrequencyRatio && maxFrequencyRatio <= kMaxFrequencyRatio)) {
+            return kInvalidArgument;
+        }
+        FAudioWaveFormatEx faudioFormat;
+        std::memcpy(&faudioFormat, &format, sizeof(faudioFormat));
+        faudioFormat.cbSize = 0;
+        FAudioSourceVoice* faudioVoice = nullptr;
+        const uint32_t code =
+            FAudio_CreateSourceVoice(audio_, &faudioVoice, &faudioFormat, flags, maxFrequencyRatio,
+                                     nullptr, nullptr, nullptr);
+        if (code != 0 || faudioVoice == nullptr) {
+            return code != 0 ? static_cast<int32_t>(code) : kFail;
+        }
+        auto* source = new FAudioSource(this, faudioVoice, format);
+        sources_.insert(source);
+        *voice = source;
+        return kSuccess;
+    }
+
+    int32_t StartEngine() override {
+        running_ = true;
+        return static_cast<int32_t>(FAudio_StartEngine(audio_));
+    }
+
+    void StopEngine() override {
+        running_ = false;
+        FAudio_StopEngine(audio_);
+    }
+
+    int32_t CommitChanges(uint32_t operationSet) override {
+        return static_cast<int32_t>(FAudio_CommitOperationSet(audio_, operationSet));
+    }
+
+    void Forget(FAudioSource* source) { sources_.erase(source); }
+    void ForgetMaster() {
+        Detach();
+        master_ = nullptr;
+    }
+
+  private:
+    ~FAudioEngine() = default;
+
+    static void FAUDIOCALL RecordEngineProcedure(FAudioEngineCallEXT defaultProcedure, FAudio*,
+                                                 float*, void* user) {
+        // SDL's thread: only learn how to mix; the output stays silent.
+        static_cast<FAudioEngine*>(user)->defaultProcedure_.store(defaultProcedure);
+    }
+
+    static void RenderQuantum(void* context, float* output) {
+        auto* engine = static_cast<FAudioEngine*>(context);
+        const size_t count =
+            static_cast<size_t>(engine->source_.quantumFrames) * engine->source_.channels;
+        std::memset(output, 0, count * sizeof(float));
+        if (!engine->running_.load()) {
+            return;
+        }
+        FAudioEngineCallEXT procedure = engine->defaultProcedure_.load();
+        // SDL's first callback may still be on its way right after the device opened.
+        for (int waited = 0; procedure == nullptr && waited < 2000; ++waited) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            procedure = engine->defaultProcedure_.load();
+        }
+        if (procedure != nullptr) {
+            procedure(engine->audio_, output);
+        }
+    }
+
+    void Detach() {
+        if (attached_) {
+            attached_ = false;
+            hostAttach_(nullptr);
+        }
+    }
+
+    // XAudio2 frees every voice with its engine; FAudio leaves that to its user.
+    void Destroy() {
+        Detach();
+        while (!sources_.empty()) {
+            FAudioSource* source = *sources_.begin();
+            sources_.erase(sources_.begin());
+            source->DestroyNow();
+        }
+        if (master_ != nullptr) {
+            FAudioMaster* master = master_;
+            master_ = nullptr;
+            master->DestroyNow();
+        }
+        FAudio_Release(audio_);
+        delete this;
+    }
+
+    FAudio* audio_;
+    uint32_t references_ = 1;
+    FAudioMaster* master_ = nullptr;
+    std::set<FAudioSource*> sources_;
+    CamcabHostAttachAudioFn hostAttach_ = nullptr;
+    CamcabAudioSource source_{};
+    bool attached_ = false;
+    std::vector<float> mix_;
+    std::atomic<bool> running_{true};  // an engine runs from its creation
+    std::atomic<FAudioEngineCallEXT> defaultProcedure_{nullptr};
+};
+
+int32_t FAudioSource::SubmitSourceBuffer(const AudioBuffer& buffer) {
+    // XAudio2 refuses these; FAudio would loop forever on an empty buffer or read past it.
+    const uint32_t frames = format_.nBlockAlign == 0 ? 0 : buffer.AudioBytes / format_.nBlockAlign;
+    if (buffer.pAudioData == nullptr || frames == 0 || buffer.PlayBegin >= frames ||
+        buffer.PlayLength > frames - buffer.PlayBegin) {
+        return kInvalidCall;
+    }
+    const uint32_t playEnd = buffer.PlayLength == 0 ? frames : buffer.PlayBegin + buffer.PlayLength;
+    if (buffer.LoopCount == 0) {
+        if (buffer.LoopBegin != 0 || buffer.LoopLength != 0) {
+            return kInvalidCall;
+        }
+    } else {
+        if (buffer.LoopCount > kLoopInfinite || buffer.LoopBegin >= playEnd ||
+            buffer.LoopLength > playEnd - buffer.LoopBegin) {
+            return kInvalidCall;
+        }
+    }
+    FAudioBuffer faudioBuffer;
+    std::memcpy(&faudioBuffer, &buffer, sizeof(faudioBuffer));
+    return static_cast<int32_t>(
+        FAudioSourceVoice_SubmitSourceBuffer(voice_, &faudioBuffer, nullptr));
+}
+
+void FAudioSource::DestroyVoice() {
+    engine_->Forget(this);
+    DestroyNow();
+}
+
+void FAudioMaster::DestroyVoice() {
+    engine_->ForgetMaster();
+    DestroyNow();
+}
+
+}  // namespace
+
+int32_t CreateAudioEngine(AudioEngine** engine, uint32_t flags, uint32_t processor) {
+    *engine = nullptr;
+    if (flags != 0 || processor != kDefaultProcessor) {
+        return kInvalidArgument;  // FAudio asserts on anything else
+    }
+    FAudio* audio = nullptr;
+    const uint32_t code = FAudioCreate(&audio, 0, FAUDIO_DEFAULT_PROCESSOR);
+    if (code != 0 || audio == nullptr) {
+        return code != 0 ? static_cast<int32_t>(code) : kFail;
+    }
+    *engine = new FAudioEngine(audio);
+    return kSuccess;
+}
+
+}  // namespace camcab::platform

@@ -1,0 +1,415 @@
+#include "sound/SoundSlot.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "platform/AudioDecoder.h"
+#include "sound/NormalPath.h"
+
+namespace camcab::sound {
+namespace {
+
+using platform::Failed;
+using platform::kInvalidCall;
+using platform::kSuccess;
+
+constexpr size_t kPcmReserveBytes = 1000000;
+
+// Leaves `pcm` without spare capacity, or without storage when it is empty.
+void Trim(std::vector<uint8_t>& pcm) noexcept {
+    if (pcm.size() == pcm.capacity()) {
+        return;
+    }
+    if (pcm.empty()) {
+        std::vector<uint8_t>().swap(pcm);
+        return;
+    }
+    try {
+        std::vector<uint8_t>(pcm).swap(pcm);
+    } catch (...) {
+        // Keeping the spare capacity is harmless.
+    }
+}
+
+}  // namespace
+
+std::wstring FormatCode(int32_t code, bool upperCase) {
+    char text[16];
+    std::snprintf(text, sizeof(text), upperCase ? "%#X" : "%#x", static_cast<unsigned>(code));
+    return std::wstring(text, text + std::strlen(text));
+}
+
+SoundSlot::SoundSlot(platform::AudioEngine* audioEngine, platform::StartUpLog* log,
+                     const std::wstring& path, uint32_t newLoopCount, uint32_t newVoiceFlags,
+                     float newMaxFrequencyRatio) noexcept
+    : loopCount(newLoopCount), voiceFlags(newVoiceFlags), maxFrequencyRatio(newMaxFrequencyRatio) {
+    TakeEngine(audioEngine);
+    EnsureRecords();
+    DecodeAndCreateVoice(path, log);
+}
+
+SoundSlot::SoundSlot(SoundSlot&& source) noexcept
+    : engine(source.engine),
+      voice(source.voice),
+      pcm(std::move(source.pcm)),
+      loopCount(source.loopCount),
+      voiceFlags(source.voiceFlags),
+      maxFrequencyRatio(source.maxFrequencyRatio),
+      callback(source.callback),
+      sendList(source.sendList),
+      effectChain(source.effectChain),
+      buffer(std::move(source.buffer)),
+      format(std::move(source.format)),
+      started(source.started),
+      userFlag(source.userFlag) {
+    source.engine = nullptr;
+    source.voice = nullptr;
+    source.started = false;
+    source.pcm = std::vector<uint8_t>();
+}
+
+SoundSlot& SoundSlot::operator=(SoundSlot&& source) noexcept {
+    // Both empty: nothing to do. A slot that kept its engine reference without a voice (a
+    // rejected format) still gives that reference up here.
+    if (&source == this ||
+        (voice == source.voice && engine == nullptr && source.engine == nullptr)) {
+        return *this;
+    }
+    if (started) {
+        Stop(0);
+    }
+    if (voice != nullptr) {
+        voice->DestroyVoice();
+    }
+    voice = source.voice;
+    source.voice = nullptr;
+    if (engine != nullptr) {
+        engine->Release();
+    }
+    engine = source.engine;
+    source.engine = nullptr;
+    loopCount = source.loopCount;
+    pcm = std::move(source.pcm);
+    source.pcm = std::vector<uint8_t>();
+    format = std::move(source.format);
+    buffer = std::move(source.buffer);
+    started = source.started;
+    source.started = false;
+    userFlag = source.userFlag;
+    voiceFlags = source.voiceFlags;
+    maxFrequencyRatio = source.maxFrequencyRatio;
+    callback = source.callback;
+    sendList = source.sendList;
+    effectChain = source.effectChain;
+    return *this;
+}
+
+SoundSlot::~SoundSlot() {
+    if (voice != nullptr) {
+        voice->DestroyVoice();
+        voice = nullptr;
+    }
+    if (engine != nullptr) {
+        engine->Release();
+        engine = nullptr;
+    }
+}
+
+void SoundSlot::TakeEngine(platform::AudioEngine* newEngine) noexcept {
+    if (newEngine == engine) {
+        return;
+    }
+    if (engine != nullptr) {
+        engine->Release();
+    }
+    engine = newEngine;
+    if (engine != nullptr) {
+        engine->AddRef();
+    }
+}
+
+bool SoundSlot::EnsureRecords() noexcept {
+    if (format == nullptr) {
+        format.reset(new (std::nothrow) platform::WaveFormat{});
+    }
+    if (buffer == nullptr) {
+        buffer.reset(new (std::nothrow) platform::AudioBuffer{});
+    }
+    return format != nullptr && buffer != nullptr;
+}
+
+int32_t SoundSlot::Reload(platform::AudioEngine* audioEngine, platform::StartUpLog* log,
+                          const std::wstring& path, uint32_t newLoopCount,
+                          float newMaxFrequencyRatio) noexcept {
+    if (started) {
+        Stop(0);
+    }
+    if (voice != nullptr) {
+        voice->DestroyVoice();
+        voice = nullptr;
+    }
+    pcm.clear();
+    if (EnsureRecords()) {
+        *format = platform::WaveFormat{};
+        *buffer = platform::AudioBuffer{};
+    }
+    TakeEngine(audioEngine);
+    loopCount = newLoopCount;
+    userFlag = false;
+    voiceFlags = platform::kVoiceNoPitch;
+    maxFrequencyRatio = newMaxFrequencyRatio;
+    callback = nullptr;
+    sendList = nullptr;
+    effectChain = nullptr;
+    return DecodeAndCreateVoice(path, log);
+}
+
+int32_t SoundSlot::CreateVoiceAndBuffer() noexcept {
+    if (engine == nullptr || format == nullptr || buffer == nullptr) {
+        return kInvalidCall;
+    }
+    platform::SourceVoice* created = nullptr;
+    int32_t code = engine->CreateSourceVoice(&created, *format, voiceFlags, maxFrequencyRatio,
+                                             callback, sendList, effectChain);
+    if (Failed(code) || created == nullptr) {
+        return Failed(code) ? code : platform::kFail;
+    }
+    voice = created;
+    buffer->pAudioData = pcm.data();
+    buffer->Flags = platform::kEndOfStream;
+    buffer->AudioBytes = static_cast<uint32_t>(pcm.size());
+    buffer->LoopCount = loopCount;
+    if (loopCount == kLooping) {
+        code = voice->SubmitSourceBuffer(*buffer);
+        Play(0);
+        voice->SetVolume(0.0f, 0);
+    }
+    return code;
+}
+
+int32_t SoundSlot::DecodeAndCreateVoice(const std::wstring& path,
+                                        platform::StartUpLog* log) noexcept {
+    int32_t code = kSuccess;
+    bool mediaFoundationStarted = false;
+    std::wstring normal;
+    try {
+        normal = NormalPath(path);
+        std::unique_ptr<platform::AudioFileReader> reader;
+        code = platform::OpenAudioFile(normal, reader);
+        if (Failed(code)) {
+            // The media framework may not be running yet: start it and try once more.
+            mediaFoundationStarted = !Failed(platform::StartMediaFoundation());
+            code = platform::OpenAudioFile(normal, reader);
+        }
+        if (!Failed(code)) {
+            platform::WaveFormat decoded{};
+            code = reader->DecodedFormat(decoded);
+            if (!Failed(code)) {
+                if (decoded.wFormatTag != platform::kWaveFormatPcm && decoded.nChannels != 1) {
+                    reader.reset();
+                    if (mediaFoundationStarted) {
+                        platform::ShutDownMediaFoundation();
+                    }
+                    return platform::kInvalidArgument;
+                }
+                if (decoded.wFormatTag != platform::kWaveFormatPcm) {
+                    // Only 18 bytes are kept: no extension may be announced beyond them.
+                    decoded.cbSize = 0;
+                }
+                if (!EnsureRecords()) {
+                    code = platform::kOutOfMemory;
+                } else {
+                    *format = decoded;
+                }
+            }
+        }
+        if (!Failed(code)) {
+            pcm.clear();
+            if (pcm.capacity() < kPcmReserveBytes) {
+                pcm.reserve(kPcmReserveBytes);
+            }
+            bool endOfStream = false;
+            while (!Failed(code)) {
+                code = reader->ReadSample(pcm, endOfStream);
+                if (endOfStream) {
+                    break;
+                }
+            }
+            Trim(pcm);
+        }
+        // The buffer describes byte counts in 32 bits.
+        if (!Failed(code) && pcm.size() > UINT32_MAX) {
+            code = platform::kOutOfMemory;
+        }
+    } catch (...) {
+        code = platform::kOutOfMemory;
+    }
+    if (Failed(code)) {
+        Clear();
+    } else {
+        code = CreateVoiceAndBuffer();
+        if (Failed(code) && voice == nullptr) {
+            Clear();
+        }
+    }
+    if (mediaFoundationStarted) {
+        platform::ShutDownMediaFoundation();
+    }
+    if (log != nullptr) {
+        try {
+            if (Failed(code)) {
+                log->Write(L"ソースボイスの作成失敗\nエラー:" + FormatCode(code, true) + L"\n");
+            } else {
+                log->Write(L"ソースボイスの作成成功\n");
+            }
+            log->Write(L"ファイル名：" + normal + L"\n");
+        } catch (...) {
+        }
+    }
+    return code;
+}
+
+int32_t SoundSlot::Play(uint32_t operationSet) noexcept {
+    if (voice == nullptr) {
+        return kInvalidCall;
+    }
+    if (loopCount == kLooping) {
+        const int32_t code = voice->Start(0, operationSet);
+        if (!Failed(code)) {
+            started = true;
+        }
+        return code;
+    }
+    int32_t code = kSuccess;
+    if (IsPlaying()) {
+        if (started) {
+            code = voice->Stop(0, platform::kCommitNow);
+            if (Failed(code)) {
+                return code;
+            }
+            started = false;
+        }
+        code = voice->FlushSourceBuffers();
+        if (Failed(code)) {
+            return code;
+        }
+    }
+    if (buffer != nullptr) {
+        code = voice->SubmitSourceBuffer(*buffer);
+        if (Failed(code)) {
+            return code;
+        }
+    }
+    if (!started) {
+        code = voice->Start(0, operationSet);
+        if (!Failed(code)) {
+            started = true;
+        }
+    }
+    return code;
+}
+
+int32_t SoundSlot::Stop(uint32_t operationSet) noexcept {
+    if (voice == nullptr) {
+        return kInvalidCall;
+    }
+    if (loopCount == kLooping) {
+        if (!Failed(voice->Stop(0, operationSet))) {
+            started = false;
+        }
+        return kSuccess;
+    }
+    if (started) {
+        const int32_t code = voice->Stop(0, operationSet);
+        if (Failed(code)) {
+            return code;
+        }
+        started = false;
+    }
+    return voice->FlushSourceBuffers();
+}
+
+bool SoundSlot::IsPlaying() noexcept {
+    if (loopCount == kLooping) {
+        return started;
+    }
+    platform::VoiceState state{};
+    if (voice != nullptr) {
+        voice->GetState(state, platform::kVoiceNoSamplesPlayed);
+    }
+    return state.BuffersQueued != 0 && started;
+}
+
+void SoundSlot::Clear() noexcept {
+    if (started && voice != nullptr) {
+        if (!Failed(voice->Stop(0, platform::kCommitNow))) {
+            started = false;
+            if (loopCount != kLooping) {
+                voice->FlushSourceBuffers();
+            }
+        }
+    }
+    if (voice != nullptr) {
+        voice->DestroyVoice();
+        voice = nullptr;
+    }
+    if (engine != nullptr) {
+        engine->Release();
+        engine = nullptr;
+    }
+    loopCount = kLooping;
+    pcm.clear();
+    format.reset();
+    buffer.reset();
+    started = false;
+    userFlag = false;
+    voiceFlags = 0;
+    maxFrequencyRatio = kDefaultMaxFrequencyRatio;
+    callback = nullptr;
+    sendList = nullptr;
+    effectChain = nullptr;
+}
+
+void SoundSlot::CopyFrom(const SoundSlot& source) noexcept {
+    if (&source == this) {
+        return;
+    }
+    if (started) {
+        Stop(0);
+    }
+    if (voice != nullptr) {
+        voice->DestroyVoice();
+        voice = nullptr;
+    }
+    TakeEngine(source.engine);
+    loopCount = source.loopCount;
+    bool copied = true;
+    try {
+        pcm = source.pcm;
+    } catch (...) {
+        copied = false;
+    }
+    if (EnsureRecords()) {
+        *format = source.format != nullptr ? *source.format : platform::WaveFormat{};
+        *buffer = source.buffer != nullptr ? *source.buffer : platform::AudioBuffer{};
+    } else {
+        copied = false;
+    }
+    started = false;
+    userFlag = false;
+    voiceFlags = source.voiceFlags;
+    maxFrequencyRatio = source.maxFrequencyRatio;
+    callback = source.callback;
+    sendList = source.sendList;
+    effectChain = source.effectChain;
+    if (copied && engine != nullptr && source.format != nullptr &&
+        !Failed(CreateVoiceAndBuffer())) {
+        return;
+    }
+    if (voice == nullptr || !copied) {
+        Clear();
+    }
+}
+
+}  // namespace camcab::sound

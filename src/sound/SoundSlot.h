@@ -1,0 +1,74 @@
+// One sound of the library's own: a WAV file decoded whole into memory and bound to its own
+// source voice. A slot is either a one-shot (loop count 0) or an endless loop (255), and
+// that decides what every operation means. No operation throws; a slot without a voice
+// answers every operation with XAUDIO2_E_INVALID_CALL.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/AudioEngine.h"
+#include "platform/StartUpLog.h"
+
+namespace camcab::sound {
+
+inline constexpr uint32_t kOneShot = 0;
+inline constexpr uint32_t kLooping = platform::kLoopInfinite;
+inline constexpr float kDefaultMaxFrequencyRatio = 2.0f;
+
+class SoundSlot {
+  public:
+    // An empty slot: no engine, no voice.
+    SoundSlot() noexcept = default;
+    // Takes a reference on `engine` and loads `path` (the motor sounds).
+    SoundSlot(platform::AudioEngine* engine, platform::StartUpLog* log, const std::wstring& path,
+              uint32_t loopCount, uint32_t voiceFlags, float maxFrequencyRatio) noexcept;
+    SoundSlot(SoundSlot&& source) noexcept;
+    SoundSlot& operator=(SoundSlot&& source) noexcept;
+    SoundSlot(const SoundSlot&) = delete;
+    SoundSlot& operator=(const SoundSlot&) = delete;
+    ~SoundSlot();
+
+    // Loads a file into this slot on `audioEngine`, always without pitch control (the named
+    // sounds).
+    int32_t Reload(platform::AudioEngine* audioEngine, platform::StartUpLog* log,
+                   const std::wstring& path, uint32_t newLoopCount,
+                   float newMaxFrequencyRatio) noexcept;
+    int32_t Play(uint32_t operationSet) noexcept;
+    int32_t Stop(uint32_t operationSet) noexcept;
+    bool IsPlaying() noexcept;
+    // Back to the empty state.
+    void Clear() noexcept;
+    // Copy assignment: the copy gets its own PCM and its own voice.
+    void CopyFrom(const SoundSlot& source) noexcept;
+
+    // Decodes the file and creates the voice; logs two lines when `log` is given.
+    int32_t DecodeAndCreateVoice(const std::wstring& path, platform::StartUpLog* log) noexcept;
+
+    platform::AudioEngine* engine = nullptr;
+    platform::SourceVoice* voice = nullptr;
+    std::vector<uint8_t> pcm;
+    uint32_t loopCount = kLooping;
+    uint32_t voiceFlags = 0;
+    float maxFrequencyRatio = kDefaultMaxFrequencyRatio;
+    platform::VoiceCallback* callback = nullptr;
+    const platform::VoiceSends* sendList = nullptr;
+    const platform::EffectChain* effectChain = nullptr;
+    std::unique_ptr<platform::AudioBuffer> buffer;
+    std::unique_ptr<platform::WaveFormat> format;
+    bool started = false;
+    bool userFlag = false;
+
+  private:
+    void TakeEngine(platform::AudioEngine* newEngine) noexcept;
+    bool EnsureRecords() noexcept;
+    // Creates the voice for `format` and fills `buffer`; a looping slot starts at volume 0.
+    int32_t CreateVoiceAndBuffer() noexcept;
+};
+
+// The text of the start-up log's result code: "%#x" (lower case) or "%#X" (upper case).
+std::wstring FormatCode(int32_t code, bool upperCase);
+
+}  // namespace camcab::sound

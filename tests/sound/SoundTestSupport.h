@@ -1,0 +1,40 @@
+// Shared pieces of the sound tests: generated WAV files and the caller-driven engine.
+#pragma once
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "HostAudio.h"
+#include "WaveFile.h"
+
+namespace camcab::test {
+
+// A sine tone of `frames` sample frames at `amplitude`, the same on every channel.
+inline std::vector<float> Tone(size_t frames, uint16_t channels, double hz, float amplitude,
+                               uint32_t rate = 48000) {
+    std::vector<float> samples(frames * channels);
+    for (size_t i = 0; i < frames; ++i) {
+        const float value =
+            amplitude *
+            static_cast<float>(std::sin(2.0 * M_PI * hz * static_cast<double>(i) / rate));
+        for (uint16_t c = 0; c < channels; ++c) {
+            samples[i * channels + c] = value;
+        }
+    }
+    return samples;
+}
+
+inline std::string ToneWave(size_t frames, uint16_t channels = 1, uint16_t bits = 16,
+                            float amplitude = 0.5f, uint16_t tag = hostaudio::kFormatPcm,
+                            uint32_t rate = 48000) {
+    hostaudio::WaveLayout layout;
+    layout.formatTag = tag;
+    layout.channels = channels;
+    layout.bitsPerSample = bits;
+    layout.sampleRate = rate;
+    return hostaudio::WaveBytes(
+        layout, hostaudio::EncodeSamples(layout, Tone(frames, channels, 440.0, amplitude, rate)));
+}
+
+}  // namespace camcab::test

@@ -1,0 +1,119 @@
+#include "HostAudio.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "WaveFile.h"
+#include "platform/HostServices.h"
+
+namespace camcab::hostaudio {
+namespace {
+
+struct Clock {
+    CamcabAudioSource source{};
+    bool attached = false;
+    double pendingFrames = 0.0;
+    std::vector<float> captured;
+    std::vector<float> quantum;
+};
+
+Clock& TheClock() {
+    static Clock clock;
+    return clock;
+}
+
+}  // namespace
+
+void UseSilentDevice() {
+    ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+}
+
+bool Attached() {
+    return TheClock().attached;
+}
+uint32_t SampleRate() {
+    return TheClock().attached ? TheClock().source.sampleRate : 0;
+}
+uint32_t Channels() {
+    return TheClock().attached ? TheClock().source.channels : 0;
+}
+uint32_t QuantumFrames() {
+    return TheClock().attached ? TheClock().source.quantumFrames : 0;
+}
+
+void RenderQuanta(uint32_t count) {
+    Clock& clock = TheClock();
+    if (!clock.attached || clock.source.quantumFrames == 0) {
+        return;
+    }
+    const size_t samples = static_cast<size_t>(clock.source.quantumFrames) * clock.source.channels;
+    clock.quantum.resize(samples);
+    for (uint32_t i = 0; i < count; ++i) {
+        clock.source.renderQuantum(clock.source.context, clock.quantum.data());
+        clock.captured.insert(clock.captured.end(), clock.quantum.begin(), clock.quantum.end());
+    }
+}
+
+void Advance(double milliseconds) {
+    Clock& clock = TheClock();
+    if (!clock.attached || clock.source.quantumFrames == 0 || !(milliseconds > 0.0)) {
+        return;
+    }
+    clock.pendingFrames += milliseconds * clock.source.sampleRate / 1000.0;
+    const double quantum = clock.source.quantumFrames;
+    const uint32_t due = static_cast<uint32_t>(std::floor(clock.pendingFrames / quantum));
+    clock.pendingFrames -= due * quantum;
+    RenderQuanta(due);
+}
+
+const std::vector<float>& Captured() {
+    return TheClock().captured;
+}
+void ClearCapture() {
+    TheClock().captured.clear();
+}
+
+size_t CapturedFrames() {
+    const Clock& clock = TheClock();
+    return clock.source.channels == 0 ? 0 : clock.captured.size() / clock.source.channels;
+}
+
+double CapturedRms(size_t beginFrame, size_t endFrame) {
+    const Clock& clock = TheClock();
+    const size_t channels = clock.source.channels;
+    endFrame = std::min(endFrame, CapturedFrames());
+    if (channels == 0 || beginFrame >= endFrame) {
+        return 0.0;
+    }
+    double sum = 0.0;
+    for (size_t i = beginFrame * channels; i < endFrame * channels; ++i) {
+        sum += static_cast<double>(clock.captured[i]) * clock.captured[i];
+    }
+    return std::sqrt(sum / static_cast<double>((endFrame - beginFrame) * channels));
+}
+
+bool WriteCapture(const std::filesystem::path& path) {
+    const Clock& clock = TheClock();
+    WaveLayout layout;
+    layout.channels = static_cast<uint16_t>(clock.source.channels == 0 ? 2 : clock.source.channels);
+    layout.sampleRate = clock.source.sampleRate == 0 ? 48000 : clock.source.sampleRate;
+    layout.bitsPerSample = 16;
+    return WriteFileBytes(path, WaveBytes(layout, EncodeSamples(layout, clock.captured)));
+}
+
+}  // namespace camcab::hostaudio
+
+extern "C" {
+// Looked up by name in the host process by the plug-in's audio engine.
+__attribute__((visibility("default"))) void CamcabHostAttachAudio(const CamcabAudioSource* source) {
+    camcab::hostaudio::Clock& clock = camcab::hostaudio::TheClock();
+    if (source == nullptr) {
+        clock.attached = false;
+        clock.source = CamcabAudioSource{};
+    } else {
+        clock.source = *source;
+        clock.attached = true;
+    }
+    clock.pendingFrames = 0.0;
+}
+}

@@ -1,0 +1,36 @@
+// The host side of the plug-in's audio clock. A program linking this library exports
+// CamcabHostAttachAudio, so a plug-in loaded into it (or the core linked into it) renders its
+// sounds only when asked: frame by frame, in step with the program's own clock, into memory.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+namespace camcab::hostaudio {
+
+// Selects SDL's silent device for the engine, unless the environment already chose one.
+void UseSilentDevice();
+
+// True while a plug-in's engine is attached.
+bool Attached();
+uint32_t SampleRate();
+uint32_t Channels();
+uint32_t QuantumFrames();
+
+// Renders whole quanta; the samples are appended to the capture.
+void RenderQuanta(uint32_t count);
+// Advances the clock by `milliseconds` and renders every quantum that has become due.
+void Advance(double milliseconds);
+
+// Everything rendered since the last ClearCapture, interleaved floats.
+const std::vector<float>& Captured();
+void ClearCapture();
+// Root mean square of the captured samples from frame `begin` (inclusive) to `end`.
+double CapturedRms(size_t beginFrame, size_t endFrame);
+size_t CapturedFrames();
+
+// Writes the capture as a 16-bit PCM WAV file.
+bool WriteCapture(const std::filesystem::path& path);
+
+}  // namespace camcab::hostaudio
