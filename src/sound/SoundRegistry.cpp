@@ -33,9 +33,9 @@ float MotorMaxFrequencyRatio(const config::MotorSoundConfig& config, uint64_t k)
         if (curve == nullptr || curve->empty()) {
             continue;
         }
-        float highest = (*curve)[0].y;
+        float highest = NAN;  // a point without a number does not count
         for (const config::CurvePoint& point : *curve) {
-            if (point.y > highest) {
+            if (std::isnan(highest) || point.y > highest) {
                 highest = point.y;
             }
         }

@@ -1,0 +1,122 @@
+// The built plug-in, loaded the way the host loads it, with its sounds beside it. This
+// program is the host: it renders the plug-in's audio frame by frame.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "SoundTestSupport.h"
+#include "platform/Module.h"
+#include "platform/WideText.h"
+#include "plugin/HostRecords.h"
+#include "support/TempFolder.h"
+
+namespace camcab::test {
+namespace {
+
+const std::vector<std::wstring> kNamedFiles = {L"kamujiku/reset.wav",
+                                               L"kamujiku/start1.wav",
+                                               L"kamujiku/start2.wav",
+                                               L"kamujiku/reverser1.wav",
+                                               L"kamujiku/reverser2.wav",
+                                               L"kamujiku/reverser3.wav",
+                                               L"kamujiku/notchoff.wav",
+                                               L"kamujiku/breakeroff.wav",
+                                               L"kamujiku/shindan1.wav",
+                                               L"kamujiku/shindan2.wav",
+                                               L"kamujiku/watari.wav",
+                                               L"air/sap.wav",
+                                               L"air/bc.wav",
+                                               L"air/pipe.wav"};
+
+struct LoadedPlugin {
+    explicit LoadedPlugin(const std::filesystem::path& file)
+        : module(platform::LoadModule(file.wstring())) {
+        if (module == nullptr) {
+            return;
+        }
+        load = reinterpret_cast<LoadFn>(platform::FindExport(module, "Load"));
+        dispose = reinterpret_cast<DisposeFn>(platform::FindExport(module, "Dispose"));
+        setVehicleSpec =
+            reinterpret_cast<SetVehicleSpecFn>(platform::FindExport(module, "SetVehicleSpec"));
+        initialize = reinterpret_cast<InitializeFn>(platform::FindExport(module, "Initialize"));
+        elapse = reinterpret_cast<ElapseFn>(platform::FindExport(module, "Elapse"));
+    }
+    ~LoadedPlugin() {
+        if (module != nullptr) {
+            platform::UnloadModule(module);
+        }
+    }
+    platform::ModuleHandle module;
+    LoadFn load = nullptr;
+    DisposeFn dispose = nullptr;
+    SetVehicleSpecFn setVehicleSpec = nullptr;
+    InitializeFn initialize = nullptr;
+    ElapseFn elapse = nullptr;
+};
+
+class PluginSoundTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        hostaudio::UseSilentDevice();
+        folder.Copy(BuiltFile(CAMCAB_PLUGIN_FILE), L"libcamcab.so");
+    }
+
+    std::filesystem::path LogPath() const { return folder.Path() / "XAudio2初期化ログ.txt"; }
+
+    TempFolder folder{L"camcab-plugin-sound"};
+};
+
+std::string MaskTimes(const std::string& log) {
+    static const std::regex kTime("[0-9]+年[0-9]+月[0-9]+日[0-9]+時[0-9]+分[0-9]+秒[0-9]+");
+    return std::regex_replace(log, kTime, "<time>");
+}
+
+TEST_F(PluginSoundTest, LoadDisposeCyclesStartAndReleaseTheEngineEachTime) {
+    for (const std::wstring& name : kNamedFiles) {
+        folder.Write(name, ToneWave(2400, 2));
+    }
+    LoadedPlugin plugin(folder.File(L"libcamcab.so"));
+    ASSERT_NE(plugin.module, nullptr) << platform::LastModuleError();
+    std::string firstLog;
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        hostaudio::ClearCapture();
+        plugin.load();
+        ASSERT_TRUE(hostaudio::Attached()) << cycle;
+        const std::string log = MaskTimes(ReadFileBytes(LogPath()));
+        EXPECT_NE(log.find("XAudio2作成成功\r\nマスターボイスの作成成功\r\n"), std::string::npos);
+        EXPECT_EQ(log.find("失敗"), std::string::npos) << log;
+        if (cycle == 0) {
+            firstLog = log;
+        }
+        EXPECT_EQ(log, firstLog);
+
+        plugin.setVehicleSpec(VehicleSpec{8, 5, 1, 6, 4});
+        plugin.initialize(0);
+        std::vector<int32_t> panel(256), sound(256);
+        VehicleState state{};
+        for (int frame = 0; frame < 20; ++frame) {
+            state.Time += 16;
+            plugin.elapse(state, panel.data(), sound.data());
+            hostaudio::Advance(16.0);
+        }
+        EXPECT_GE(hostaudio::CapturedFrames(),
+                  20u * 16u * hostaudio::SampleRate() / 1000u - hostaudio::QuantumFrames());
+        plugin.dispose();
+        EXPECT_FALSE(hostaudio::Attached()) << cycle;
+    }
+}
+
+TEST_F(PluginSoundTest, DisposeWithoutAnEngineTouchesNothing) {
+    std::filesystem::create_directory(LogPath());  // the log cannot be opened
+    LoadedPlugin plugin(folder.File(L"libcamcab.so"));
+    ASSERT_NE(plugin.module, nullptr);
+    plugin.load();
+    EXPECT_FALSE(hostaudio::Attached());
+    std::vector<int32_t> panel(256), sound(256);
+    plugin.elapse(VehicleState{}, panel.data(), sound.data());
+    plugin.dispose();
+    plugin.dispose();
+}
+
+}  // namespace
+}  // namespace camcab::test

@@ -1,0 +1,362 @@
+// Start-up, frames and shut-down of the sound system, on the real engine rendered by this
+// program, which also plays the host's keyboard.
+#include "sound/SoundSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "SoundTestSupport.h"
+#include "platform/WideText.h"
+#include "support/TempFolder.h"
+
+namespace {
+bool pKeyHeld = false;
+}  // namespace
+
+// The host's keyboard, as the platform layer looks it up in the host process.
+extern "C" int16_t CamcabHostKeyState(int32_t virtualKey) {
+    return virtualKey == 0x50 && pKeyHeld ? static_cast<int16_t>(0x8000) : 0;
+}
+
+namespace camcab::test {
+namespace {
+
+const std::vector<std::wstring> kNamedFiles = {L"kamujiku\\reset.wav",
+                                               L"kamujiku\\start1.wav",
+                                               L"kamujiku\\start2.wav",
+                                               L"kamujiku\\reverser1.wav",
+                                               L"kamujiku\\reverser2.wav",
+                                               L"kamujiku\\reverser3.wav",
+                                               L"kamujiku\\notchoff.wav",
+                                               L"kamujiku\\breakeroff.wav",
+                                               L"kamujiku\\shindan1.wav",
+                                               L"kamujiku\\shindan2.wav",
+                                               L"kamujiku\\watari.wav",
+                                               L"air\\sap.wav",
+                                               L"air\\bc.wav",
+                                               L"air\\pipe.wav"};
+
+std::string Utf8(const std::filesystem::path& path) {
+    return path.string();
+}
+
+// The log with each time stamp replaced by "<time>".
+std::string MaskTimes(const std::string& log) {
+    static const std::regex kTime("[0-9]+年[0-9]+月[0-9]+日[0-9]+時[0-9]+分[0-9]+秒[0-9]+");
+    return std::regex_replace(log, kTime, "<time>");
+}
+
+std::string Success(const TempFolder& folder, const std::wstring& name) {
+    return "ソースボイスの作成成功\r\nファイル名：" + Utf8(folder.File(name)) + "\r\n";
+}
+
+std::string Failure(const TempFolder& folder, const std::wstring& name,
+                    const char* code = "0X80070002") {
+    return std::string("ソースボイスの作成失敗\r\nエラー:") + code + "\r\nファイル名：" +
+           Utf8(folder.File(name)) + "\r\n";
+}
+
+const std::string kStart =
+    "<time>\r\nXAudio2初期化開始\r\nXAudio2作成成功\r\nマスターボイスの作成成功\r\n";
+const std::string kEnd = "<time>\r\nXAudio2初期化完了\r\n";
+
+class SoundSystemTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        hostaudio::UseSilentDevice();
+        pKeyHeld = false;
+        hostaudio::ClearCapture();
+    }
+
+    void WriteNamedSounds() {
+        for (const std::wstring& name : kNamedFiles) {
+            folder.Write(name, ToneWave(2400));
+        }
+        folder.Write(L"kamujiku\\reverser2.wav", ToneWave(1000, 2, 16));
+    }
+
+    std::filesystem::path LogPath() const {
+        return folder.Path() / platform::NativeNameFromWide(sound::kStartUpLogName);
+    }
+    std::string Log() { return ReadFileBytes(LogPath()); }
+
+    double Listen(uint32_t quanta) {
+        const size_t begin = hostaudio::CapturedFrames();
+        hostaudio::RenderQuanta(quanta);
+        return hostaudio::CapturedRms(begin, hostaudio::CapturedFrames());
+    }
+
+    TempFolder folder{L"camcab-sound"};
+    config::MotorSoundConfig motorConfig;
+};
+
+TEST_F(SoundSystemTest, LogOfAStartUpWithEveryFilePresent) {
+    WriteNamedSounds();
+    sound::SoundSystem system;
+    system.StartUp(folder.Directory(), motorConfig);
+    ASSERT_NE(system.audioEngine, nullptr);
+    ASSERT_NE(system.masteringVoice, nullptr);
+
+    std::string expected = kStart + "モーター音の数は0個\r\n";
+    for (const std::wstring& name : kNamedFiles) {
+        expected += Success(folder, name);
+    }
+    expected += kEnd;
+    const std::string log = Log();
+    EXPECT_EQ(MaskTimes(log), expected);
+    EXPECT_EQ(log.find("\xEF\xBB\xBF"), std::string::npos);  // no byte-order mark
+
+    // The completion time is not earlier than the start time.
+    std::smatch first;
+    ASSERT_TRUE(std::regex_search(
+        log, first,
+        std::regex("^([0-9]+)年([0-9]+)月([0-9]+)日([0-9]+)時([0-9]+)分([0-9]+)秒([0-9]+)")));
+    EXPECT_EQ(first[0].str().find('0'),
+              first[0].str().find_first_of("0123456789") == 0 && first[0].str()[0] == '0'
+                  ? 0u
+                  : first[0].str().find('0'));  // no leading zero on the year
+
+    EXPECT_TRUE(system.registry.bcSound.IsPlaying());
+    EXPECT_TRUE(system.registry.pipeSound.IsPlaying());
+    EXPECT_EQ(system.registry.bcSound.voiceFlags, platform::kVoiceNoPitch);
+    EXPECT_FALSE(system.registry.resetSound.IsPlaying());
+    system.ShutDown();
+    EXPECT_EQ(system.audioEngine, nullptr);
+    EXPECT_FALSE(hostaudio::Attached());
+}
+
+TEST_F(SoundSystemTest, LogOfAStartUpWithNoFiles) {
+    sound::SoundSystem system;
+    system.StartUp(folder.Directory(), motorConfig);
+    std::string expected = kStart + "モーター音の数は0個\r\n";
+    for (size_t i = 0; i + 2 < kNamedFiles.size(); ++i) {
+        expected += Failure(folder, kNamedFiles[i]);
+    }
+    // Without the SAP sound the brake-cylinder loop is the folder's own "airloop.wav".
+    expected += Failure(folder, L"airloop.wav");
+    expected += Failure(folder, L"air\\pipe.wav");
+    expected += kEnd;
+    EXPECT_EQ(MaskTimes(Log()), expected);
+    EXPECT_EQ(system.registry.bcSound.voice, nullptr);
+    EXPECT_EQ(static_cast<uint32_t>(system.registry.sapSound.Play(system.operationSet)),
+              0x88960001u);
+    system.ShutDown();
+}
+
+TEST_F(SoundSystemTest, AirloopServesAsBrakeCylinderLoopWithoutTheSapSound) {
+    WriteNamedSounds();
+    std::filesystem::remove(folder.File(L"air\\sap.wav"));
+    folder.Write(L"airloop.wav", ToneWave(4800, 2));
+    sound::SoundSystem system;
+    system.StartUp(folder.Directory(), motorConfig);
+    EXPECT_NE(
+        MaskTimes(Log()).find(Failure(folder, L"air\\sap.wav") + Success(folder, L"airloop.wav") +
+                              Success(folder, L"air\\pipe.wav") + kEnd),
+        std::string::npos);
+    ASSERT_NE(system.registry.bcSound.voice, nullptr);
+    EXPECT_EQ(system.registry.bcSound.format->nChannels, 2);
+    EXPECT_EQ(system.registry.bcSound.loopCount, sound::kLooping);
+}
+
+TEST_F(SoundSystemTest, MotorSoundsComeFirstEachWithItsFrequencyLimit) {
+    folder.Write(L"motor\\motor0.wav", ToneWave(4800));
+    folder.Write(L"motor\\motor2.wav", ToneWave(4800, 2));
+    config::MotorSoundConfig config;
+    config.MotorSoundFiles = {folder.FileString(L"motor\\motor0.wav"), L"",
+                              folder.FileString(L"motor\\motor2.wav")};
+    config.MotorSoundCount = 3;
+    config.PowerFrequencyCurves = {{{0.0f, 0.5f}, {200.0f, 500.0f}}, {}, {{0.0f, 5000.0f}}};
+    config.BrakeFrequencyCurves = {{}, {}, {}};
+    config.NeutralFrequencyCurves = {{}, {}};  // one short: sound 2 has no neutral curve
+
+    TempFolder logFolder(L"camcab-log");
+    sound::SoundRegistry registry;
+    platform::AudioEngine* engine = nullptr;
+    platform::MasteringVoice* master = nullptr;
+    ASSERT_EQ(platform::CreateAudioEngine(&engine, 0, platform::kDefaultProcessor), 0);
+    ASSERT_EQ(engine->CreateMasteringVoice(&master, 0, 0, 0, platform::kCategoryGameEffects), 0);
+    {
+        auto log = platform::OpenStartUpLog(logFolder.FileString(L"log.txt"));
+        registry.motorSoundCount = config.MotorSoundCount;
+        sound::LoadSounds(registry, engine, log.get(), config, folder.Directory());
+    }
+    const std::string log = ReadFileBytes(logFolder.File(L"log.txt"));
+    const std::string motors = Success(folder, L"motor\\motor0.wav") +
+                               "ソースボイスの作成失敗\r\nエラー:0X80070002\r\nファイル名：\r\n" +
+                               Success(folder, L"motor\\motor2.wav") +
+                               Failure(folder, kNamedFiles[0]);
+    EXPECT_EQ(log.rfind(motors, 0), 0u) << log;
+
+    ASSERT_EQ(registry.motorSounds.size(), 3u);
+    EXPECT_EQ(registry.motorSounds.capacity(), 3u);
+    EXPECT_EQ(registry.motorSounds[0].maxFrequencyRatio, 500.0f);
+    EXPECT_EQ(registry.motorSounds[0].voiceFlags, 0u);
+    EXPECT_EQ(registry.motorSounds[1].voice, nullptr);
+    EXPECT_EQ(registry.motorSounds[2].maxFrequencyRatio, 1024.0f);  // held at the engine's bound
+    EXPECT_TRUE(registry.motorSounds[2].IsPlaying());
+
+    // Pitch control is allowed on motor sounds.
+    ASSERT_EQ(registry.motorSounds[0].voice->SetVolume(1.0f, 0), 0);
+    ASSERT_EQ(registry.motorSounds[0].voice->SetFrequencyRatio(1.5f, 0), 0);
+    hostaudio::RenderQuanta(1);
+    float ratio = 0.0f;
+    registry.motorSounds[0].voice->GetFrequencyRatio(ratio);
+    EXPECT_EQ(ratio, 1.5f);
+
+    sound::UnloadSounds(registry);
+    EXPECT_EQ(registry.motorSounds.size(), 3u);  // emptied, not removed
+    EXPECT_EQ(registry.motorSounds[0].voice, nullptr);
+    engine->Release();
+    EXPECT_FALSE(hostaudio::Attached());
+}
+
+TEST_F(SoundSystemTest, MotorFrequencyLimitWithoutCurvesIsTheValueAt160) {
+    config::MotorSoundConfig config;
+    config.MotorSoundCount = 1;
+    config.PowerFrequencyCurves.resize(1);
+    config.BrakeFrequencyCurves.resize(1);
+    config.NeutralFrequencyCurves.resize(1);
+    EXPECT_EQ(sound::MotorMaxFrequencyRatio(config, 0), 160.0f);
+    config.BrakeFrequencyCurves[0] = {{0.0f, NAN}, {10.0f, 700.0f}};
+    EXPECT_EQ(sound::MotorMaxFrequencyRatio(config, 0), 700.0f);
+}
+
+TEST_F(SoundSystemTest, SecondReverserVoiceAndLength) {
+    WriteNamedSounds();
+    sound::SoundSystem system;
+    system.StartUp(folder.Directory(), motorConfig);
+    system.PrepareSecondReverserVoice();
+    const sound::SoundRegistry& registry = system.registry;
+    EXPECT_EQ(registry.reverser2Format.nChannels, 2);
+    EXPECT_EQ(registry.reverser2Format.wBitsPerSample, 16);
+    EXPECT_EQ(registry.reverser2LengthFrames, 1000u);  // 4000 bytes of 16-bit stereo
+    ASSERT_NE(registry.reverser2LoopSound.voice, nullptr);
+    EXPECT_NE(registry.reverser2LoopSound.voice, registry.reverser2Sound.voice);
+    EXPECT_EQ(registry.reverser2LoopSound.loopCount, sound::kOneShot);
+    system.ShutDown();
+
+    folder.Write(L"kamujiku\\reverser2.wav", ToneWave(777, 1, 8));
+    system.StartUp(folder.Directory(), motorConfig);
+    system.PrepareSecondReverserVoice();
+    EXPECT_EQ(system.registry.reverser2LengthFrames, 777u);
+    system.ShutDown();
+}
+
+TEST_F(SoundSystemTest, SecondReverserVoiceWithoutEngineStaysEmpty) {
+    sound::SoundSystem system;
+    system.PrepareSecondReverserVoice();
+    EXPECT_EQ(system.registry.reverser2LoopSound.voice, nullptr);
+    EXPECT_EQ(system.registry.reverser2LengthFrames, 0u);
+    system.ShutDown();
+}
+
+TEST_F(SoundSystemTest, FirstFrameActsAtOnceLaterFramesAtTheirCommit) {
+    WriteNamedSounds();
+    sound::SoundSystem system;
+    system.StartUp(folder.Directory(), motorConfig);
+    sound::SoundSlot& pipe = system.registry.pipeSound;
+
+    system.FrameBegin();
+    EXPECT_EQ(system.operationSet, 0u);
+    pipe.voice->SetVolume(1.0f, system.operationSet);
+    EXPECT_GT(Listen(2), 0.1);  // set 0: at once, before the frame ends
+    system.FrameEnd();
+    EXPECT_EQ(system.operationSet, 1u);
+
+    system.FrameBegin();
+    pipe.voice->SetVolume(0.0f, system.operationSet);
+    EXPECT_GT(Listen(2), 0.1);  // not yet
+    system.FrameEnd();
+    EXPECT_EQ(Listen(2), 0.0);
+    EXPECT_EQ(system.operationSet, 2u);
+    EXPECT_EQ(system.operationSetCounter.load(), 2);
+    system.ShutDown();
+}
+
+TEST_F(SoundSystemTest, HoldingPStopsTheClockAndTheNextFrameRestartsIt) {
+    // A slow ramp, so that a resumed loop shows where it resumed.
+    std::vector<float> ramp(96000);
+    for (size_t i = 0; i < ramp.size(); ++i) {
+        ramp[i] = 0.05f + 0.9f * static_cast<float>(i) / static_cast<float>(ramp.size());
+    }
+    hostaudio::WaveLayout layout;
+    WriteNamedSounds();
+    folder.Write(L"air\\pipe.wav",
+                 hostaudio::WaveBytes(layout, hostaudio::EncodeSamples(layout, ramp)));
+    sound::SoundSystem system;
+    system.StartUp(folder.Directory(), motorConfig);
+    sound::SoundSlot& pipe = system.registry.pipeSound;
+    const uint32_t channels = hostaudio::Channels();
+
+    system.FrameBegin();
+    pipe.voice->SetVolume(1.0f, system.operationSet);
+    system.FrameEnd();
+    EXPECT_GT(Listen(5), 0.05);
+    const float beforePause = hostaudio::Captured().back();
+
+    pKeyHeld = true;
+    for (int frame = 0; frame < 3; ++frame) {
+        system.FrameBegin();
+        system.FrameEnd();
+        EXPECT_TRUE(system.pauseRequested);
+        EXPECT_EQ(Listen(4), 0.0) << frame;  // silent between frames
+    }
+    pKeyHeld = false;
+    system.FrameBegin();
+    EXPECT_FALSE(system.pauseRequested);
+    system.FrameEnd();
+    const size_t resumedAt = hostaudio::CapturedFrames();
+    EXPECT_GT(Listen(4), 0.05);
+    const float afterPause = hostaudio::Captured()[resumedAt * channels];
+    EXPECT_GT(afterPause, beforePause);
+    EXPECT_LT(afterPause - beforePause, 10 * 0.9f / 96000.0f);  // where it was, not from the start
+    system.ShutDown();
+}
+
+TEST_F(SoundSystemTest, UnopenableLogMeansNoAudioAndFramesTouchNoEngine) {
+    WriteNamedSounds();
+    std::filesystem::create_directory(LogPath());  // a folder where the log should be
+    sound::SoundSystem system;
+    system.StartUp(folder.Directory(), motorConfig);
+    EXPECT_EQ(system.audioEngine, nullptr);
+    EXPECT_FALSE(hostaudio::Attached());
+    EXPECT_EQ(system.registry.resetSound.voice, nullptr);
+    pKeyHeld = true;
+    system.FrameBegin();
+    system.FrameEnd();
+    system.FrameBegin();
+    system.FrameEnd();
+    EXPECT_EQ(system.operationSet, 2u);
+    system.PrepareSecondReverserVoice();
+    system.ShutDown();
+    system.ShutDown();
+}
+
+TEST_F(SoundSystemTest, RepeatedStartUpsBehaveLikeTheFirst) {
+    WriteNamedSounds();
+    sound::SoundSystem system;
+    std::string first;
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        system.StartUp(folder.Directory(), motorConfig);
+        system.PrepareSecondReverserVoice();
+        system.FrameBegin();
+        system.registry.start1Sound.Play(system.operationSet);
+        system.FrameEnd();
+        EXPECT_GT(Listen(2), 0.1);
+        if (cycle == 1) {
+            // A Load without Dispose in between still starts from an empty sound system.
+            continue;
+        }
+        system.ShutDown();
+        EXPECT_FALSE(hostaudio::Attached());
+        const std::string log = MaskTimes(Log());
+        if (cycle == 0) {
+            first = log;
+        }
+        EXPECT_EQ(log, first);
+    }
+}
+
+}  // namespace
+}  // namespace camcab::test
