@@ -2,8 +2,6 @@
 // program is the host: it renders the plug-in's audio frame by frame.
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "SoundTestSupport.h"
 #include "platform/Module.h"
 #include "platform/WideText.h"
@@ -41,11 +39,6 @@ struct LoadedPlugin {
         initialize = reinterpret_cast<InitializeFn>(platform::FindExport(module, "Initialize"));
         elapse = reinterpret_cast<ElapseFn>(platform::FindExport(module, "Elapse"));
     }
-    ~LoadedPlugin() {
-        if (module != nullptr) {
-            platform::UnloadModule(module);
-        }
-    }
     platform::ModuleHandle module;
     LoadFn load = nullptr;
     DisposeFn dispose = nullptr;
@@ -54,33 +47,33 @@ struct LoadedPlugin {
     ElapseFn elapse = nullptr;
 };
 
+// One copy of the plug-in in its own folder, loaded once for the program, as a host keeps it.
 class PluginSoundTest : public ::testing::Test {
   protected:
-    void SetUp() override {
+    static void SetUpTestSuite() {
         hostaudio::UseSilentDevice();
-        folder.Copy(BuiltFile(CAMCAB_PLUGIN_FILE), L"libcamcab.so");
+        folder = new TempFolder(L"camcab-plugin-sound");
+        folder->Copy(BuiltFile(CAMCAB_PLUGIN_FILE), L"libcamcab.so");
+        plugin = new LoadedPlugin(folder->File(L"libcamcab.so"));
     }
+    // The library stays loaded to the end of the process, as in the host.
+    static void TearDownTestSuite() { delete folder; }
 
-    std::filesystem::path LogPath() const { return folder.Path() / "XAudio2初期化ログ.txt"; }
+    static std::filesystem::path LogPath() { return folder->Path() / "XAudio2初期化ログ.txt"; }
 
-    TempFolder folder{L"camcab-plugin-sound"};
+    static inline TempFolder* folder = nullptr;
+    static inline LoadedPlugin* plugin = nullptr;
 };
-
-std::string MaskTimes(const std::string& log) {
-    static const std::regex kTime("[0-9]+年[0-9]+月[0-9]+日[0-9]+時[0-9]+分[0-9]+秒[0-9]+");
-    return std::regex_replace(log, kTime, "<time>");
-}
 
 TEST_F(PluginSoundTest, LoadDisposeCyclesStartAndReleaseTheEngineEachTime) {
     for (const std::wstring& name : kNamedFiles) {
-        folder.Write(name, ToneWave(2400, 2));
+        folder->Write(name, ToneWave(2400, 2));
     }
-    LoadedPlugin plugin(folder.File(L"libcamcab.so"));
-    ASSERT_NE(plugin.module, nullptr) << platform::LastModuleError();
+    ASSERT_NE(plugin->module, nullptr) << platform::LastModuleError();
     std::string firstLog;
     for (int cycle = 0; cycle < 3; ++cycle) {
         hostaudio::ClearCapture();
-        plugin.load();
+        plugin->load();
         ASSERT_TRUE(hostaudio::Attached()) << cycle;
         const std::string log = MaskTimes(ReadFileBytes(LogPath()));
         EXPECT_NE(log.find("XAudio2作成成功\r\nマスターボイスの作成成功\r\n"), std::string::npos);
@@ -90,32 +83,32 @@ TEST_F(PluginSoundTest, LoadDisposeCyclesStartAndReleaseTheEngineEachTime) {
         }
         EXPECT_EQ(log, firstLog);
 
-        plugin.setVehicleSpec(VehicleSpec{8, 5, 1, 6, 4});
-        plugin.initialize(0);
+        plugin->setVehicleSpec(VehicleSpec{8, 5, 1, 6, 4});
+        plugin->initialize(0);
         std::vector<int32_t> panel(256), sound(256);
         VehicleState state{};
         for (int frame = 0; frame < 20; ++frame) {
             state.Time += 16;
-            plugin.elapse(state, panel.data(), sound.data());
+            plugin->elapse(state, panel.data(), sound.data());
             hostaudio::Advance(16.0);
         }
         EXPECT_GE(hostaudio::CapturedFrames(),
                   20u * 16u * hostaudio::SampleRate() / 1000u - hostaudio::QuantumFrames());
-        plugin.dispose();
+        plugin->dispose();
         EXPECT_FALSE(hostaudio::Attached()) << cycle;
     }
 }
 
 TEST_F(PluginSoundTest, DisposeWithoutAnEngineTouchesNothing) {
+    std::filesystem::remove(LogPath());
     std::filesystem::create_directory(LogPath());  // the log cannot be opened
-    LoadedPlugin plugin(folder.File(L"libcamcab.so"));
-    ASSERT_NE(plugin.module, nullptr);
-    plugin.load();
+    ASSERT_NE(plugin->module, nullptr);
+    plugin->load();
     EXPECT_FALSE(hostaudio::Attached());
     std::vector<int32_t> panel(256), sound(256);
-    plugin.elapse(VehicleState{}, panel.data(), sound.data());
-    plugin.dispose();
-    plugin.dispose();
+    plugin->elapse(VehicleState{}, panel.data(), sound.data());
+    plugin->dispose();
+    plugin->dispose();
 }
 
 }  // namespace

@@ -37,4 +37,38 @@ inline std::string ToneWave(size_t frames, uint16_t channels = 1, uint16_t bits 
         layout, hostaudio::EncodeSamples(layout, Tone(frames, channels, 440.0, amplitude, rate)));
 }
 
+// The start-up log with each time stamp ("%d年%d月%d日%d時%d分%d秒%d") replaced by "<time>".
+inline std::string MaskTimes(const std::string& log) {
+    static const char* const kUnits[] = {"年", "月", "日", "時", "分", "秒", ""};
+    auto digits = [&log](size_t at) {
+        size_t end = at;
+        while (end < log.size() && log[end] >= '0' && log[end] <= '9') {
+            ++end;
+        }
+        return end;
+    };
+    std::string masked;
+    size_t i = 0;
+    while (i < log.size()) {
+        size_t at = i;
+        bool stamp = true;
+        for (const char* unit : kUnits) {
+            const size_t end = digits(at);
+            const std::string text(unit);
+            if (end == at || log.compare(end, text.size(), text) != 0) {
+                stamp = false;
+                break;
+            }
+            at = end + text.size();
+        }
+        if (stamp) {
+            masked += "<time>";
+            i = at;
+        } else {
+            masked.push_back(log[i++]);
+        }
+    }
+    return masked;
+}
+
 }  // namespace camcab::test
