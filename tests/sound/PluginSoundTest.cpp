@@ -2,6 +2,7 @@
 // program is the host: it renders the plug-in's audio frame by frame.
 #include <gtest/gtest.h>
 
+#include "HostAudio.h"
 #include "SoundTestSupport.h"
 #include "platform/Module.h"
 #include "platform/WideText.h"

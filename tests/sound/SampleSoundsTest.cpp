@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "HostAudio.h"
 #include "SoundTestSupport.h"
 #include "platform/AudioDecoder.h"
 #include "platform/WideText.h"

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "HostAudio.h"
 #include "SoundTestSupport.h"
 #include "platform/AudioEngine.h"
 #include "platform/StartUpLog.h"

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "HostAudio.h"
 #include "SoundTestSupport.h"
 #include "platform/WideText.h"
 #include "support/TempFolder.h"

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "HostAudio.h"
 #include "WaveFile.h"
 
 namespace camcab::test {
@@ -16,8 +15,8 @@ inline std::vector<float> Tone(size_t frames, uint16_t channels, double hz, floa
     std::vector<float> samples(frames * channels);
     for (size_t i = 0; i < frames; ++i) {
         const float value =
-            amplitude *
-            static_cast<float>(std::sin(2.0 * M_PI * hz * static_cast<double>(i) / rate));
+            amplitude * static_cast<float>(std::sin(2.0 * 3.14159265358979323846 * hz *
+                                                    static_cast<double>(i) / rate));
         for (uint16_t c = 0; c < channels; ++c) {
             samples[i * channels + c] = value;
         }
