@@ -1,0 +1,205 @@
+// What loading the sounds costs: the sample vehicle's Load, and a folder of 100 sounds
+// (50 MB of PCM), each against only reading the same files; and the peak resident memory of
+// that load against the decoded PCM it holds.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "HostAudio.h"
+#include "WaveFile.h"
+#include "plugin/Plugin.h"
+#include "sound/SoundRegistry.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kSoundCount = 100;
+constexpr size_t kPcmBytesPerSound = 500 * 1024;  // 100 x 500 KiB = 50 MiB
+
+// A scratch folder for the whole run.
+struct Folder {
+    Folder() : path(fs::temp_directory_path() / ("camcab-bench-" + std::to_string(::getpid()))) {
+        fs::create_directories(path);
+    }
+    ~Folder() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    fs::path path;
+};
+
+Folder& Scratch() {
+    static Folder folder;
+    return folder;
+}
+
+// The sample vehicle, copied so that its start-up log is written outside the source tree.
+const fs::path& SampleVehicle() {
+    static const fs::path vehicle = [] {
+        const fs::path copy = Scratch().path / "vehicle";
+        fs::copy(CAMCAB_SAMPLE_VEHICLE, copy,
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        return copy;
+    }();
+    return vehicle;
+}
+
+std::vector<fs::path> WaveFilesIn(const fs::path& folder) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file() && entry.path().extension() == ".wav") {
+            files.push_back(entry.path());
+        }
+    }
+    return files;
+}
+
+// 100 sounds of 16-bit stereo noise-like tones, 500 KiB of PCM each.
+const std::vector<fs::path>& ManySounds() {
+    static const std::vector<fs::path> files = [] {
+        std::vector<fs::path> made;
+        camcab::hostaudio::WaveLayout layout;
+        layout.channels = 2;
+        const size_t samples = kPcmBytesPerSound / 2;
+        for (int k = 0; k < kSoundCount; ++k) {
+            std::vector<float> values(samples);
+            uint32_t state = 12345u + static_cast<uint32_t>(k);
+            for (float& v : values) {
+                state = state * 1664525u + 1013904223u;
+                v = static_cast<float>(state >> 8) / 16777216.0f - 0.5f;
+            }
+            const fs::path file = Scratch().path / "many" / ("sound" + std::to_string(k) + ".wav");
+            camcab::hostaudio::WriteFileBytes(
+                file, camcab::hostaudio::WaveBytes(
+                          layout, camcab::hostaudio::EncodeSamples(layout, values)));
+            made.push_back(file);
+        }
+        return made;
+    }();
+    return files;
+}
+
+size_t ReadAll(const std::vector<fs::path>& files) {
+    size_t bytes = 0;
+    std::vector<char> buffer(1 << 20);
+    for (const fs::path& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) ||
+               in.gcount() > 0) {
+            bytes += static_cast<size_t>(in.gcount());
+        }
+    }
+    return bytes;
+}
+
+camcab::config::MotorSoundConfig BankOf(const std::vector<fs::path>& files) {
+    camcab::config::MotorSoundConfig config;
+    for (const fs::path& file : files) {
+        config.MotorSoundFiles.push_back(file.wstring());
+    }
+    config.MotorSoundCount = files.size();
+    config.PowerFrequencyCurves.resize(files.size(), {{0.0f, 1.0f}, {100.0f, 2.0f}});
+    config.BrakeFrequencyCurves.resize(files.size());
+    config.NeutralFrequencyCurves.resize(files.size());
+    return config;
+}
+
+// VmRSS or VmHWM of this process, in bytes.
+size_t ResidentBytes(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field, 0) == 0) {
+            std::istringstream values(line.substr(std::string(field).size() + 1));
+            size_t kib = 0;
+            values >> kib;
+            return kib * 1024;
+        }
+    }
+    return 0;
+}
+
+void BM_ReadSampleVehicleWaves(benchmark::State& state) {
+    const std::vector<fs::path> files = WaveFilesIn(SampleVehicle());
+    size_t bytes = 0;
+    for (auto _ : state) {
+        bytes = ReadAll(files);
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.counters["files"] = static_cast<double>(files.size());
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+
+void BM_LoadSampleVehicle(benchmark::State& state) {
+    camcab::hostaudio::UseSilentDevice();
+    camcab::Plugin plugin(SampleVehicle().wstring() + L"/");
+    for (auto _ : state) {
+        plugin.Load();
+        state.PauseTiming();
+        plugin.Dispose();  // the engine's release (about 20 ms) is not part of Load
+        state.ResumeTiming();
+    }
+}
+
+void BM_ReadManySounds(benchmark::State& state) {
+    const std::vector<fs::path>& files = ManySounds();
+    size_t bytes = 0;
+    for (auto _ : state) {
+        bytes = ReadAll(files);
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+
+// Decoding the 100 sounds into slots on a running engine, as Load does for a bank.
+void BM_LoadManySounds(benchmark::State& state) {
+    camcab::hostaudio::UseSilentDevice();
+    const camcab::config::MotorSoundConfig config = BankOf(ManySounds());
+    camcab::platform::AudioEngine* engine = nullptr;
+    camcab::platform::MasteringVoice* master = nullptr;
+    if (camcab::platform::CreateAudioEngine(&engine, 0, camcab::platform::kDefaultProcessor) != 0 ||
+        engine->CreateMasteringVoice(&master, 0, 0, 0, camcab::platform::kCategoryGameEffects) !=
+            0) {
+        state.SkipWithError("no audio engine");
+        return;
+    }
+    const size_t residentBefore = ResidentBytes("VmRSS:");
+    size_t pcmBytes = 0;
+    for (auto _ : state) {
+        camcab::sound::SoundRegistry registry;
+        registry.motorSoundCount = config.MotorSoundCount;
+        camcab::sound::LoadSounds(registry, engine, nullptr, config,
+                                  Scratch().path.wstring() + L"/");
+        state.PauseTiming();
+        pcmBytes = 0;
+        for (const camcab::sound::SoundSlot& slot : registry.motorSounds) {
+            pcmBytes += slot.pcm.size();
+        }
+        camcab::sound::UnloadSounds(registry);
+        state.ResumeTiming();
+    }
+    engine->Release();
+    state.counters["pcm_MiB"] = static_cast<double>(pcmBytes) / (1 << 20);
+    state.counters["peak_rss_growth_MiB"] =
+        static_cast<double>(ResidentBytes("VmHWM:") -
+                            std::min(residentBefore, ResidentBytes("VmHWM:"))) /
+        (1 << 20);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * pcmBytes));
+}
+
+// Registered in this order so that the peak memory counter of the bank load is measured
+// before the sample vehicle or anything else raised the peak.
+BENCHMARK(BM_LoadManySounds)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ReadManySounds)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadSampleVehicle)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadSampleVehicleWaves)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
