@@ -23,7 +23,9 @@ uint32_t DrawRandom() {
 
 }  // namespace
 
-std::wstring PluginDirectoryOf(const std::wstring& libraryPath) { return platform::FolderOf(libraryPath); }
+std::wstring PluginDirectoryOf(const std::wstring& libraryPath) {
+    return platform::FolderOf(libraryPath);
+}
 
 Plugin::Plugin(std::wstring directory) : pluginDirectory(std::move(directory)) {}
 
@@ -63,9 +65,10 @@ void Plugin::Load() {
     sim.camshaft.currentLimitEmpty = notch.CurrentLimitEmpty;
     const float breakerDelayMs = notch.BreakerDelayOn * 1000.0f;
     // Out-of-range delays saturate instead of overflowing the conversion.
-    sim.camshaft.breakerDelayMs = !(breakerDelayMs > -2147483648.0f)  ? INT32_MIN
-                                  : !(breakerDelayMs < 2147483648.0f) ? INT32_MAX
-                                                                      : static_cast<int32_t>(breakerDelayMs);
+    sim.camshaft.breakerDelayMs = !(breakerDelayMs > -2147483648.0f) ? INT32_MIN
+                                  : !(breakerDelayMs < 2147483648.0f)
+                                      ? INT32_MAX
+                                      : static_cast<int32_t>(breakerDelayMs);
     sim.camshaft.noLoadCurrent = notch.NoLoadCurrent;
     sim.camshaft.brakeTopNotch = static_cast<int32_t>(static_cast<uint32_t>(notch.BrakeTopNotch));
     sim.handles.key5Switch = false;
@@ -122,17 +125,29 @@ Handles Plugin::Elapse(const VehicleState& state, int32_t* panel, int32_t* sound
     return handles;
 }
 
-void Plugin::SetPower(int32_t notch) { sim.handles.powerNotch = notch; }
+void Plugin::SetPower(int32_t notch) {
+    sim.handles.powerNotch = notch;
+}
 
-void Plugin::SetBrake(int32_t notch) { sim.handles.brakeNotch = notch; }
+void Plugin::SetBrake(int32_t notch) {
+    sim.handles.brakeNotch = notch;
+}
 
-void Plugin::SetReverser(int32_t position) { sim.handles.reverserPosition = position; }
+void Plugin::SetReverser(int32_t position) {
+    sim.handles.reverserPosition = position;
+}
 
-void Plugin::KeyDown(int32_t key) { chain.ForwardKeyDown(key); }
+void Plugin::KeyDown(int32_t key) {
+    chain.ForwardKeyDown(key);
+}
 
-void Plugin::KeyUp(int32_t key) { chain.ForwardKeyUp(key); }
+void Plugin::KeyUp(int32_t key) {
+    chain.ForwardKeyUp(key);
+}
 
-void Plugin::HornBlow(int32_t hornType) { chain.ForwardHornBlow(hornType); }
+void Plugin::HornBlow(int32_t hornType) {
+    chain.ForwardHornBlow(hornType);
+}
 
 void Plugin::DoorOpen() {
     chain.ForwardDoorOpen();
@@ -146,8 +161,12 @@ void Plugin::DoorClose() {
     sim.hostSoundTriggers[sim::kHostSoundDoorClose].RequestPlay();
 }
 
-void Plugin::SetSignal(int32_t aspect) { chain.ForwardSetSignal(aspect); }
+void Plugin::SetSignal(int32_t aspect) {
+    chain.ForwardSetSignal(aspect);
+}
 
-void Plugin::SetBeaconData(const BeaconData& beacon) { chain.ForwardSetBeaconData(beacon); }
+void Plugin::SetBeaconData(const BeaconData& beacon) {
+    chain.ForwardSetBeaconData(beacon);
+}
 
 }  // namespace camcab

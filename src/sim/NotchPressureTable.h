@@ -20,6 +20,7 @@ struct NotchPressureTable {
 
 // Rebuilds the table for `brakeNotchCount` service notches (at least 1): linear from 0 kPa at
 // notch 1 to `fullPressureKpa` at the highest service notch, only notch 0 learned.
-void BuildNotchPressureTable(NotchPressureTable& table, int32_t brakeNotchCount, float fullPressureKpa);
+void BuildNotchPressureTable(NotchPressureTable& table, int32_t brakeNotchCount,
+                             float fullPressureKpa);
 
 }  // namespace camcab::sim

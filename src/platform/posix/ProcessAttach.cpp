@@ -17,7 +17,8 @@ constinit char* attachedLibraryPath = nullptr;
 
 __attribute__((constructor)) static void OnProcessAttach() {
     Dl_info info;
-    if (::dladdr(reinterpret_cast<void*>(&OnProcessAttach), &info) == 0 || info.dli_fname == nullptr) {
+    if (::dladdr(reinterpret_cast<void*>(&OnProcessAttach), &info) == 0 ||
+        info.dli_fname == nullptr) {
         return;
     }
     char* resolved = ::realpath(info.dli_fname, nullptr);
@@ -27,7 +28,8 @@ __attribute__((constructor)) static void OnProcessAttach() {
 namespace camcab::platform {
 
 std::wstring AttachedLibraryPath() {
-    return attachedLibraryPath != nullptr ? WideFromNativeName(attachedLibraryPath) : std::wstring();
+    return attachedLibraryPath != nullptr ? WideFromNativeName(attachedLibraryPath)
+                                          : std::wstring();
 }
 
 }  // namespace camcab::platform

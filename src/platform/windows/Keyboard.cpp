@@ -4,7 +4,9 @@
 
 namespace camcab::platform {
 
-int16_t KeyState(int virtualKey) { return static_cast<int16_t>(GetKeyState(virtualKey)); }
+int16_t KeyState(int virtualKey) {
+    return static_cast<int16_t>(GetKeyState(virtualKey));
+}
 
 std::array<uint8_t, 256> KeyboardState() {
     std::array<uint8_t, 256> keys{};

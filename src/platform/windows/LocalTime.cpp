@@ -7,7 +7,8 @@ namespace camcab::platform {
 LocalTime ReadLocalTime() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    return LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+    return LocalTime{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
+                     now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
 }  // namespace camcab::platform

@@ -27,8 +27,8 @@ std::wstring ModuleFileName(ModuleHandle module) {
     // GetModuleFileNameW truncates silently; grow the buffer until the whole name fits.
     std::wstring name(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(static_cast<HMODULE>(module), name.data(), static_cast<DWORD>(name.size()));
+        const DWORD length = GetModuleFileNameW(static_cast<HMODULE>(module), name.data(),
+                                                static_cast<DWORD>(name.size()));
         if (length == 0) {
             return std::wstring();
         }
@@ -46,8 +46,9 @@ std::wstring ModuleFileName(ModuleHandle module) {
 std::string LastModuleError() {
     const DWORD code = GetLastError();
     wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string message = "error " + std::to_string(code);
     if (text != nullptr) {
         std::wstring wide(text);

@@ -10,7 +10,8 @@ constinit wchar_t* attachedLibraryPath = nullptr;
 void RecordOwnFileName(HMODULE self) {
     DWORD capacity = MAX_PATH;
     while (capacity <= 32768) {
-        auto* buffer = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, capacity * sizeof(wchar_t)));
+        auto* buffer =
+            static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, capacity * sizeof(wchar_t)));
         if (buffer == nullptr) {
             return;
         }
