@@ -26,4 +26,12 @@ unset DISPLAY
         touch "$WINEPREFIX/.camcab-ready"
     fi
 ) 9>"$build_root/.wineprefix.lock"
+# Keep the server and Wine's own services up between the programs of a test run, started
+# with no standard streams of ours: services that inherit a test's output pipes would keep
+# the test runner waiting until they exit.
+(
+    flock 9
+    wineserver -p30 </dev/null >/dev/null 2>&1 || true
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+) 9>"$build_root/.wineprefix.lock"
 exec wine "$@"

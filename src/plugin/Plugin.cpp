@@ -1,5 +1,6 @@
 #include "plugin/Plugin.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <random>
@@ -90,9 +91,10 @@ void Plugin::SetVehicleSpec(const VehicleSpec& spec) {
     chain.ForwardSetVehicleSpec(spec);
     // A vehicle with fewer than one service notch is treated as having one, so that the
     // emergency notch stays above the service notches and the pressure table has two entries.
-    const int32_t brakeNotches = spec.BrakeNotches < 1 ? 1 : spec.BrakeNotches;
+    // A count beyond any real vehicle is bounded, so that the table stays small.
+    const int32_t brakeNotches = std::clamp(spec.BrakeNotches, 1, sim::kMaxBrakeNotches);
     sim.handles.brakeNotchCount = brakeNotches;
-    sim.handles.emergencyNotch = brakeNotches == INT32_MAX ? INT32_MAX : brakeNotches + 1;
+    sim.handles.emergencyNotch = brakeNotches + 1;
     sim::BuildNotchPressureTable(sim.notchPressure, brakeNotches, sim::kFullServicePressureKpa);
 }
 

@@ -8,6 +8,9 @@ namespace camcab::sim {
 
 inline constexpr float kFullServicePressureKpa = 420.0f;
 
+// The most service brake notches a vehicle may have; larger counts are taken as this.
+inline constexpr int32_t kMaxBrakeNotches = 1023;
+
 struct NotchPressureEntry {
     bool learned = false;
     float pressureKpa = 0.0f;
