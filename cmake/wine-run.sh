@@ -21,8 +21,8 @@ unset DISPLAY
 (
     flock 9
     if [ ! -f "$WINEPREFIX/.camcab-ready" ]; then
-        wineboot -i >/dev/null 2>&1
-        wineserver -w
+        wineboot -i </dev/null >/dev/null 2>&1 9>&-
+        wineserver -w 9>&-
         touch "$WINEPREFIX/.camcab-ready"
     fi
 ) 9>"$build_root/.wineprefix.lock"
@@ -31,7 +31,8 @@ unset DISPLAY
 # the test runner waiting until they exit.
 (
     flock 9
-    wineserver -p30 </dev/null >/dev/null 2>&1 || true
-    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    # The lock's descriptor is closed for them too, or the lingering server would hold it.
+    wineserver -p30 </dev/null >/dev/null 2>&1 9>&- || true
+    wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
 ) 9>"$build_root/.wineprefix.lock"
 exec wine "$@"

@@ -25,6 +25,13 @@ __attribute__((constructor)) static void OnProcessAttach() {
     attachedLibraryPath = resolved != nullptr ? resolved : ::strdup(info.dli_fname);
 }
 
+// The recorded name is the library's own storage: give it back when the library is unloaded,
+// so that a host loading and unloading it repeatedly loses nothing.
+__attribute__((destructor)) static void OnUnload() {
+    std::free(attachedLibraryPath);
+    attachedLibraryPath = nullptr;
+}
+
 namespace camcab::platform {
 
 std::wstring AttachedLibraryPath() {
