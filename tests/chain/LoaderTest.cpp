@@ -24,10 +24,7 @@ class LoaderTest : public ::testing::Test {
     void TearDown() override { chain.UnloadModules(); }
 
     void WriteList(std::string_view bytes) { folder.Write(kModuleListFileName, bytes); }
-    // A library's file name as a list entry.
-    static std::string Entry(const std::wstring& stem) {
-        return platform::EncodeUtf8(test::LibraryName(stem));
-    }
+    static std::string Entry(const std::wstring& stem) { return test::ListEntry(stem); }
     std::unique_ptr<test::RecordingModule> Recorder(const std::wstring& stem,
                                                     const std::string& tag) {
         return PlaceRecorder(folder, RecorderFile(), stem, tag);

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "chain/modules/RecordingModuleApi.h"
+#include "platform/WideText.h"
 
 namespace camcab::test {
 namespace {
@@ -56,6 +57,10 @@ void RecordingModule::Answer(const Handles& answer) {
 
 std::wstring LibraryName(const std::wstring& stem) {
     return stem + L"" CAMCAB_LIBRARY_SUFFIX;
+}
+
+std::string ListEntry(const std::wstring& stem) {
+    return platform::EncodeUtf8(LibraryName(stem));
 }
 
 std::filesystem::path RecorderFile() {

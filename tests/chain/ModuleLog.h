@@ -39,6 +39,9 @@ class RecordingModule {
 // The file name of a library on this platform: "recA" gives "recA.so" or "recA.dll".
 std::wstring LibraryName(const std::wstring& stem);
 
+// A library's file name as a list file entry (UTF-8).
+std::string ListEntry(const std::wstring& stem);
+
 // The built test modules.
 std::filesystem::path RecorderFile();    // all sixteen exports
 std::filesystem::path FewExportsFile();  // Load, Dispose, SetPower, SetBrake, KeyDown
