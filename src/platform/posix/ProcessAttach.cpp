@@ -24,6 +24,12 @@ __attribute__((constructor)) static void OnProcessAttach() {
     attachedLibraryPath = resolved != nullptr ? resolved : ::strdup(info.dli_fname);
 }
 
+// The library may be unloaded long before the process ends (a host that reloads it).
+__attribute__((destructor)) static void OnUnload() {
+    std::free(attachedLibraryPath);
+    attachedLibraryPath = nullptr;
+}
+
 namespace camcab::platform {
 
 std::wstring AttachedLibraryPath() {
