@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <random>
 #include <stdexcept>
 
 #include "chain/DetailModuleChain.h"
@@ -158,6 +159,26 @@ TEST_F(LoaderTest, OverlongLineIsReadPastAndLoadsNothing) {
     WriteList(std::string(kMaxModuleListLineBytes + 10, 'x') + "\n" + Entry(L"recB"));
     chain.LoadModules(folder.Directory());
     EXPECT_EQ(ModuleCalls(), (Calls{"B Load"}));
+}
+
+TEST_F(LoaderTest, ListFileThatIsAFolderLoadsNothing) {
+    folder.MakeFolder(kModuleListFileName);
+    chain.LoadModules(folder.Directory());
+    EXPECT_TRUE(chain.modules().empty());
+}
+
+TEST_F(LoaderTest, AnyBytesAreReadWithoutFault) {
+    std::mt19937 random(7);
+    const char pieces[] = {'\n', '\r', '\0', '\\', '/', '.', 'a', '\x1A'};
+    for (int round = 0; round < 200; ++round) {
+        std::string bytes(random() % 600, '\0');
+        for (char& c : bytes) {
+            c = random() % 3 == 0 ? pieces[random() % sizeof pieces] : static_cast<char>(random());
+        }
+        WriteList(bytes);
+        chain.LoadModules(folder.Directory());
+    }
+    EXPECT_TRUE(chain.modules().empty());
 }
 
 TEST_F(LoaderTest, SameLibraryTwiceStandsTwiceAndIsReleasedTwice) {
