@@ -11,6 +11,8 @@ namespace camcab::config {
 struct CurvePoint {
     float x;
     float y;
+
+    friend bool operator==(const CurvePoint&, const CurvePoint&) = default;
 };
 
 using Curve = std::vector<CurvePoint>;
