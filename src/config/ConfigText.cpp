@@ -171,8 +171,12 @@ bool IsConfigSpace(wchar_t c) {
 }
 
 std::wstring_view StripComment(std::wstring_view line) {
-    const size_t mark = line.find_first_of(L";#");
-    return mark == std::wstring_view::npos ? line : line.substr(0, mark);
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == L';' || line[i] == L'#') {
+            return line.substr(0, i);
+        }
+    }
+    return line;
 }
 
 std::wstring_view TrimLine(std::wstring_view line) {

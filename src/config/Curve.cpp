@@ -11,8 +11,10 @@ namespace {
 // Sorted by x, equal x in reading order. Points never hold NaN: the number conversion
 // rejects it, so the ordering is strict.
 void SortAndShrink(Curve& curve) {
-    std::stable_sort(curve.begin(), curve.end(),
-                     [](const CurvePoint& a, const CurvePoint& b) { return a.x < b.x; });
+    const auto byX = [](const CurvePoint& a, const CurvePoint& b) { return a.x < b.x; };
+    if (!std::is_sorted(curve.begin(), curve.end(), byX)) {  // tables are mostly in order
+        std::stable_sort(curve.begin(), curve.end(), byX);
+    }
     curve.shrink_to_fit();
 }
 
