@@ -1,6 +1,9 @@
 // A fresh plug-in loading the sample vehicle, an empty folder and repeated Load cycles.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <utility>
+
 #include "config/MotorSoundConfig.h"
 #include "config/PanelTest.h"
 #include "plugin/Plugin.h"
@@ -116,6 +119,24 @@ TEST(SampleVehicle, LoadDisposeLoadGivesIdenticalTables) {
     EXPECT_EQ(plugin.config.needleTables.voltageNeedleTable, needles.voltageNeedleTable);
     EXPECT_EQ(plugin.sim.camshaft.breakerDelayMs, 250);
     plugin.Dispose();
+}
+
+TEST(NotchValuesInTheSimulation, BreakerDelayInWholeMillisecondsAndTopNotchLow32Bits) {
+    const auto loadWith = [](std::string_view brakeParams) {
+        test::TempFolder folder;
+        folder.Write(L"notch\\notch.txt", "[Brake]\nParams = bp.csv\n");
+        folder.Write(L"notch\\bp.csv", brakeParams);
+        Plugin plugin(folder.Directory());
+        plugin.Load();
+        plugin.Dispose();
+        return std::pair{plugin.sim.camshaft.breakerDelayMs, plugin.sim.camshaft.brakeTopNotch};
+    };
+    EXPECT_EQ(loadWith("BreakerDelay_On, 0.0009\nRequiredNotch_Up, 4\n"), std::pair(0, 4));
+    EXPECT_EQ(loadWith("BreakerDelay_On, 1.2345\n"), std::pair(1234, 10));
+    EXPECT_EQ(loadWith("BreakerDelay_On, 3e38\nRequiredNotch_Up, 4294967298\n"),
+              std::pair(INT32_MAX, 2));
+    EXPECT_EQ(loadWith("BreakerDelay_On, -3e38\nRequiredNotch_Up, 18446744073709551615\n"),
+              std::pair(INT32_MIN, -1));
 }
 
 TEST(PanelTestSwitch, FileOrFolderSwitchesItOn) {
