@@ -21,9 +21,18 @@ unset DISPLAY
 (
     flock 9
     if [ ! -f "$WINEPREFIX/.camcab-ready" ]; then
-        wineboot -i >/dev/null 2>&1
-        wineserver -w
+        wineboot -i </dev/null >/dev/null 2>&1 9>&-
+        wineserver -w 9>&-
         touch "$WINEPREFIX/.camcab-ready"
     fi
+) 9>"$build_root/.wineprefix.lock"
+# Keep the server and Wine's own services up between the programs of a test run, started
+# with no standard streams of ours: services that inherit a test's output pipes would keep
+# the test runner waiting until they exit.
+(
+    flock 9
+    # The lock's descriptor is closed for them too, or the lingering server would hold it.
+    wineserver -p30 </dev/null >/dev/null 2>&1 9>&- || true
+    wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
 ) 9>"$build_root/.wineprefix.lock"
 exec wine "$@"

@@ -7,9 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "chain/DetailModule.h"
 #include "plugin/HostRecords.h"
 
 namespace camcab::chain {
+
+// The name of the list file in the plug-in's folder.
+inline constexpr const wchar_t* kModuleListFileName = L"detailmodulesx64.txt";
 
 // The handle values the library hands to the first module of the chain.
 struct ChainInputs {
@@ -20,10 +24,14 @@ struct ChainInputs {
 };
 
 class DetailModuleChain {
-public:
+  public:
+    // Reads the list file in `pluginDirectory` and appends every loadable module, running
+    // each module's Load before it joins the list. An entry naming this library is skipped.
     void LoadModules(const std::wstring& pluginDirectory);
-    // Throws std::runtime_error carrying the version mismatch message.
+    // Asks each module its interface version, in list order. Throws std::runtime_error
+    // carrying VersionMismatchMessage at the first module of another version.
     void CheckVersions() const;
+    // Disposes and releases each module in list order, then empties the list.
     void UnloadModules();
 
     void ForwardSetVehicleSpec(const VehicleSpec& spec);
@@ -37,10 +45,23 @@ public:
     void ForwardSetBeaconData(const BeaconData& beacon);
 
     // Runs the chain for one frame and returns mergedHandles.
-    Handles Run(const VehicleState& state, int32_t* panel, int32_t* sound, const ChainInputs& inputs);
+    Handles Run(const VehicleState& state, int32_t* panel, int32_t* sound,
+                const ChainInputs& inputs);
 
+    const std::vector<DetailModule>& modules() const { return detailModules; }
+
+    // The answer of the last module Elapse called; carried across frames and Dispose.
     Handles mergedHandles{};
+    // Until the first frame that finds a module, every handle value is sent unconditionally.
     bool primeModules = true;
+
+  private:
+    std::vector<DetailModule> detailModules;
 };
+
+// The module's path in the C library's current multibyte encoding (cut to whole characters
+// within 235 bytes, empty when a character cannot be converted) followed by
+// "のバージョンが不正です。" in code page 932.
+std::string VersionMismatchMessage(const std::wstring& modulePath);
 
 }  // namespace camcab::chain

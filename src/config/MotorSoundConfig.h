@@ -9,6 +9,10 @@
 
 namespace camcab::config {
 
+// The largest sound number of the bank. Lines with larger numbers are ignored, so a file
+// cannot make the bank (and its six curve lists) huge.
+inline constexpr uint64_t kMaxMotorSoundNumber = 255;
+
 struct MotorSoundConfig {
     std::vector<Curve> PowerVolumeCurves;
     std::vector<Curve> BrakeVolumeCurves;

@@ -1,6 +1,7 @@
 // The camshaft controller's characteristic, read from "notch\notch.txt" and the files it names.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -8,6 +9,10 @@
 #include "config/Curve.h"
 
 namespace camcab::config {
+
+// Every "RequiredNotch_Up" row of the brake parameter file adds columns; a row that would take
+// the list beyond this many is skipped, so no file can make the table grow without bound.
+inline constexpr size_t kMaxBrakeCurveColumns = 65536;
 
 struct NotchTable {
     int32_t indexSection = 0;  // reader state: 0 none, 1 power, 2 brake

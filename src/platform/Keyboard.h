@@ -14,7 +14,9 @@ inline constexpr int kVirtualKeyP = 0x50;
 int16_t KeyState(int virtualKey);
 
 // True while the virtual key is held down.
-inline bool IsKeyDown(int virtualKey) { return (static_cast<uint16_t>(KeyState(virtualKey)) & 0x8000u) != 0; }
+inline bool IsKeyDown(int virtualKey) {
+    return (static_cast<uint16_t>(KeyState(virtualKey)) & 0x8000u) != 0;
+}
 
 // The 256 key state bytes (high bit set while down). All zero when unavailable.
 std::array<uint8_t, 256> KeyboardState();

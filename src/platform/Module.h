@@ -20,6 +20,10 @@ void UnloadModule(ModuleHandle module);
 // The full file name of a loaded library, any length.
 std::wstring ModuleFileName(ModuleHandle module);
 
+// The loaded library (or program) that holds this code, without taking a reference; null
+// when it cannot be told.
+ModuleHandle OwnModule();
+
 // Why the last LoadModule failed, in the platform's words (for tools).
 std::string LastModuleError();
 

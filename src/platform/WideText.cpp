@@ -41,7 +41,8 @@ long DecodeOne(std::string_view bytes, size_t& pos) {
         }
         codePoint = (codePoint << 6) | (next & 0x3F);
     }
-    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+    if (codePoint < minimum || codePoint > 0x10FFFF ||
+        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
         return -1;
     }
     pos += length;

@@ -9,7 +9,8 @@
 namespace {
 
 camcab::Plugin& Instance() {
-    static camcab::Plugin plugin(camcab::PluginDirectoryOf(camcab::platform::AttachedLibraryPath()));
+    static camcab::Plugin plugin(
+        camcab::PluginDirectoryOf(camcab::platform::AttachedLibraryPath()));
     return plugin;
 }
 

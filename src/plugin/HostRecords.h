@@ -19,15 +19,15 @@ struct VehicleSpec {
 };
 
 struct VehicleState {
-    double Location;     // m
-    float Speed;         // km/h, negative when running backwards
-    int32_t Time;        // ms, time of day
-    float BcPressure;    // kPa, brake cylinder
-    float MrPressure;    // kPa, main reservoir
-    float ErPressure;    // kPa, equalising reservoir
-    float BpPressure;    // kPa, brake pipe
-    float SapPressure;   // kPa, straight air pipe
-    float Current;       // A, negative while braking electrically
+    double Location;    // m
+    float Speed;        // km/h, negative when running backwards
+    int32_t Time;       // ms, time of day
+    float BcPressure;   // kPa, brake cylinder
+    float MrPressure;   // kPa, main reservoir
+    float ErPressure;   // kPa, equalising reservoir
+    float BpPressure;   // kPa, brake pipe
+    float SapPressure;  // kPa, straight air pipe
+    float Current;      // A, negative while braking electrically
 };
 
 struct Handles {
@@ -105,8 +105,8 @@ using SetBeaconDataFn = void (*)(BeaconData);
 
 // The sixteen export names, in the order chained modules are searched for them.
 inline constexpr const char* kExportNames[16] = {
-    "Load",      "Dispose", "GetPluginVersion", "SetVehicleSpec", "Initialize", "Elapse",
-    "SetPower",  "SetBrake", "SetReverser",     "KeyDown",        "KeyUp",      "HornBlow",
-    "DoorOpen",  "DoorClose", "SetSignal",      "SetBeaconData"};
+    "Load",     "Dispose",   "GetPluginVersion", "SetVehicleSpec", "Initialize", "Elapse",
+    "SetPower", "SetBrake",  "SetReverser",      "KeyDown",        "KeyUp",      "HornBlow",
+    "DoorOpen", "DoorClose", "SetSignal",        "SetBeaconData"};
 
 }  // namespace camcab

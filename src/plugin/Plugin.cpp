@@ -1,5 +1,6 @@
 #include "plugin/Plugin.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <random>
@@ -23,7 +24,9 @@ uint32_t DrawRandom() {
 
 }  // namespace
 
-std::wstring PluginDirectoryOf(const std::wstring& libraryPath) { return platform::FolderOf(libraryPath); }
+std::wstring PluginDirectoryOf(const std::wstring& libraryPath) {
+    return platform::FolderOf(libraryPath);
+}
 
 Plugin::Plugin(std::wstring directory) : pluginDirectory(std::move(directory)) {}
 
@@ -63,9 +66,10 @@ void Plugin::Load() {
     sim.camshaft.currentLimitEmpty = notch.CurrentLimitEmpty;
     const float breakerDelayMs = notch.BreakerDelayOn * 1000.0f;
     // Out-of-range delays saturate instead of overflowing the conversion.
-    sim.camshaft.breakerDelayMs = !(breakerDelayMs > -2147483648.0f)  ? INT32_MIN
-                                  : !(breakerDelayMs < 2147483648.0f) ? INT32_MAX
-                                                                      : static_cast<int32_t>(breakerDelayMs);
+    sim.camshaft.breakerDelayMs = !(breakerDelayMs > -2147483648.0f) ? INT32_MIN
+                                  : !(breakerDelayMs < 2147483648.0f)
+                                      ? INT32_MAX
+                                      : static_cast<int32_t>(breakerDelayMs);
     sim.camshaft.noLoadCurrent = notch.NoLoadCurrent;
     sim.camshaft.brakeTopNotch = static_cast<int32_t>(static_cast<uint32_t>(notch.BrakeTopNotch));
     sim.handles.key5Switch = false;
@@ -87,9 +91,10 @@ void Plugin::SetVehicleSpec(const VehicleSpec& spec) {
     chain.ForwardSetVehicleSpec(spec);
     // A vehicle with fewer than one service notch is treated as having one, so that the
     // emergency notch stays above the service notches and the pressure table has two entries.
-    const int32_t brakeNotches = spec.BrakeNotches < 1 ? 1 : spec.BrakeNotches;
+    // A count beyond any real vehicle is bounded, so that the table stays small.
+    const int32_t brakeNotches = std::clamp(spec.BrakeNotches, 1, sim::kMaxBrakeNotches);
     sim.handles.brakeNotchCount = brakeNotches;
-    sim.handles.emergencyNotch = brakeNotches == INT32_MAX ? INT32_MAX : brakeNotches + 1;
+    sim.handles.emergencyNotch = brakeNotches + 1;
     sim::BuildNotchPressureTable(sim.notchPressure, brakeNotches, sim::kFullServicePressureKpa);
 }
 
@@ -122,17 +127,29 @@ Handles Plugin::Elapse(const VehicleState& state, int32_t* panel, int32_t* sound
     return handles;
 }
 
-void Plugin::SetPower(int32_t notch) { sim.handles.powerNotch = notch; }
+void Plugin::SetPower(int32_t notch) {
+    sim.handles.powerNotch = notch;
+}
 
-void Plugin::SetBrake(int32_t notch) { sim.handles.brakeNotch = notch; }
+void Plugin::SetBrake(int32_t notch) {
+    sim.handles.brakeNotch = notch;
+}
 
-void Plugin::SetReverser(int32_t position) { sim.handles.reverserPosition = position; }
+void Plugin::SetReverser(int32_t position) {
+    sim.handles.reverserPosition = position;
+}
 
-void Plugin::KeyDown(int32_t key) { chain.ForwardKeyDown(key); }
+void Plugin::KeyDown(int32_t key) {
+    chain.ForwardKeyDown(key);
+}
 
-void Plugin::KeyUp(int32_t key) { chain.ForwardKeyUp(key); }
+void Plugin::KeyUp(int32_t key) {
+    chain.ForwardKeyUp(key);
+}
 
-void Plugin::HornBlow(int32_t hornType) { chain.ForwardHornBlow(hornType); }
+void Plugin::HornBlow(int32_t hornType) {
+    chain.ForwardHornBlow(hornType);
+}
 
 void Plugin::DoorOpen() {
     chain.ForwardDoorOpen();
@@ -146,8 +163,12 @@ void Plugin::DoorClose() {
     sim.hostSoundTriggers[sim::kHostSoundDoorClose].RequestPlay();
 }
 
-void Plugin::SetSignal(int32_t aspect) { chain.ForwardSetSignal(aspect); }
+void Plugin::SetSignal(int32_t aspect) {
+    chain.ForwardSetSignal(aspect);
+}
 
-void Plugin::SetBeaconData(const BeaconData& beacon) { chain.ForwardSetBeaconData(beacon); }
+void Plugin::SetBeaconData(const BeaconData& beacon) {
+    chain.ForwardSetBeaconData(beacon);
+}
 
 }  // namespace camcab

@@ -14,7 +14,7 @@
 namespace camcab {
 
 class Plugin {
-public:
+  public:
     // `pluginDirectory` is the folder that holds the library file, with a trailing separator.
     explicit Plugin(std::wstring pluginDirectory);
 

@@ -4,7 +4,8 @@
 
 namespace camcab::sim {
 
-void BuildNotchPressureTable(NotchPressureTable& table, int32_t brakeNotchCount, float fullPressureKpa) {
+void BuildNotchPressureTable(NotchPressureTable& table, int32_t brakeNotchCount,
+                             float fullPressureKpa) {
     const int32_t count = brakeNotchCount < 1 ? 1 : brakeNotchCount;
     table.entries.assign(static_cast<std::size_t>(count) + 1, NotchPressureEntry{});
     table.entries[0] = {true, 0.0f};

@@ -4,7 +4,27 @@
 #include <random>
 #include <sstream>
 
+#include "platform/WideText.h"
+
 namespace camcab::test {
+// On POSIX std::filesystem converts wide names through the C locale, which cannot hold
+// Japanese; go through UTF-8 explicitly.
+std::filesystem::path PathFromWide(const std::wstring& name) {
+#ifdef _WIN32
+    return std::filesystem::path(name);
+#else
+    return std::filesystem::path(platform::NativeNameFromWide(name));
+#endif
+}
+
+std::wstring WideFromPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return path.wstring();
+#else
+    return platform::WideFromNativeName(path.native());
+#endif
+}
+
 namespace {
 
 std::filesystem::path Relative(std::wstring_view relative) {
@@ -14,7 +34,7 @@ std::filesystem::path Relative(std::wstring_view relative) {
             c = L'/';
         }
     }
-    return std::filesystem::path(name).make_preferred();
+    return PathFromWide(name).make_preferred();
 }
 
 }  // namespace
@@ -25,7 +45,7 @@ TempFolder::TempFolder(const std::wstring& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::wstringstream unique;
         unique << name << L'-' << std::hex << random() << random();
-        path_ = base / unique.str();
+        path_ = base / PathFromWide(unique.str());
         if (std::filesystem::create_directories(path_)) {
             return;
         }
@@ -39,12 +59,18 @@ TempFolder::~TempFolder() {
 }
 
 std::wstring TempFolder::Directory() const {
-    std::wstring directory = path_.wstring();
+    std::wstring directory = WideFromPath(path_);
     directory.push_back(static_cast<wchar_t>(std::filesystem::path::preferred_separator));
     return directory;
 }
 
-std::filesystem::path TempFolder::File(std::wstring_view relative) const { return path_ / Relative(relative); }
+std::filesystem::path TempFolder::File(std::wstring_view relative) const {
+    return path_ / Relative(relative);
+}
+
+std::wstring TempFolder::FileString(std::wstring_view relative) const {
+    return WideFromPath(File(relative));
+}
 
 void TempFolder::Write(std::wstring_view relative, std::string_view bytes) const {
     const std::filesystem::path file = File(relative);
@@ -56,7 +82,9 @@ void TempFolder::Write(std::wstring_view relative, std::string_view bytes) const
     }
 }
 
-void TempFolder::MakeFolder(std::wstring_view relative) const { std::filesystem::create_directories(File(relative)); }
+void TempFolder::MakeFolder(std::wstring_view relative) const {
+    std::filesystem::create_directories(File(relative));
+}
 
 void TempFolder::Copy(const std::filesystem::path& from, std::wstring_view relative) const {
     const std::filesystem::path to = File(relative);

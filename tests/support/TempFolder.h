@@ -8,7 +8,7 @@
 namespace camcab::test {
 
 class TempFolder {
-public:
+  public:
     // `name` may hold any characters the file system accepts (blanks, Japanese).
     explicit TempFolder(const std::wstring& name = L"camcab-test");
     ~TempFolder();
@@ -20,7 +20,7 @@ public:
     std::wstring Directory() const;
     // A file inside the folder; '\' in `relative` separates folders on every platform.
     std::filesystem::path File(std::wstring_view relative) const;
-    std::wstring FileString(std::wstring_view relative) const { return File(relative).wstring(); }
+    std::wstring FileString(std::wstring_view relative) const;
     // Writes `bytes` to a file inside the folder, creating the folders on the way.
     void Write(std::wstring_view relative, std::string_view bytes) const;
     // Makes a sub-folder.
@@ -28,9 +28,13 @@ public:
     // Copies a file into the folder under a new name.
     void Copy(const std::filesystem::path& from, std::wstring_view relative) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
+
+// Wide names and std::filesystem paths, converted through UTF-8 on POSIX.
+std::filesystem::path PathFromWide(const std::wstring& name);
+std::wstring WideFromPath(const std::filesystem::path& path);
 
 // Reads a whole file as bytes; empty when it cannot be read.
 std::string ReadFileBytes(const std::filesystem::path& path);

@@ -19,7 +19,9 @@ std::FILE* OpenForWriting(const std::wstring& path) {
     return std::fopen(NativeNameFromWide(path).c_str(), "wb");
 }
 
-bool IsAbsolutePath(const std::wstring& path) { return !path.empty() && path[0] == L'/'; }
+bool IsAbsolutePath(const std::wstring& path) {
+    return !path.empty() && path[0] == L'/';
+}
 
 std::wstring AppendPath(const std::wstring& folder, const std::wstring& name) {
     if (IsAbsolutePath(name)) {

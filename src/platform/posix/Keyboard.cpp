@@ -20,7 +20,8 @@ int16_t KeyState(int virtualKey) {
 }
 
 std::array<uint8_t, 256> KeyboardState() {
-    static const auto hostKeyboardState = FindHostFunction<CamcabHostKeyboardStateFn>(kHostKeyboardStateName);
+    static const auto hostKeyboardState =
+        FindHostFunction<CamcabHostKeyboardStateFn>(kHostKeyboardStateName);
     std::array<uint8_t, 256> keys{};
     if (hostKeyboardState == nullptr || hostKeyboardState(keys.data()) == 0) {
         keys.fill(0);

@@ -33,6 +33,21 @@ std::wstring ModuleFileName(ModuleHandle module) {
     return WideFromNativeName(map->l_name);
 }
 
+ModuleHandle OwnModule() {
+    Dl_info info;
+    if (::dladdr(reinterpret_cast<void*>(&OwnModule), &info) == 0 || info.dli_fname == nullptr) {
+        return nullptr;
+    }
+    // RTLD_NOLOAD only finds the loaded object; the reference it adds is dropped at once,
+    // which leaves the object loaded, since it holds this code.
+    void* handle =
+        ::dlopen(info.dli_fname[0] != '\0' ? info.dli_fname : nullptr, RTLD_LAZY | RTLD_NOLOAD);
+    if (handle != nullptr) {
+        ::dlclose(handle);
+    }
+    return handle;
+}
+
 std::string LastModuleError() {
     const char* error = ::dlerror();
     return error != nullptr ? std::string(error) : std::string("unknown error");

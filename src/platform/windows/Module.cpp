@@ -43,6 +43,16 @@ std::wstring ModuleFileName(ModuleHandle module) {
     }
 }
 
+ModuleHandle OwnModule() {
+    HMODULE module = nullptr;
+    const DWORD flags =
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
+    if (!GetModuleHandleExW(flags, reinterpret_cast<LPCWSTR>(&OwnModule), &module)) {
+        return nullptr;
+    }
+    return reinterpret_cast<ModuleHandle>(module);
+}
+
 std::string LastModuleError() {
     const DWORD code = GetLastError();
     wchar_t* text = nullptr;

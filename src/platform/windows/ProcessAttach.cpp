@@ -1,5 +1,5 @@
 // Process attach for the DLL: DllMain records the library's own full file name, however long.
-// Thread attach, thread detach and process detach do nothing; attach always succeeds.
+// Thread attach and thread detach do nothing; attach always succeeds.
 #include "platform/ProcessAttach.h"
 
 #include <windows.h>
@@ -29,9 +29,15 @@ void RecordOwnFileName(HMODULE self) {
 }
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         RecordOwnFileName(instance);
+    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr &&
+               attachedLibraryPath != nullptr) {
+        // Unloaded by FreeLibrary (not process exit): give the recorded name back, so that a
+        // host loading and unloading the library repeatedly loses nothing.
+        HeapFree(GetProcessHeap(), 0, attachedLibraryPath);
+        attachedLibraryPath = nullptr;
     }
     return TRUE;
 }

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# The main job: builds the Linux plug-in and the host stand-in, installs the plug-in into a
+# copy of the sample vehicle folder, and drives it through the sample scenario.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/setup-debian.sh --runtime-only
+cmake --preset linux >/dev/null
+cmake --build --preset linux --target camcab camcab-run
+
+# A vehicle folder holds the plug-in beside its configuration and sounds.
+vehicle=build/linux/sample-vehicle
+rm -rf "$vehicle"
+mkdir -p "$vehicle"
+cp -R examples/vehicle/. "$vehicle/"
+cp build/linux/plugin/libcamcab.so "$vehicle/"
+
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+build/linux/tools/camcab-run/camcab-run "$@" "$vehicle/libcamcab.so" examples/scenarios/sample.txt

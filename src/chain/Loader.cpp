@@ -1,0 +1,93 @@
+// Loading the modules named in the list file and releasing them again.
+#include <cstdio>
+
+#include "chain/DetailModuleChain.h"
+#include "chain/ModuleList.h"
+#include "platform/FileSystem.h"
+#include "platform/Module.h"
+
+namespace camcab::chain {
+namespace {
+
+template <typename EntryPoint>
+void Bind(platform::ModuleHandle module, int index, EntryPoint& entryPoint) {
+    entryPoint = reinterpret_cast<EntryPoint>(platform::FindExport(module, kExportNames[index]));
+}
+
+}  // namespace
+
+DetailModule BindDetailModule(platform::ModuleHandle module) {
+    DetailModule m;
+    m.module = module;
+    Bind(module, 0, m.Load);
+    Bind(module, 1, m.Dispose);
+    Bind(module, 2, m.GetPluginVersion);
+    Bind(module, 3, m.SetVehicleSpec);
+    Bind(module, 4, m.Initialize);
+    Bind(module, 5, m.Elapse);
+    Bind(module, 6, m.SetPower);
+    Bind(module, 7, m.SetBrake);
+    Bind(module, 8, m.SetReverser);
+    Bind(module, 9, m.KeyDown);
+    Bind(module, 10, m.KeyUp);
+    Bind(module, 11, m.HornBlow);
+    Bind(module, 12, m.DoorOpen);
+    Bind(module, 13, m.DoorClose);
+    Bind(module, 14, m.SetSignal);
+    Bind(module, 15, m.SetBeaconData);
+    return m;
+}
+
+void DetailModuleChain::LoadModules(const std::wstring& pluginDirectory) {
+    const std::wstring listPath = platform::AppendPath(pluginDirectory, kModuleListFileName);
+    std::FILE* file = platform::OpenForReading(listPath);
+    if (file != nullptr) {
+        // An entry naming this library would run our own Load inside itself without end,
+        // and every forwarded call would come back to us: it is recognised by the handle
+        // the platform answers for it, whatever spelling or link names it.
+        const platform::ModuleHandle self = platform::OwnModule();
+        ModuleList list(file);
+        std::wstring entry;
+        while (list.Next(entry)) {
+            // A file name cannot hold a NUL; the platform would read only the part before it.
+            if (entry.find(L'\0') != std::wstring::npos) {
+                continue;
+            }
+            const std::wstring path =
+                platform::AppendPath(pluginDirectory, platform::NativeSeparators(entry));
+            if (!platform::PathExists(path)) {
+                continue;
+            }
+            const platform::ModuleHandle module = platform::LoadModule(path);
+            if (module == nullptr) {
+                continue;
+            }
+            if (module == self) {
+                platform::UnloadModule(module);
+                continue;
+            }
+            DetailModule record = BindDetailModule(module);
+            if (record.Load != nullptr) {
+                record.Load();
+            }
+            detailModules.push_back(record);
+        }
+        std::fclose(file);
+    }
+    detailModules.shrink_to_fit();
+}
+
+void DetailModuleChain::UnloadModules() {
+    // Each module is released right after its own Dispose, before the next one's.
+    // Indexing (not iterators) keeps this safe should a module call back into the list.
+    for (std::size_t i = 0; i < detailModules.size(); ++i) {
+        const DetailModule record = detailModules[i];
+        if (record.Dispose != nullptr) {
+            record.Dispose();
+        }
+        platform::UnloadModule(record.module);
+    }
+    detailModules.clear();
+}
+
+}  // namespace camcab::chain

@@ -1,0 +1,49 @@
+#include "chain/ModuleList.h"
+
+#include "platform/WideText.h"
+
+namespace camcab::chain {
+
+bool ModuleList::Next(std::wstring& entry) {
+    entry.clear();
+    if (atEnd_ || file_ == nullptr) {
+        return false;
+    }
+    std::string line;
+    bool overlong = false;
+    bool endedByLineFeed = false;
+    for (;;) {
+        const int c = std::fgetc(file_);
+        if (c == EOF) {
+            atEnd_ = true;
+            break;
+        }
+        if (c == '\n') {
+            endedByLineFeed = true;
+            break;
+        }
+        if (line.size() < kMaxModuleListLineBytes) {
+            line.push_back(static_cast<char>(c));
+        } else {
+            overlong = true;
+        }
+    }
+    // Text mode reads carriage return plus line feed as a line feed; a lone one stays.
+    if (endedByLineFeed && !overlong && !line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    bool complete = false;
+    entry = platform::DecodeUtf8(line, &complete);
+    if (!complete && !overlong) {
+        atEnd_ = true;
+        entry.clear();
+        return false;
+    }
+    if (overlong) {
+        // Far beyond any file name: an entry that names nothing.
+        entry.assign(1, L'\0');
+    }
+    return true;
+}
+
+}  // namespace camcab::chain

@@ -1,0 +1,31 @@
+// The list file of detail modules: UTF-8 text, one library per line, each line used
+// unchanged (no trimming, no comments, no quoting), read the way a text-mode stream reads it.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace camcab::chain {
+
+class ModuleList {
+  public:
+    // Reads from an open file; the caller keeps ownership and closes it.
+    explicit ModuleList(std::FILE* file) : file_(file) {}
+
+    // The next entry, without its line end. Carriage return plus line feed ends a line like
+    // a line feed. End of file is tested before each line, so a file that ends with a line
+    // feed (or an empty file) yields a last, empty entry. A byte-order mark is kept as
+    // U+FEFF. False at the end of the file, and at the first invalid UTF-8 sequence, which
+    // ends the reading there: the line holding it is not used.
+    bool Next(std::wstring& entry);
+
+  private:
+    std::FILE* file_;
+    bool atEnd_ = false;
+};
+
+// Lines longer than this name no file on any platform; they are read past and yield an
+// entry that loads nothing.
+inline constexpr std::size_t kMaxModuleListLineBytes = 65536;
+
+}  // namespace camcab::chain

@@ -1,0 +1,221 @@
+// The chain as the host meets it: the built plug-in loaded from a folder with its list file,
+// and the library's own work against what it forwards.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "chain/DetailModuleChain.h"
+#include "chain/ModuleLog.h"
+#include "platform/FileSystem.h"
+#include "platform/Module.h"
+#include "platform/WideText.h"
+#include "plugin/Plugin.h"
+
+namespace camcab::chain {
+namespace {
+
+using test::ListEntry;
+using test::ModuleCalls;
+using Calls = std::vector<std::string>;
+
+const std::string kInvalidVersionBytes =
+    "\x82\xcc\x83\x6f\x81\x5b\x83\x57\x83\x87\x83\x93\x82\xaa\x95\x73\x90\xb3\x82\xc5\x82\xb7"
+    "\x81\x42";
+
+// A copy of the built plug-in in its own folder, loaded the way the host loads it. Each copy
+// is a library of its own, with fresh process-wide state.
+class HostedPlugin {
+  public:
+    explicit HostedPlugin(const test::TempFolder& folder)
+        : name_(test::PluginFile().filename().wstring()) {
+        folder.Copy(test::PluginFile(), name_);
+        handle_ = platform::LoadModule(folder.FileString(name_));
+        if (handle_ == nullptr) {
+            throw std::runtime_error("cannot load the plug-in: " + platform::LastModuleError());
+        }
+        exports = BindDetailModule(handle_);
+    }
+    ~HostedPlugin() { platform::UnloadModule(handle_); }
+    const std::wstring& name() const { return name_; }
+
+    DetailModule exports;  // the sixteen exports, looked up by name
+
+  private:
+    std::wstring name_;
+    platform::ModuleHandle handle_ = nullptr;
+};
+
+class PluginChainTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ModuleCalls().clear();
+        test::OnModuleCall() = nullptr;
+    }
+    void TearDown() override { test::OnModuleCall() = nullptr; }
+
+    std::unique_ptr<test::RecordingModule> Recorder(const std::wstring& stem,
+                                                    const std::string& tag) {
+        return test::PlaceRecorder(folder, test::RecorderFile(), stem, tag);
+    }
+    Calls Take() {
+        Calls calls = ModuleCalls();
+        ModuleCalls().clear();
+        return calls;
+    }
+
+    test::TempFolder folder;
+    int32_t panel[kHostArrayIndexLimit] = {};
+    int32_t sound[kHostArrayIndexLimit] = {};
+};
+
+TEST_F(PluginChainTest, WithoutListFileThePluginRunsAlone) {
+    HostedPlugin plugin(folder);
+    const DetailModule& host = plugin.exports;
+    host.Load();
+    EXPECT_EQ(host.GetPluginVersion(), kInterfaceVersion);
+    host.SetVehicleSpec(VehicleSpec{8, 5, 7, 3, 10});
+    host.Initialize(0);
+    host.SetPower(3);
+    const Handles handles = host.Elapse(VehicleState{}, panel, sound);
+    EXPECT_EQ(handles.Brake, 0);
+    EXPECT_EQ(handles.Reverser, 0);
+    EXPECT_EQ(handles.ConstantSpeed, 0);
+    host.Dispose();
+}
+
+TEST_F(PluginChainTest, HostCallsReachTheModulesInListOrder) {
+    HostedPlugin plugin(folder);
+    auto a = Recorder(L"recA", "A");
+    auto b = Recorder(L"recB", "B");
+    folder.Write(kModuleListFileName, ListEntry(L"recA") + "\r\n" + ListEntry(L"recB") + "\r\n");
+    const DetailModule& host = plugin.exports;
+
+    host.Load();
+    EXPECT_EQ(Take(), (Calls{"A Load", "B Load"}));
+    EXPECT_EQ(host.GetPluginVersion(), kInterfaceVersion);
+    host.SetVehicleSpec(VehicleSpec{8, 5, 7, 3, 10});
+    host.Initialize(1);
+    EXPECT_EQ(Take(),
+              (Calls{"A GetPluginVersion", "B GetPluginVersion", "A SetVehicleSpec 8 5 7 3 10",
+                     "B SetVehicleSpec 8 5 7 3 10", "A Initialize 1", "B Initialize 1"}));
+
+    // Handle calls reach the modules only inside the next frame, with the values then held.
+    host.SetPower(3);
+    host.SetPower(4);
+    host.SetBrake(2);
+    host.SetReverser(1);
+    EXPECT_TRUE(Take().empty());
+    const VehicleState state{10.0, 20.0f, 1000, 0, 0, 0, 0, 0, 0};
+    const Handles handles = host.Elapse(state, panel, sound);
+    EXPECT_EQ(handles.Brake, 2);
+    EXPECT_EQ(handles.Power, 4);
+    EXPECT_EQ(handles.Reverser, 1);
+    const std::string elapse = " Elapse 10 20 1000 0 0 0 0 0 0 panel=0 sound=0";
+    EXPECT_EQ(Take(), (Calls{"A SetPower 4", "A SetBrake 2", "A SetReverser 1", "A" + elapse,
+                             "B SetPower 4", "B SetBrake 2", "B SetReverser 1", "B" + elapse}));
+    host.SetPower(5);
+    host.Elapse(state, panel, sound);
+    EXPECT_EQ(Take(), (Calls{"A SetPower 5", "A" + elapse, "B SetPower 5", "B" + elapse}));
+
+    host.KeyDown(5);
+    host.KeyUp(5);
+    host.HornBlow(2);
+    host.DoorOpen();
+    host.DoorClose();
+    host.SetSignal(4);
+    host.SetBeaconData(BeaconData{7, 4, 120.25f, 33});
+    EXPECT_EQ(Take(), (Calls{"A KeyDown 5", "B KeyDown 5", "A KeyUp 5", "B KeyUp 5", "A HornBlow 2",
+                             "B HornBlow 2", "A DoorOpen", "B DoorOpen", "A DoorClose",
+                             "B DoorClose", "A SetSignal 4", "B SetSignal 4",
+                             "A SetBeaconData 7 4 120.25 33", "B SetBeaconData 7 4 120.25 33"}));
+
+    a.reset();
+    b.reset();
+    host.Dispose();
+    EXPECT_EQ(Take(), (Calls{"A Dispose", "A unloaded", "B Dispose", "B unloaded"}));
+}
+
+TEST_F(PluginChainTest, EntryNamingThePluginItselfIsSkipped) {
+    HostedPlugin plugin(folder);
+    auto a = Recorder(L"recA", "A");
+    const std::string self = platform::EncodeUtf8(plugin.name());
+    const char separator = static_cast<char>(platform::kPathSeparator);
+    folder.Write(kModuleListFileName, self + "\n." + std::string(1, separator) + self + "\n" +
+                                          ListEntry(L"recA") + "\n" + self);
+    const DetailModule& host = plugin.exports;
+    host.Load();
+    host.KeyDown(5);
+    EXPECT_EQ(Take(), (Calls{"A Load", "A KeyDown 5"}));
+    host.Dispose();
+}
+
+TEST_F(PluginChainTest, OtherVersionReachesTheHostAsRuntimeErrorWithTheModulePath) {
+    HostedPlugin plugin(folder);
+    auto old = test::PlaceRecorder(folder, test::OldVersionFile(), L"old", "O");
+    auto a = Recorder(L"recA", "A");
+    folder.Write(kModuleListFileName, ListEntry(L"old") + "\n" + ListEntry(L"recA"));
+    const DetailModule& host = plugin.exports;
+    host.Load();
+    Take();
+
+    // The scratch folder's path is plain ASCII, so the C locale converts it byte for byte.
+    const std::wstring oldPath = platform::ModuleFileName(old->handle());
+    std::string expected;
+    for (wchar_t c : oldPath) {
+        ASSERT_LT(static_cast<unsigned>(c), 0x80u);
+        expected.push_back(static_cast<char>(c));
+    }
+    expected += kInvalidVersionBytes;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            host.GetPluginVersion();
+            ADD_FAILURE() << "GetPluginVersion returned";
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(std::string(error.what()), expected);
+        }
+        EXPECT_EQ(Take(), (Calls{"O GetPluginVersion"}));
+    }
+    // The module stays in the chain.
+    host.KeyDown(5);
+    EXPECT_EQ(Take(), (Calls{"O KeyDown 5", "A KeyDown 5"}));
+    host.Dispose();
+}
+
+// The library's own work on a host call comes after the modules have heard it.
+TEST_F(PluginChainTest, ModulesHearACallBeforeTheLibraryActsOnIt) {
+    auto a = Recorder(L"recA", "A");
+    folder.Write(kModuleListFileName, ListEntry(L"recA"));
+    Plugin plugin(folder.Directory());
+    plugin.Load();
+
+    std::vector<std::string> seen;
+    test::OnModuleCall() = [&](const std::string& call) {
+        const sim::Simulation& s = plugin.sim;
+        seen.push_back(
+            call + " doorsClosed=" + std::to_string(s.doorsClosed) +
+            " play95=" + std::to_string(s.hostSoundTriggers[sim::kHostSoundDoorClose].play) +
+            " play96=" + std::to_string(s.hostSoundTriggers[sim::kHostSoundDoorOpen].play) +
+            " brakeNotchCount=" + std::to_string(s.handles.brakeNotchCount) +
+            " start1Armed=" + std::to_string(s.camshaft.start1Armed));
+    };
+    plugin.sim.doorsClosed = true;
+    plugin.DoorOpen();
+    plugin.DoorClose();
+    plugin.SetVehicleSpec(VehicleSpec{8, 5, 7, 3, 10});
+    plugin.Initialize(0);
+    EXPECT_EQ(seen,
+              (Calls{
+                  "A DoorOpen doorsClosed=1 play95=0 play96=0 brakeNotchCount=0 start1Armed=0",
+                  "A DoorClose doorsClosed=0 play95=0 play96=1 brakeNotchCount=0 start1Armed=0",
+                  "A SetVehicleSpec 8 5 7 3 10 doorsClosed=1 play95=1 play96=1 "
+                  "brakeNotchCount=0 start1Armed=0",
+                  "A Initialize 0 doorsClosed=1 play95=1 play96=1 brakeNotchCount=8 "
+                  "start1Armed=0",
+              }));
+    EXPECT_TRUE(plugin.sim.camshaft.start1Armed);
+    test::OnModuleCall() = nullptr;
+    plugin.Dispose();
+}
+
+}  // namespace
+}  // namespace camcab::chain

@@ -1,0 +1,20 @@
+// The test-only entry points of the recording modules, beside the sixteen host exports.
+#pragma once
+
+#include "plugin/HostRecords.h"
+
+extern "C" {
+// Receives one line per call: "<tag> <export> <arguments>".
+using RecordSink = void (*)(void* context, const char* line);
+// Attaches a sink; every later call of the module is reported to it under `tag`.
+using RecorderAttachFn = void (*)(RecordSink sink, void* context, const char* tag);
+// Makes Elapse answer `answer`; null returns to the default, the handle values last set.
+using RecorderAnswerFn = void (*)(const camcab::Handles* answer);
+}
+
+inline constexpr const char* kRecorderAttachName = "RecorderAttach";
+inline constexpr const char* kRecorderAnswerName = "RecorderAnswer";
+
+// Panel and sound elements that the recorders report and the altering module writes.
+inline constexpr int kReportedPanelIndex = 3;
+inline constexpr int kReportedSoundIndex = 5;

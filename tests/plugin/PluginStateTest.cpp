@@ -1,0 +1,143 @@
+// The plug-in frame's own state changes, on a fresh Plugin instance.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "plugin/Plugin.h"
+#include "support/TempFolder.h"
+
+namespace camcab {
+namespace {
+
+TEST(SetVehicleSpec, EightNotchesGiveALinearPressureTable) {
+    Plugin plugin(L"");
+    plugin.SetVehicleSpec(VehicleSpec{8, 5, 9, 6, 4});
+    EXPECT_EQ(plugin.sim.handles.brakeNotchCount, 8);
+    EXPECT_EQ(plugin.sim.handles.emergencyNotch, 9);
+    const auto& table = plugin.sim.notchPressure;
+    ASSERT_EQ(table.entries.size(), 9u);
+    const float expectedKpa[] = {0, 0, 60, 120, 180, 240, 300, 360, 420};
+    for (size_t i = 0; i < 9; ++i) {
+        EXPECT_NEAR(table.entries[i].pressureKpa, expectedKpa[i], 1e-4f) << i;
+        EXPECT_EQ(table.entries[i].learned, i == 0) << i;
+    }
+    EXPECT_EQ(table.learnedCount, 1u);
+}
+
+TEST(SetVehicleSpec, OneNotchAndFewerGiveTwoEntries) {
+    for (int32_t notches : {1, 0, -3, INT32_MIN}) {
+        Plugin plugin(L"");
+        plugin.SetVehicleSpec(VehicleSpec{notches, 0, 0, 0, 0});
+        EXPECT_EQ(plugin.sim.handles.brakeNotchCount, 1) << notches;
+        EXPECT_EQ(plugin.sim.handles.emergencyNotch, 2) << notches;
+        const auto& entries = plugin.sim.notchPressure.entries;
+        ASSERT_EQ(entries.size(), 2u);
+        EXPECT_TRUE(entries[0].learned);
+        EXPECT_EQ(entries[0].pressureKpa, 0.0f);
+        EXPECT_FALSE(entries[1].learned);
+        EXPECT_EQ(entries[1].pressureKpa, 420.0f);
+    }
+}
+
+TEST(SetVehicleSpec, RebuildsAndDiscardsWhatWasLearned) {
+    Plugin plugin(L"");
+    plugin.SetVehicleSpec(VehicleSpec{4, 0, 0, 0, 0});
+    plugin.sim.notchPressure.entries[2] = {true, 99.0f};
+    plugin.sim.notchPressure.learnedCount = 7;
+    plugin.SetVehicleSpec(VehicleSpec{4, 0, 0, 0, 0});
+    EXPECT_FALSE(plugin.sim.notchPressure.entries[2].learned);
+    EXPECT_NEAR(plugin.sim.notchPressure.entries[2].pressureKpa, 140.0f, 1e-4f);
+    EXPECT_EQ(plugin.sim.notchPressure.learnedCount, 1u);
+}
+
+TEST(SetVehicleSpec, HugeNotchCountsStayBounded) {
+    Plugin plugin(L"");
+    plugin.SetVehicleSpec(VehicleSpec{INT32_MAX, 0, 0, 0, 0});
+    EXPECT_EQ(plugin.sim.handles.brakeNotchCount, sim::kMaxBrakeNotches);
+    EXPECT_EQ(plugin.sim.handles.emergencyNotch, sim::kMaxBrakeNotches + 1);
+    EXPECT_EQ(plugin.sim.notchPressure.entries.size(),
+              static_cast<size_t>(sim::kMaxBrakeNotches) + 1);
+}
+
+TEST(Initialize, ResetsTheRunFlagsAndKeepsTheRest) {
+    Plugin plugin(L"");
+    plugin.SetPower(3);
+    plugin.SetBrake(2);
+    plugin.SetReverser(1);
+    plugin.DoorClose();
+    plugin.sim.frame.prevCurrent = 250.0f;
+    plugin.sim.frame.prevSapPressure = 120.0f;
+    plugin.sim.panel.blinkTimerMs = 400;
+    plugin.sim.camshaft.camAtStart = true;
+    plugin.sim.camshaft.brakeRaised = true;
+    plugin.sim.camshaft.start1Armed = false;
+    plugin.sim.handles.key6Switch = true;
+
+    plugin.Initialize(1);
+    const sim::Simulation once = plugin.sim;
+    plugin.Initialize(-7);
+    const sim::Simulation twice = plugin.sim;
+
+    for (const sim::Simulation* state : {&once, &twice}) {
+        EXPECT_EQ(state->frame.prevCurrent, 0.0f);
+        EXPECT_EQ(state->frame.prevSapPressure, 0.0f);
+        EXPECT_EQ(state->panel.blinkTimerMs, 0);
+        EXPECT_FALSE(state->camshaft.camAtStart);
+        EXPECT_FALSE(state->camshaft.brakeRaised);
+        EXPECT_TRUE(state->camshaft.start1Armed);
+        EXPECT_TRUE(state->camshaft.start2Armed);
+        EXPECT_EQ(state->handles.powerNotch, 3);
+        EXPECT_EQ(state->handles.brakeNotch, 2);
+        EXPECT_EQ(state->handles.reverserPosition, 1);
+        EXPECT_TRUE(state->handles.key6Switch);
+        EXPECT_TRUE(state->doorsClosed);
+    }
+}
+
+TEST(Doors, OpenAndCloseInOneFrameRequestBothChimes) {
+    Plugin plugin(L"");
+    plugin.DoorOpen();
+    plugin.DoorClose();
+    EXPECT_TRUE(plugin.sim.doorsClosed);
+    EXPECT_TRUE(plugin.sim.hostSoundTriggers[sim::kHostSoundDoorOpen].play);
+    EXPECT_TRUE(plugin.sim.hostSoundTriggers[sim::kHostSoundDoorClose].play);
+    plugin.sim.hostSoundTriggers[sim::kHostSoundDoorOpen].stop = true;
+    plugin.DoorOpen();
+    EXPECT_FALSE(plugin.sim.doorsClosed);
+    EXPECT_FALSE(plugin.sim.hostSoundTriggers[sim::kHostSoundDoorOpen].stop);
+}
+
+TEST(Load, InEmptyFolderDrawsAWholeLineVoltageAndDisposesWithoutAnEngine) {
+    test::TempFolder folder;
+    Plugin plugin(folder.Directory());
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        plugin.Load();
+        const float voltage = plugin.sim.panel.lineVoltageBase;
+        EXPECT_GE(voltage, 1400.0f);
+        EXPECT_LE(voltage, 1599.0f);
+        EXPECT_EQ(voltage, std::floor(voltage));
+        EXPECT_EQ(plugin.GetPluginVersion(), kInterfaceVersion);
+        EXPECT_FALSE(plugin.config.panelTest.PanelModifyEnabled);
+        EXPECT_EQ(plugin.sim.camshaft.brakeTopNotch, 10);
+        EXPECT_EQ(plugin.sim.camshaft.breakerDelayMs, 0);
+        plugin.Dispose();
+    }
+}
+
+TEST(Load, ResetsTheKeySwitchesAndRegenerationLatch) {
+    test::TempFolder folder;
+    Plugin plugin(folder.Directory());
+    plugin.sim.handles.key5Switch = plugin.sim.handles.key6Switch = plugin.sim.handles.key8Switch =
+        true;
+    plugin.sim.camshaft.regenReleased = true;
+    plugin.Load();
+    EXPECT_FALSE(plugin.sim.handles.key5Switch);
+    EXPECT_FALSE(plugin.sim.handles.key6Switch);
+    EXPECT_FALSE(plugin.sim.handles.key8Switch);
+    EXPECT_FALSE(plugin.sim.camshaft.regenReleased);
+    plugin.Dispose();
+}
+
+}  // namespace
+}  // namespace camcab

@@ -1,0 +1,308 @@
+// camcab-run: the host stand-in. It loads a plug-in by path exactly as the host does, drives
+// it through a scenario and prints what the plug-in answered.
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "HostPlugin.h"
+#include "Scenario.h"
+#include "platform/WideText.h"
+
+namespace camcab::run {
+namespace {
+
+constexpr int kArraySize = 256;
+
+struct Options {
+    std::wstring pluginPath;
+    std::wstring scenarioPath;
+    bool everyFrame = false;
+};
+
+void PrintUsage(std::FILE* out) {
+    std::fprintf(out,
+                 "Usage: camcab-run [--every-frame] PLUGIN [SCENARIO]\n"
+                 "\n"
+                 "Loads the plug-in PLUGIN (a camcab.dll or libcamcab.so, or any plug-in of the\n"
+                 "same host interface) the way the host does, calls Load, GetPluginVersion,\n"
+                 "SetVehicleSpec and Initialize, runs the frames and events of SCENARIO (no\n"
+                 "scenario: one frame at rest), then Dispose. It prints the handles and the panel\n"
+                 "and sound entries that changed on each frame.\n"
+                 "\n"
+                 "  --every-frame   print the handles of every frame, changed or not\n"
+                 "  --help          show this text\n"
+                 "\n"
+                 "Exit status: 0 on success; 1 when the plug-in is missing, cannot be loaded,\n"
+                 "lacks an export, fails its version check or raises an error; 2 on bad usage or\n"
+                 "a bad scenario.\n"
+                 "\n%s",
+                 ScenarioFormatHelp());
+}
+
+std::string Hex(const std::string& bytes) {
+    std::string out;
+    char digits[4];
+    for (unsigned char byte : bytes) {
+        std::snprintf(digits, sizeof digits, "%02X ", byte);
+        out += digits;
+    }
+    if (!out.empty()) {
+        out.pop_back();
+    }
+    return out;
+}
+
+class Runner {
+  public:
+    Runner(HostPlugin& plugin, const Scenario& scenario, bool everyFrame)
+        : plugin_(plugin),
+          scenario_(scenario),
+          everyFrame_(everyFrame),
+          state_(scenario.initialState) {
+        panel_.fill(0);
+        sound_.fill(0);
+        shownPanel_ = panel_;
+        shownSound_ = sound_;
+    }
+
+    // Returns the process exit status.
+    int Run() {
+        std::printf("Load\n");
+        plugin_.Load();
+        const int32_t version = plugin_.GetPluginVersion();
+        std::printf("GetPluginVersion = %#x\n", static_cast<unsigned>(version));
+        const VehicleSpec& v = scenario_.vehicle;
+        std::printf("SetVehicleSpec %d %d %d %d %d\n", v.BrakeNotches, v.PowerNotches, v.AtsNotch,
+                    v.B67Notch, v.Cars);
+        plugin_.SetVehicleSpec(v);
+        std::printf("Initialize %d\n", scenario_.initialHandlePosition);
+        plugin_.Initialize(scenario_.initialHandlePosition);
+        bool ranFrames = false;
+        for (const Event& event : scenario_.events) {
+            ranFrames = ranFrames || event.kind == EventKind::Frames;
+            Apply(event);
+        }
+        if (!ranFrames) {
+            RunFrame();
+        }
+        std::printf("Dispose\n");
+        plugin_.Dispose();
+        std::printf("%d frames\n", frame_);
+        return 0;
+    }
+
+  private:
+    void Apply(const Event& event) {
+        switch (event.kind) {
+            case EventKind::SetPower:
+                Say("SetPower", event.value);
+                plugin_.SetPower(event.value);
+                break;
+            case EventKind::SetBrake:
+                Say("SetBrake", event.value);
+                plugin_.SetBrake(event.value);
+                break;
+            case EventKind::SetReverser:
+                Say("SetReverser", event.value);
+                plugin_.SetReverser(event.value);
+                break;
+            case EventKind::KeyDown:
+                Say("KeyDown", event.value);
+                plugin_.KeyDown(event.value);
+                break;
+            case EventKind::KeyUp:
+                Say("KeyUp", event.value);
+                plugin_.KeyUp(event.value);
+                break;
+            case EventKind::HornBlow:
+                Say("HornBlow", event.value);
+                plugin_.HornBlow(event.value);
+                break;
+            case EventKind::DoorOpen:
+                std::printf("DoorOpen\n");
+                plugin_.DoorOpen();
+                break;
+            case EventKind::DoorClose:
+                std::printf("DoorClose\n");
+                plugin_.DoorClose();
+                break;
+            case EventKind::SetSignal:
+                Say("SetSignal", event.value);
+                plugin_.SetSignal(event.value);
+                break;
+            case EventKind::SetBeaconData:
+                std::printf("SetBeaconData %d %d %g %d\n", event.beacon.Type, event.beacon.Signal,
+                            event.beacon.Distance, event.beacon.Optional);
+                plugin_.SetBeaconData(event.beacon);
+                break;
+            case EventKind::Initialize:
+                Say("Initialize", event.value);
+                plugin_.Initialize(event.value);
+                break;
+            case EventKind::SetState:
+                for (const StateChange& change : event.changes) {
+                    ApplyStateChange(state_, change);
+                }
+                break;
+            case EventKind::Frames:
+                for (int32_t i = 0; i < event.value; ++i) {
+                    RunFrame();
+                }
+                break;
+        }
+    }
+
+    static void Say(const char* call, int32_t value) { std::printf("%s %d\n", call, value); }
+
+    void RunFrame() {
+        ++frame_;
+        state_.Time += scenario_.stepMs;
+        state_.Location += static_cast<double>(state_.Speed) / 3.6 * scenario_.stepMs / 1000.0;
+        const Handles handles = plugin_.Elapse(state_, panel_.data(), sound_.data());
+        std::string line;
+        const bool handlesChanged = frame_ == 1 || handles.Brake != shownHandles_.Brake ||
+                                    handles.Power != shownHandles_.Power ||
+                                    handles.Reverser != shownHandles_.Reverser ||
+                                    handles.ConstantSpeed != shownHandles_.ConstantSpeed;
+        if (handlesChanged || everyFrame_) {
+            line += " handles B" + std::to_string(handles.Brake) + " P" +
+                    std::to_string(handles.Power) + " R" + std::to_string(handles.Reverser) + " C" +
+                    std::to_string(handles.ConstantSpeed);
+        }
+        shownHandles_ = handles;
+        line += Changes(" panel", panel_, shownPanel_);
+        line += Changes(" sound", sound_, shownSound_);
+        if (!line.empty()) {
+            std::printf("frame %d t=%dms:%s\n", frame_, state_.Time, line.c_str());
+        }
+    }
+
+    static std::string Changes(const char* label, const std::array<int32_t, kArraySize>& now,
+                               std::array<int32_t, kArraySize>& shown) {
+        std::string text;
+        for (int i = 0; i < kArraySize; ++i) {
+            if (now[i] != shown[i]) {
+                text += " " + std::to_string(i) + "=" + std::to_string(now[i]);
+                shown[i] = now[i];
+            }
+        }
+        return text.empty() ? text : label + text;
+    }
+
+    HostPlugin& plugin_;
+    const Scenario& scenario_;
+    const bool everyFrame_;
+    VehicleState state_;
+    std::array<int32_t, kArraySize> panel_;
+    std::array<int32_t, kArraySize> sound_;
+    std::array<int32_t, kArraySize> shownPanel_;
+    std::array<int32_t, kArraySize> shownSound_;
+    Handles shownHandles_{};
+    int frame_ = 0;
+};
+
+bool ReadText(const std::wstring& path, std::string& text) {
+#ifdef _WIN32
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+#else
+    std::ifstream in(platform::NativeNameFromWide(path), std::ios::binary);
+#endif
+    if (!in) {
+        return false;
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    text = bytes.str();
+    return true;
+}
+
+int Main(const std::vector<std::wstring>& arguments) {
+    Options options;
+    std::vector<std::wstring> positional;
+    for (const std::wstring& argument : arguments) {
+        if (argument == L"--help" || argument == L"-h") {
+            PrintUsage(stdout);
+            return 0;
+        }
+        if (argument == L"--every-frame") {
+            options.everyFrame = true;
+        } else if (argument.rfind(L"--", 0) == 0) {
+            std::fprintf(stderr, "camcab-run: unknown option %s (see --help)\n",
+                         platform::EncodeUtf8(argument).c_str());
+            return 2;
+        } else {
+            positional.push_back(argument);
+        }
+    }
+    if (positional.empty() || positional.size() > 2) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    options.pluginPath = positional[0];
+    Scenario scenario;
+    if (positional.size() == 2) {
+        options.scenarioPath = positional[1];
+        std::string text;
+        std::string error;
+        if (!ReadText(options.scenarioPath, text)) {
+            std::fprintf(stderr, "camcab-run: cannot read scenario %s\n",
+                         platform::EncodeUtf8(options.scenarioPath).c_str());
+            return 2;
+        }
+        if (!ParseScenario(text, scenario, error)) {
+            std::fprintf(stderr, "camcab-run: %s: %s\n",
+                         platform::EncodeUtf8(options.scenarioPath).c_str(), error.c_str());
+            return 2;
+        }
+    }
+
+    HostPlugin plugin;
+    std::string error;
+    if (!LoadHostPlugin(options.pluginPath, plugin, error)) {
+        std::fprintf(stderr, "camcab-run: error: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("plug-in %s\n", platform::EncodeUtf8(options.pluginPath).c_str());
+    int status = 0;
+    try {
+        Runner runner(plugin, scenario, options.everyFrame);
+        status = runner.Run();
+    } catch (const std::runtime_error& failure) {
+        // The plug-in refused the run, as the host would be told (a chained module of another
+        // interface version). Its message is raw bytes in the host's code page.
+        const std::string message = failure.what();
+        std::fprintf(stderr, "camcab-run: error: the plug-in raised an error: %s\n",
+                     message.c_str());
+        std::fprintf(stderr, "camcab-run: error bytes: %s\n", Hex(message).c_str());
+        plugin.Dispose();
+        status = 1;
+    } catch (...) {
+        std::fprintf(stderr, "camcab-run: error: the plug-in raised an unknown exception\n");
+        status = 1;
+    }
+    UnloadHostPlugin(plugin);
+    return status;
+}
+
+}  // namespace
+}  // namespace camcab::run
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::wstring> arguments(argv + 1, argv + argc);
+    return camcab::run::Main(arguments);
+}
+#else
+int main(int argc, char** argv) {
+    std::vector<std::wstring> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.push_back(camcab::platform::WideFromNativeName(argv[i]));
+    }
+    return camcab::run::Main(arguments);
+}
+#endif

@@ -1,0 +1,202 @@
+#include "Scenario.h"
+
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <sstream>
+
+namespace camcab::run {
+namespace {
+
+bool ParseInt(const std::string& word, int32_t& value) {
+    const char* first = word.data();
+    const char* last = first + word.size();
+    if (first != last && *first == '+') {
+        ++first;
+    }
+    const auto result = std::from_chars(first, last, value);
+    return result.ec == std::errc() && result.ptr == last;
+}
+
+bool ParseReal(const std::string& word, double& value) {
+    const char* first = word.data();
+    const char* last = first + word.size();
+    if (first != last && *first == '+') {
+        ++first;
+    }
+    const auto result = std::from_chars(first, last, value);
+    return result.ec == std::errc() && result.ptr == last && std::isfinite(value);
+}
+
+bool IsStateField(const std::string& field) {
+    static const char* const fields[] = {"location", "speed", "time", "bc",     "mr",
+                                         "er",       "bp",    "sap",  "current"};
+    for (const char* known : fields) {
+        if (field == known) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ParseScenario(const std::string& text, Scenario& scenario, std::string& error) {
+    static const std::map<std::string, EventKind> singleValue = {
+        {"power", EventKind::SetPower},       {"brake", EventKind::SetBrake},
+        {"reverser", EventKind::SetReverser}, {"key-down", EventKind::KeyDown},
+        {"key-up", EventKind::KeyUp},         {"horn", EventKind::HornBlow},
+        {"signal", EventKind::SetSignal},     {"initialize", EventKind::Initialize},
+    };
+    std::istringstream lines(text);
+    std::string line;
+    int lineNumber = 0;
+    bool framesSeen = false;
+    const auto fail = [&](const std::string& what) {
+        error = "line " + std::to_string(lineNumber) + ": " + what;
+        return false;
+    };
+    while (std::getline(lines, line)) {
+        ++lineNumber;
+        const size_t comment = line.find('#');
+        if (comment != std::string::npos) {
+            line.resize(comment);
+        }
+        std::istringstream words(line);
+        std::vector<std::string> word;
+        for (std::string w; words >> w;) {
+            word.push_back(w);
+        }
+        if (word.empty()) {
+            continue;
+        }
+        const std::string& command = word[0];
+        const size_t arguments = word.size() - 1;
+        Event event{};
+        event.line = lineNumber;
+        if (command == "vehicle") {
+            int32_t values[5];
+            if (arguments != 5) {
+                return fail(
+                    "vehicle needs 5 numbers: brake-notches power-notches ats-notch b67-notch "
+                    "cars");
+            }
+            for (int i = 0; i < 5; ++i) {
+                if (!ParseInt(word[i + 1], values[i])) {
+                    return fail("not an integer: " + word[i + 1]);
+                }
+            }
+            if (framesSeen) {
+                return fail("vehicle must come before the first frame");
+            }
+            scenario.vehicle = VehicleSpec{values[0], values[1], values[2], values[3], values[4]};
+        } else if (command == "step") {
+            if (arguments != 1 || !ParseInt(word[1], scenario.stepMs) || scenario.stepMs < 0) {
+                return fail("step needs one non-negative number of milliseconds");
+            }
+        } else if (command == "frames") {
+            if (arguments != 1 || !ParseInt(word[1], event.value) || event.value < 0) {
+                return fail("frames needs one non-negative count");
+            }
+            event.kind = EventKind::Frames;
+            framesSeen = true;
+            scenario.events.push_back(event);
+        } else if (command == "set") {
+            if (arguments == 0 || arguments % 2 != 0) {
+                return fail("set needs field value pairs");
+            }
+            for (size_t i = 1; i < word.size(); i += 2) {
+                StateChange change{word[i], 0.0};
+                if (!IsStateField(change.field)) {
+                    return fail("unknown state field: " + change.field);
+                }
+                if (!ParseReal(word[i + 1], change.value)) {
+                    return fail("not a number: " + word[i + 1]);
+                }
+                event.changes.push_back(change);
+            }
+            if (!framesSeen) {
+                for (const StateChange& change : event.changes) {
+                    ApplyStateChange(scenario.initialState, change);
+                }
+            } else {
+                event.kind = EventKind::SetState;
+                scenario.events.push_back(event);
+            }
+        } else if (command == "door-open" || command == "door-close") {
+            if (arguments != 0) {
+                return fail(command + " takes no value");
+            }
+            event.kind = command == "door-open" ? EventKind::DoorOpen : EventKind::DoorClose;
+            scenario.events.push_back(event);
+        } else if (command == "beacon") {
+            double distance = 0.0;
+            if (arguments != 4 || !ParseInt(word[1], event.beacon.Type) ||
+                !ParseInt(word[2], event.beacon.Signal) || !ParseReal(word[3], distance) ||
+                !ParseInt(word[4], event.beacon.Optional)) {
+                return fail("beacon needs: type signal distance optional");
+            }
+            event.beacon.Distance = static_cast<float>(distance);
+            event.kind = EventKind::SetBeaconData;
+            scenario.events.push_back(event);
+        } else if (auto found = singleValue.find(command); found != singleValue.end()) {
+            if (arguments != 1 || !ParseInt(word[1], event.value)) {
+                return fail(command + " needs one integer");
+            }
+            event.kind = found->second;
+            if (event.kind == EventKind::Initialize && !framesSeen) {
+                scenario.initialHandlePosition = event.value;
+            } else {
+                scenario.events.push_back(event);
+            }
+        } else {
+            return fail("unknown command: " + command);
+        }
+    }
+    return true;
+}
+
+void ApplyStateChange(VehicleState& state, const StateChange& change) {
+    const float value = static_cast<float>(change.value);
+    if (change.field == "location") {
+        state.Location = change.value;
+    } else if (change.field == "speed") {
+        state.Speed = value;
+    } else if (change.field == "time") {
+        state.Time = static_cast<int32_t>(change.value);
+    } else if (change.field == "bc") {
+        state.BcPressure = value;
+    } else if (change.field == "mr") {
+        state.MrPressure = value;
+    } else if (change.field == "er") {
+        state.ErPressure = value;
+    } else if (change.field == "bp") {
+        state.BpPressure = value;
+    } else if (change.field == "sap") {
+        state.SapPressure = value;
+    } else if (change.field == "current") {
+        state.Current = value;
+    }
+}
+
+const char* ScenarioFormatHelp() {
+    return R"(Scenario file: one command per line; '#' starts a comment.
+  vehicle B P A S C      SetVehicleSpec: brake notches, power notches, ATS notch,
+                         B67 notch, cars (default 8 5 9 6 4); before the first frame
+  initialize N           Initialize's handle position code (before the first frame:
+                         the call after SetVehicleSpec; later: another Initialize)
+  step MS                frame time step in milliseconds (default 20)
+  set FIELD VALUE ...    train state for the following frames; fields: location (m),
+                         speed (km/h), time (ms of day), bc, mr, er, bp, sap (kPa),
+                         current (A)
+  frames N               run N frames (Elapse); time advances by the step and the
+                         location by the speed
+  power N | brake N | reverser N        SetPower, SetBrake, SetReverser
+  key-down K | key-up K                 KeyDown, KeyUp with the host key code
+  horn N | signal N                     HornBlow, SetSignal
+  door-open | door-close                DoorOpen, DoorClose
+  beacon TYPE SIGNAL DISTANCE OPTIONAL  SetBeaconData
+)";
+}
+
+}  // namespace camcab::run

@@ -1,0 +1,61 @@
+// A scenario for the host stand-in: the vehicle, the frame time step and the host events
+// between frames, one command per line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "plugin/HostRecords.h"
+
+namespace camcab::run {
+
+enum class EventKind {
+    SetPower,
+    SetBrake,
+    SetReverser,
+    KeyDown,
+    KeyUp,
+    HornBlow,
+    DoorOpen,
+    DoorClose,
+    SetSignal,
+    SetBeaconData,
+    Initialize,
+    SetState,  // changes the train state fed to the following frames
+    Frames,    // runs `count` frames
+};
+
+// A field of the train state that a scenario sets.
+struct StateChange {
+    std::string field;  // location, speed, time, bc, mr, er, bp, sap, current
+    double value = 0.0;
+};
+
+struct Event {
+    EventKind kind;
+    int line = 0;
+    int32_t value = 0;  // notch, position, key, horn, aspect, handle code, or frame count
+    BeaconData beacon{};
+    std::vector<StateChange> changes;
+};
+
+struct Scenario {
+    VehicleSpec vehicle{8, 5, 9, 6, 4};
+    int32_t initialHandlePosition = 0;
+    int32_t stepMs = 20;
+    VehicleState initialState{};
+    std::vector<Event> events;
+};
+
+// Parses a scenario text. On a bad line, returns false and describes it in `error`
+// ("line N: ...").
+bool ParseScenario(const std::string& text, Scenario& scenario, std::string& error);
+
+// Writes one field of the train state.
+void ApplyStateChange(VehicleState& state, const StateChange& change);
+
+// The text of --help's scenario section.
+const char* ScenarioFormatHelp();
+
+}  // namespace camcab::run
