@@ -235,6 +235,11 @@ TEST_F(SoundSystemTest, MotorFrequencyLimitWithoutCurvesIsTheValueAt160) {
     config.BrakeFrequencyCurves.resize(1);
     config.NeutralFrequencyCurves.resize(1);
     EXPECT_EQ(sound::MotorMaxFrequencyRatio(config, 0), 160.0f);
+    // A curve rising beyond its last point reaches its limit through the value at 160 km/h.
+    config.PowerFrequencyCurves[0] = {{80.0f, 1.3f}, {100.0f, 1.5f}};
+    config.NeutralFrequencyCurves[0] = {{0.0f, 1.0f}, {200.0f, 1.0f}};
+    config.BrakeFrequencyCurves[0] = {{0.0f, 0.8f}, {200.0f, 0.8f}};
+    EXPECT_NEAR(sound::MotorMaxFrequencyRatio(config, 0), 2.1f, 1e-5f);
     config.BrakeFrequencyCurves[0] = {{0.0f, NAN}, {10.0f, 700.0f}};
     EXPECT_EQ(sound::MotorMaxFrequencyRatio(config, 0), 700.0f);
 }

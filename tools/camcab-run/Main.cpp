@@ -11,7 +11,11 @@
 
 #include "HostPlugin.h"
 #include "Scenario.h"
+#include "platform/FileSystem.h"
 #include "platform/WideText.h"
+#ifndef _WIN32
+#include "HostAudio.h"
+#endif
 
 namespace camcab::run {
 namespace {
@@ -21,12 +25,13 @@ constexpr int kArraySize = 256;
 struct Options {
     std::wstring pluginPath;
     std::wstring scenarioPath;
+    std::wstring audioPath;  // where the rendered audio goes (Linux)
     bool everyFrame = false;
 };
 
 void PrintUsage(std::FILE* out) {
     std::fprintf(out,
-                 "Usage: camcab-run [--every-frame] PLUGIN [SCENARIO]\n"
+                 "Usage: camcab-run [--every-frame] [--audio WAV] PLUGIN [SCENARIO]\n"
                  "\n"
                  "Loads the plug-in PLUGIN (a camcab.dll or libcamcab.so, or any plug-in of the\n"
                  "same host interface) the way the host does, calls Load, GetPluginVersion,\n"
@@ -35,6 +40,8 @@ void PrintUsage(std::FILE* out) {
                  "and sound entries that changed on each frame.\n"
                  "\n"
                  "  --every-frame   print the handles of every frame, changed or not\n"
+                 "  --audio WAV     (Linux) write the plug-in's own sounds, rendered frame by\n"
+                 "                  frame in step with the scenario's time, to the WAV file\n"
                  "  --help          show this text\n"
                  "\n"
                  "Exit status: 0 on success; 1 when the plug-in is missing, cannot be loaded,\n"
@@ -59,8 +66,9 @@ std::string Hex(const std::string& bytes) {
 
 class Runner {
   public:
-    Runner(HostPlugin& plugin, const Scenario& scenario, bool everyFrame)
+    Runner(HostPlugin& plugin, const Scenario& scenario, bool everyFrame, std::wstring logPath)
         : plugin_(plugin),
+          logPath_(std::move(logPath)),
           scenario_(scenario),
           everyFrame_(everyFrame),
           state_(scenario.initialState) {
@@ -74,6 +82,9 @@ class Runner {
     int Run() {
         std::printf("Load\n");
         plugin_.Load();
+        if (platform::PathExists(logPath_)) {
+            std::printf("start-up log %s\n", platform::EncodeUtf8(logPath_).c_str());
+        }
         const int32_t version = plugin_.GetPluginVersion();
         std::printf("GetPluginVersion = %#x\n", static_cast<unsigned>(version));
         const VehicleSpec& v = scenario_.vehicle;
@@ -164,6 +175,10 @@ class Runner {
         state_.Time += scenario_.stepMs;
         state_.Location += static_cast<double>(state_.Speed) / 3.6 * scenario_.stepMs / 1000.0;
         const Handles handles = plugin_.Elapse(state_, panel_.data(), sound_.data());
+#ifndef _WIN32
+        // The audio clock advances with the scenario's time: render this frame's samples.
+        hostaudio::Advance(scenario_.stepMs);
+#endif
         std::string line;
         const bool handlesChanged = frame_ == 1 || handles.Brake != shownHandles_.Brake ||
                                     handles.Power != shownHandles_.Power ||
@@ -195,6 +210,7 @@ class Runner {
     }
 
     HostPlugin& plugin_;
+    const std::wstring logPath_;
     const Scenario& scenario_;
     const bool everyFrame_;
     VehicleState state_;
@@ -224,13 +240,24 @@ bool ReadText(const std::wstring& path, std::string& text) {
 int Main(const std::vector<std::wstring>& arguments) {
     Options options;
     std::vector<std::wstring> positional;
+    bool expectAudioPath = false;
     for (const std::wstring& argument : arguments) {
         if (argument == L"--help" || argument == L"-h") {
             PrintUsage(stdout);
             return 0;
         }
-        if (argument == L"--every-frame") {
+        if (expectAudioPath) {
+            options.audioPath = argument;
+            expectAudioPath = false;
+        } else if (argument == L"--every-frame") {
             options.everyFrame = true;
+        } else if (argument == L"--audio") {
+#ifdef _WIN32
+            std::fprintf(stderr, "camcab-run: --audio is available in the Linux build only\n");
+            return 2;
+#else
+            expectAudioPath = true;
+#endif
         } else if (argument.rfind(L"--", 0) == 0) {
             std::fprintf(stderr, "camcab-run: unknown option %s (see --help)\n",
                          platform::EncodeUtf8(argument).c_str());
@@ -239,7 +266,7 @@ int Main(const std::vector<std::wstring>& arguments) {
             positional.push_back(argument);
         }
     }
-    if (positional.empty() || positional.size() > 2) {
+    if (expectAudioPath || positional.empty() || positional.size() > 2) {
         PrintUsage(stderr);
         return 2;
     }
@@ -261,6 +288,10 @@ int Main(const std::vector<std::wstring>& arguments) {
         }
     }
 
+#ifndef _WIN32
+    // This program keeps the plug-in's audio clock, so the engine needs no sound device.
+    hostaudio::UseSilentDevice();
+#endif
     HostPlugin plugin;
     std::string error;
     if (!LoadHostPlugin(options.pluginPath, plugin, error)) {
@@ -270,7 +301,10 @@ int Main(const std::vector<std::wstring>& arguments) {
     std::printf("plug-in %s\n", platform::EncodeUtf8(options.pluginPath).c_str());
     int status = 0;
     try {
-        Runner runner(plugin, scenario, options.everyFrame);
+        // The plug-in writes its start-up log beside itself.
+        const std::wstring logPath =
+            platform::AppendPath(platform::FolderOf(options.pluginPath), L"XAudio2初期化ログ.txt");
+        Runner runner(plugin, scenario, options.everyFrame, logPath);
         status = runner.Run();
     } catch (const std::runtime_error& failure) {
         // The plug-in refused the run, as the host would be told (a chained module of another
@@ -286,6 +320,17 @@ int Main(const std::vector<std::wstring>& arguments) {
         status = 1;
     }
     UnloadHostPlugin(plugin);
+#ifndef _WIN32
+    if (!options.audioPath.empty()) {
+        const std::string audioPath = platform::NativeNameFromWide(options.audioPath);
+        if (!hostaudio::WriteCapture(audioPath)) {
+            std::fprintf(stderr, "camcab-run: error: cannot write %s\n", audioPath.c_str());
+            return status == 0 ? 1 : status;
+        }
+        std::printf("audio %zu frames written to %s\n", hostaudio::CapturedFrames(),
+                    audioPath.c_str());
+    }
+#endif
     return status;
 }
 

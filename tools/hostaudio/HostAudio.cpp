@@ -12,6 +12,9 @@ namespace {
 struct Clock {
     CamcabAudioSource source{};
     bool attached = false;
+    // The capture's format: the last attached engine's, kept after it went away.
+    uint32_t captureChannels = 0;
+    uint32_t captureRate = 0;
     double pendingFrames = 0.0;
     std::vector<float> captured;
     std::vector<float> quantum;
@@ -75,12 +78,12 @@ void ClearCapture() {
 
 size_t CapturedFrames() {
     const Clock& clock = TheClock();
-    return clock.source.channels == 0 ? 0 : clock.captured.size() / clock.source.channels;
+    return clock.captureChannels == 0 ? 0 : clock.captured.size() / clock.captureChannels;
 }
 
 double CapturedRms(size_t beginFrame, size_t endFrame) {
     const Clock& clock = TheClock();
-    const size_t channels = clock.source.channels;
+    const size_t channels = clock.captureChannels;
     endFrame = std::min(endFrame, CapturedFrames());
     if (channels == 0 || beginFrame >= endFrame) {
         return 0.0;
@@ -95,8 +98,8 @@ double CapturedRms(size_t beginFrame, size_t endFrame) {
 bool WriteCapture(const std::filesystem::path& path) {
     const Clock& clock = TheClock();
     WaveLayout layout;
-    layout.channels = static_cast<uint16_t>(clock.source.channels == 0 ? 2 : clock.source.channels);
-    layout.sampleRate = clock.source.sampleRate == 0 ? 48000 : clock.source.sampleRate;
+    layout.channels = static_cast<uint16_t>(clock.captureChannels == 0 ? 2 : clock.captureChannels);
+    layout.sampleRate = clock.captureRate == 0 ? 48000 : clock.captureRate;
     layout.bitsPerSample = 16;
     return WriteFileBytes(path, WaveBytes(layout, EncodeSamples(layout, clock.captured)));
 }
@@ -111,8 +114,13 @@ __attribute__((visibility("default"))) void CamcabHostAttachAudio(const CamcabAu
         clock.attached = false;
         clock.source = CamcabAudioSource{};
     } else {
+        if (clock.captureChannels != source->channels || clock.captureRate != source->sampleRate) {
+            clock.captured.clear();  // one capture holds one format
+        }
         clock.source = *source;
         clock.attached = true;
+        clock.captureChannels = source->channels;
+        clock.captureRate = source->sampleRate;
     }
     clock.pendingFrames = 0.0;
 }

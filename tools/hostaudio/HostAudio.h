@@ -23,7 +23,8 @@ void RenderQuanta(uint32_t count);
 // Advances the clock by `milliseconds` and renders every quantum that has become due.
 void Advance(double milliseconds);
 
-// Everything rendered since the last ClearCapture, interleaved floats.
+// Everything rendered since the last ClearCapture, interleaved floats, in the format of the
+// last engine attached (kept after it went away; an engine of another format starts afresh).
 const std::vector<float>& Captured();
 void ClearCapture();
 // Root mean square of the captured samples from frame `begin` (inclusive) to `end`.

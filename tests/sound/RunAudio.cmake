@@ -1,0 +1,28 @@
+# camcab-run with the sample vehicle beside the plug-in renders the scenario's audio:
+#   cmake -DRUNNER=<camcab-run> -DPLUGIN=<libcamcab.so> -DVEHICLE=<folder> -DSCENARIO=<file>
+#         -DFOLDER=<scratch> -P RunAudio.cmake
+file(REMOVE_RECURSE ${FOLDER})
+file(COPY ${VEHICLE}/ DESTINATION ${FOLDER})
+file(COPY ${PLUGIN} DESTINATION ${FOLDER})
+get_filename_component(plugin_name ${PLUGIN} NAME)
+execute_process(COMMAND ${RUNNER} --audio ${FOLDER}/run.wav ${FOLDER}/${plugin_name} ${SCENARIO}
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+message("${out}${err}")
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "exit status ${status}")
+endif()
+if(NOT out MATCHES "start-up log [^\n]*/XAudio2初期化ログ.txt")
+    message(FATAL_ERROR "the start-up log's place is not printed")
+endif()
+# 270 frames of 20 ms at 48 kHz, stereo 16-bit, after the 44-byte header.
+if(NOT out MATCHES "audio 259200 frames written to")
+    message(FATAL_ERROR "the rendered audio does not follow the scenario's time")
+endif()
+file(SIZE ${FOLDER}/run.wav size)
+if(NOT size EQUAL 1036844)
+    message(FATAL_ERROR "run.wav has ${size} bytes")
+endif()
+file(READ "${FOLDER}/XAudio2初期化ログ.txt" log)
+if(log MATCHES "失敗")
+    message(FATAL_ERROR "a sample vehicle sound failed to load:\n${log}")
+endif()
