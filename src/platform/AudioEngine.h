@@ -111,6 +111,10 @@ class AudioEngine {
   public:
     virtual uint32_t AddRef() = 0;
     virtual uint32_t Release() = 0;
+    // Drops the last reference while the library itself is being unloaded. On Windows that
+    // happens under the loader lock, where the engine's own thread cannot be joined: the
+    // engine is stopped and its voices destroyed, and the rest is left to the process.
+    virtual void ReleaseAtUnload() = 0;
     virtual int32_t CreateMasteringVoice(MasteringVoice** voice, uint32_t inputChannels,
                                          uint32_t inputSampleRate, uint32_t flags,
                                          uint32_t streamCategory) = 0;

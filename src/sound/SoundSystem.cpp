@@ -22,8 +22,12 @@ std::wstring TimeLines(const platform::LocalTime& time, const wchar_t* event) {
 }  // namespace
 
 SoundSystem::~SoundSystem() {
+    // Dispose did not run: the library is being unloaded, or the process ends.
     if (audioEngine != nullptr) {
-        ShutDown();
+        UnloadSounds(registry);
+        audioEngine->ReleaseAtUnload();
+        audioEngine = nullptr;
+        masteringVoice = nullptr;
     }
 }
 

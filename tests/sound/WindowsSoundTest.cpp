@@ -151,5 +151,15 @@ TEST(WindowsSound, TheBuiltDllStartsItsEngineAcrossLoadDisposeCycles) {
     platform::UnloadModule(module);
 }
 
+TEST(WindowsSound, UnloadingTheDllWithoutDisposeReturns) {
+    TempFolder folder(L"camcab-dll-unload");
+    folder.Copy(BuiltFile(CAMCAB_PLUGIN_FILE), L"camcab.dll");
+    folder.Write(L"air\\pipe.wav", ToneWave(2400));
+    platform::ModuleHandle module = platform::LoadModule(folder.FileString(L"camcab.dll"));
+    ASSERT_NE(module, nullptr) << platform::LastModuleError();
+    reinterpret_cast<LoadFn>(platform::FindExport(module, "Load"))();
+    platform::UnloadModule(module);  // the engine is still held: released on the way out
+}
+
 }  // namespace
 }  // namespace camcab::test

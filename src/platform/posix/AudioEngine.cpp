@@ -117,6 +117,8 @@ class FAudioEngine final : public AudioEngine {
         return left;
     }
 
+    void ReleaseAtUnload() override { Release(); }
+
     int32_t CreateMasteringVoice(MasteringVoice** voice, uint32_t inputChannels,
                                  uint32_t inputSampleRate, uint32_t flags, uint32_t) override {
         *voice = nullptr;

@@ -117,6 +117,8 @@ class XAudio2Master final : public MasteringVoice {
         voice_->DestroyVoice();
         delete this;
     }
+    // Leaves the voice to the engine, which the process keeps.
+    void Abandon() { delete this; }
 
   private:
     ~XAudio2Master() = default;
@@ -135,6 +137,25 @@ class XAudio2Engine final : public AudioEngine {
             Destroy();
         }
         return left;
+    }
+
+    void ReleaseAtUnload() override {
+        if (--references_ != 0) {
+            return;
+        }
+        // Silence the engine and drop the source voices; destroying the mastering voice or
+        // releasing the engine would wait for the engine's thread, which waits for the lock.
+        xaudio_->StopEngine();
+        while (!sources_.empty()) {
+            XAudio2Source* source = *sources_.begin();
+            sources_.erase(sources_.begin());
+            source->DestroyNow();
+        }
+        if (master_ != nullptr) {
+            master_->Abandon();
+            master_ = nullptr;
+        }
+        delete this;
     }
 
     int32_t CreateMasteringVoice(MasteringVoice** voice, uint32_t inputChannels,
