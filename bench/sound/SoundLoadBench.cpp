@@ -149,6 +149,20 @@ void BM_LoadSampleVehicle(benchmark::State& state) {
     }
 }
 
+// The engine and its mastering voice alone: the part of Load that reads no file.
+void BM_CreateEngine(benchmark::State& state) {
+    camcab::hostaudio::UseSilentDevice();
+    for (auto _ : state) {
+        camcab::platform::AudioEngine* engine = nullptr;
+        camcab::platform::MasteringVoice* master = nullptr;
+        camcab::platform::CreateAudioEngine(&engine, 0, camcab::platform::kDefaultProcessor);
+        engine->CreateMasteringVoice(&master, 0, 0, 0, camcab::platform::kCategoryGameEffects);
+        state.PauseTiming();
+        engine->Release();
+        state.ResumeTiming();
+    }
+}
+
 void BM_ReadManySounds(benchmark::State& state) {
     const std::vector<fs::path>& files = ManySounds();
     size_t bytes = 0;
@@ -200,6 +214,7 @@ void BM_LoadManySounds(benchmark::State& state) {
 BENCHMARK(BM_LoadManySounds)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ReadManySounds)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadSampleVehicle)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CreateEngine)->Unit(benchmark::kMillisecond)->Iterations(50);
 BENCHMARK(BM_ReadSampleVehicleWaves)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
