@@ -355,6 +355,30 @@ TEST_F(SoundSystemTest, UnopenableLogMeansNoAudioAndFramesTouchNoEngine) {
     system.ShutDown();
 }
 
+TEST_F(SoundSystemTest, WithoutAnOutputDeviceTheEngineStaysAndNoSoundIsLoaded) {
+    WriteNamedSounds();
+    hostaudio::UseAudioDriver("no-such-driver");
+    sound::SoundSystem system;
+    system.StartUp(folder.Directory(), motorConfig);
+    hostaudio::UseAudioDriver("dummy");
+    EXPECT_EQ(
+        MaskTimes(Log()),
+        "<time>\r\nXAudio2初期化開始\r\nXAudio2作成成功\r\nマスターボイスの作成失敗\r\nエラー:"
+        "0X88960001\r\n");
+    ASSERT_NE(system.audioEngine, nullptr);
+    EXPECT_EQ(system.masteringVoice, nullptr);
+    EXPECT_EQ(system.registry.pipeSound.voice, nullptr);
+    EXPECT_EQ(system.registry.motorSounds.size(), 0u);
+    system.FrameBegin();
+    EXPECT_EQ(static_cast<uint32_t>(system.registry.resetSound.Play(system.operationSet)),
+              0x88960001u);
+    system.FrameEnd();  // commits the frame's empty operation set
+    system.PrepareSecondReverserVoice();
+    EXPECT_EQ(system.registry.reverser2LoopSound.voice, nullptr);
+    system.ShutDown();
+    EXPECT_EQ(system.audioEngine, nullptr);
+}
+
 TEST_F(SoundSystemTest, RepeatedStartUpsBehaveLikeTheFirst) {
     WriteNamedSounds();
     sound::SoundSystem system;

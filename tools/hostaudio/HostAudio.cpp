@@ -30,6 +30,9 @@ Clock& TheClock() {
 void UseSilentDevice() {
     ::setenv("SDL_AUDIODRIVER", "dummy", 0);
 }
+void UseAudioDriver(const char* name) {
+    ::setenv("SDL_AUDIODRIVER", name, 1);
+}
 
 bool Attached() {
     return TheClock().attached;

@@ -11,6 +11,9 @@ namespace camcab::hostaudio {
 
 // Selects SDL's silent device for the engine, unless the environment already chose one.
 void UseSilentDevice();
+// Selects SDL's audio driver by name for engines made from now on ("dummy" is the silent one;
+// an unknown name leaves the engine without an output device).
+void UseAudioDriver(const char* name);
 
 // True while a plug-in's engine is attached.
 bool Attached();
