@@ -122,6 +122,19 @@ TEST(WindowsSound, StartUpWritesTheSameLogLinesAndOneShotsRunOut) {
     EXPECT_FALSE(reset.IsPlaying());
     EXPECT_TRUE(system.registry.pipeSound.IsPlaying());
 
+    // A stopped engine stops the clock: the one-shot waits, and runs out once restarted.
+    sound::SoundSlot& start1 = system.registry.start1Sound;
+    ASSERT_EQ(start1.Play(0), 0);
+    system.audioEngine->StopEngine();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(start1.IsPlaying());
+    ASSERT_EQ(system.audioEngine->StartEngine(), 0);
+    const auto restartDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (start1.IsPlaying() && std::chrono::steady_clock::now() < restartDeadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(start1.IsPlaying());
+
     system.PrepareSecondReverserVoice();
     EXPECT_EQ(system.registry.reverser2LengthFrames, 2400u);
     EXPECT_NE(system.registry.reverser2LoopSound.voice, nullptr);
