@@ -4,47 +4,43 @@
 #include "platform/WideText.h"
 
 namespace camcab::run {
-namespace {
-
-template <typename Fn>
-void Find(HostPlugin& plugin, const char* name, Fn& entry, std::string& missing) {
-    entry = reinterpret_cast<Fn>(platform::FindExport(plugin.module, name));
-    if (entry == nullptr) {
-        missing += missing.empty() ? name : std::string(", ") + name;
-    }
-}
-
-}  // namespace
 
 bool LoadHostPlugin(const std::wstring& path, HostPlugin& plugin, std::string& error) {
     const std::string shownPath = platform::EncodeUtf8(path);
+    plugin = HostPlugin{};
     if (!platform::PathExists(path)) {
         error = "plug-in not found: " + shownPath;
         return false;
     }
-    plugin = HostPlugin{};
-    plugin.module = platform::LoadModule(path);
-    if (plugin.module == nullptr) {
+    const platform::ModuleHandle module = platform::LoadModule(path);
+    if (module == nullptr) {
         error = "plug-in cannot be loaded: " + shownPath + " (" + platform::LastModuleError() + ")";
         return false;
     }
+    plugin = chain::BindDetailModule(module);
+    // The entry points in the order of their export names.
+    const void* const entryPoints[16] = {reinterpret_cast<const void*>(plugin.Load),
+                                         reinterpret_cast<const void*>(plugin.Dispose),
+                                         reinterpret_cast<const void*>(plugin.GetPluginVersion),
+                                         reinterpret_cast<const void*>(plugin.SetVehicleSpec),
+                                         reinterpret_cast<const void*>(plugin.Initialize),
+                                         reinterpret_cast<const void*>(plugin.Elapse),
+                                         reinterpret_cast<const void*>(plugin.SetPower),
+                                         reinterpret_cast<const void*>(plugin.SetBrake),
+                                         reinterpret_cast<const void*>(plugin.SetReverser),
+                                         reinterpret_cast<const void*>(plugin.KeyDown),
+                                         reinterpret_cast<const void*>(plugin.KeyUp),
+                                         reinterpret_cast<const void*>(plugin.HornBlow),
+                                         reinterpret_cast<const void*>(plugin.DoorOpen),
+                                         reinterpret_cast<const void*>(plugin.DoorClose),
+                                         reinterpret_cast<const void*>(plugin.SetSignal),
+                                         reinterpret_cast<const void*>(plugin.SetBeaconData)};
     std::string missing;
-    Find(plugin, "Load", plugin.Load, missing);
-    Find(plugin, "Dispose", plugin.Dispose, missing);
-    Find(plugin, "GetPluginVersion", plugin.GetPluginVersion, missing);
-    Find(plugin, "SetVehicleSpec", plugin.SetVehicleSpec, missing);
-    Find(plugin, "Initialize", plugin.Initialize, missing);
-    Find(plugin, "Elapse", plugin.Elapse, missing);
-    Find(plugin, "SetPower", plugin.SetPower, missing);
-    Find(plugin, "SetBrake", plugin.SetBrake, missing);
-    Find(plugin, "SetReverser", plugin.SetReverser, missing);
-    Find(plugin, "KeyDown", plugin.KeyDown, missing);
-    Find(plugin, "KeyUp", plugin.KeyUp, missing);
-    Find(plugin, "HornBlow", plugin.HornBlow, missing);
-    Find(plugin, "DoorOpen", plugin.DoorOpen, missing);
-    Find(plugin, "DoorClose", plugin.DoorClose, missing);
-    Find(plugin, "SetSignal", plugin.SetSignal, missing);
-    Find(plugin, "SetBeaconData", plugin.SetBeaconData, missing);
+    for (int i = 0; i < 16; ++i) {
+        if (entryPoints[i] == nullptr) {
+            missing += (missing.empty() ? "" : ", ") + std::string(kExportNames[i]);
+        }
+    }
     if (!missing.empty()) {
         error = "plug-in lacks exports: " + shownPath + " (missing " + missing + ")";
         UnloadHostPlugin(plugin);
