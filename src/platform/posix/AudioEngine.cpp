@@ -144,7 +144,6 @@ class FAudioEngine final : public AudioEngine {
             source_.quantumFrames =
                 performance.CurrentLatencyInSamples / 2;  // FAudio reports two quanta
             source_.renderQuantum = &RenderQuantum;
-            mix_.assign(static_cast<size_t>(source_.quantumFrames) * source_.channels, 0.0f);
             hostAttach_(&source_);
             attached_ = true;
         }
@@ -224,11 +223,14 @@ class FAudioEngine final : public AudioEngine {
             return;
         }
         FAudioEngineCallEXT procedure = engine->defaultProcedure_.load();
-        // SDL's first callback may still be on its way right after the device opened.
-        for (int waited = 0; procedure == nullptr && waited < 2000; ++waited) {
+        // SDL's first callback may still be on its way right after the device opened; a
+        // device that never calls back is waited for once, not on every quantum.
+        for (int waited = 0; procedure == nullptr && !engine->gaveUpWaiting_ && waited < 2000;
+             ++waited) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             procedure = engine->defaultProcedure_.load();
         }
+        engine->gaveUpWaiting_ = procedure == nullptr;
         if (procedure != nullptr) {
             procedure(engine->audio_, output);
         }
@@ -265,8 +267,8 @@ class FAudioEngine final : public AudioEngine {
     CamcabHostAttachAudioFn hostAttach_ = nullptr;
     CamcabAudioSource source_{};
     bool attached_ = false;
-    std::vector<float> mix_;
     std::atomic<bool> running_{true};  // an engine runs from its creation
+    bool gaveUpWaiting_ = false;
     std::atomic<FAudioEngineCallEXT> defaultProcedure_{nullptr};
 };
 
