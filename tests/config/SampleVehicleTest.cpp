@@ -14,10 +14,17 @@ namespace {
 
 using Columns = std::vector<uint64_t>;
 
+// A copy of the sample vehicle: Load writes its start-up log beside the plug-in, and the
+// source tree stays untouched.
 std::wstring SampleVehicle() {
-    std::wstring directory = test::BuiltFile(CAMCAB_SAMPLE_VEHICLE).wstring();
-    directory.push_back(static_cast<wchar_t>(std::filesystem::path::preferred_separator));
-    return directory;
+    static const test::TempFolder copy(L"camcab-sample-vehicle");
+    static const bool copied = [] {
+        std::filesystem::copy(test::BuiltFile(CAMCAB_SAMPLE_VEHICLE), copy.Path(),
+                              std::filesystem::copy_options::recursive);
+        return true;
+    }();
+    (void)copied;
+    return copy.Directory();
 }
 
 TEST(SampleVehicle, LoadReadsTheNotchTableGroup) {
