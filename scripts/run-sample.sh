@@ -16,5 +16,8 @@ mkdir -p "$vehicle"
 cp -R examples/vehicle/. "$vehicle/"
 cp build/linux/plugin/libcamcab.so "$vehicle/"
 
+# The plug-in's own sounds are rendered frame by frame into a WAV file beside the vehicle.
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
-build/linux/tools/camcab-run/camcab-run "$@" "$vehicle/libcamcab.so" examples/scenarios/sample.txt
+build/linux/tools/camcab-run/camcab-run --audio build/linux/sample-run.wav "$@" \
+    "$vehicle/libcamcab.so" examples/scenarios/sample.txt
+echo "rendered audio: build/linux/sample-run.wav"
