@@ -145,6 +145,16 @@ TEST(BuiltPlugin, LoadDisposeCyclesLeaveNothingBehind) {
     }
 }
 
+TEST(BuiltPlugin, FindsItsFolderWhenTheNameHoldsBlanksAndJapaneseCharacters) {
+    VehicleFolder vehicle(L"車両 フォルダ with blanks");
+    LoadedPlugin plugin(vehicle.PluginPath());
+    ASSERT_TRUE(plugin.Loaded());
+    plugin->Load();
+    plugin->Dispose();
+    // The start-up log is written beside the plug-in, so it lands in that folder.
+    EXPECT_TRUE(std::filesystem::exists(vehicle.Folder().File(L"XAudio2初期化ログ.txt")));
+}
+
 TEST(ProcessAttach, RecordsAFolderWithBlanksAndJapaneseCharacters) {
     test::TempFolder folder(L"車両 フォルダ with blanks");
     const std::filesystem::path probe = test::BuiltFile(CAMCAB_ATTACH_PROBE_FILE);
