@@ -12,21 +12,6 @@
 namespace camcab::test {
 namespace {
 
-const std::vector<std::wstring> kNamedFiles = {L"kamujiku/reset.wav",
-                                               L"kamujiku/start1.wav",
-                                               L"kamujiku/start2.wav",
-                                               L"kamujiku/reverser1.wav",
-                                               L"kamujiku/reverser2.wav",
-                                               L"kamujiku/reverser3.wav",
-                                               L"kamujiku/notchoff.wav",
-                                               L"kamujiku/breakeroff.wav",
-                                               L"kamujiku/shindan1.wav",
-                                               L"kamujiku/shindan2.wav",
-                                               L"kamujiku/watari.wav",
-                                               L"air/sap.wav",
-                                               L"air/bc.wav",
-                                               L"air/pipe.wav"};
-
 struct LoadedPlugin {
     explicit LoadedPlugin(const std::filesystem::path& file)
         : module(platform::LoadModule(file.wstring())) {
@@ -67,7 +52,7 @@ class PluginSoundTest : public ::testing::Test {
 };
 
 TEST_F(PluginSoundTest, LoadDisposeCyclesStartAndReleaseTheEngineEachTime) {
-    for (const std::wstring& name : kNamedFiles) {
+    for (const std::wstring& name : kNamedSoundFiles) {
         folder->Write(name, ToneWave(2400, 2));
     }
     ASSERT_NE(plugin->module, nullptr) << platform::LastModuleError();

@@ -21,21 +21,6 @@ extern "C" int16_t CamcabHostKeyState(int32_t virtualKey) {
 namespace camcab::test {
 namespace {
 
-const std::vector<std::wstring> kNamedFiles = {L"kamujiku\\reset.wav",
-                                               L"kamujiku\\start1.wav",
-                                               L"kamujiku\\start2.wav",
-                                               L"kamujiku\\reverser1.wav",
-                                               L"kamujiku\\reverser2.wav",
-                                               L"kamujiku\\reverser3.wav",
-                                               L"kamujiku\\notchoff.wav",
-                                               L"kamujiku\\breakeroff.wav",
-                                               L"kamujiku\\shindan1.wav",
-                                               L"kamujiku\\shindan2.wav",
-                                               L"kamujiku\\watari.wav",
-                                               L"air\\sap.wav",
-                                               L"air\\bc.wav",
-                                               L"air\\pipe.wav"};
-
 std::string Utf8(const std::filesystem::path& path) {
     return path.string();
 }
@@ -87,7 +72,7 @@ class SoundSystemTest : public ::testing::Test {
     }
 
     void WriteNamedSounds() {
-        for (const std::wstring& name : kNamedFiles) {
+        for (const std::wstring& name : kNamedSoundFiles) {
             folder.Write(name, ToneWave(2400));
         }
         folder.Write(L"kamujiku\\reverser2.wav", ToneWave(1000, 2, 16));
@@ -116,7 +101,7 @@ TEST_F(SoundSystemTest, LogOfAStartUpWithEveryFilePresent) {
     ASSERT_NE(system.masteringVoice, nullptr);
 
     std::string expected = kStart + "モーター音の数は0個\r\n";
-    for (const std::wstring& name : kNamedFiles) {
+    for (const std::wstring& name : kNamedSoundFiles) {
         expected += Success(folder, name);
     }
     expected += kEnd;
@@ -147,8 +132,8 @@ TEST_F(SoundSystemTest, LogOfAStartUpWithNoFiles) {
     sound::SoundSystem system;
     system.StartUp(folder.Directory(), motorConfig);
     std::string expected = kStart + "モーター音の数は0個\r\n";
-    for (size_t i = 0; i + 2 < kNamedFiles.size(); ++i) {
-        expected += Failure(folder, kNamedFiles[i]);
+    for (size_t i = 0; i + 2 < kNamedSoundFiles.size(); ++i) {
+        expected += Failure(folder, kNamedSoundFiles[i]);
     }
     // Without the SAP sound the brake-cylinder loop is the folder's own "airloop.wav".
     expected += Failure(folder, L"airloop.wav");
@@ -202,7 +187,7 @@ TEST_F(SoundSystemTest, MotorSoundsComeFirstEachWithItsFrequencyLimit) {
     const std::string motors = Success(folder, L"motor\\motor0.wav") +
                                "ソースボイスの作成失敗\r\nエラー:0X80070002\r\nファイル名：\r\n" +
                                Success(folder, L"motor\\motor2.wav") +
-                               Failure(folder, kNamedFiles[0]);
+                               Failure(folder, kNamedSoundFiles[0]);
     EXPECT_EQ(log.rfind(motors, 0), 0u) << log;
 
     ASSERT_EQ(registry.motorSounds.size(), 3u);

@@ -9,6 +9,22 @@
 
 namespace camcab::test {
 
+// The named sounds' files, in the order the plug-in loads and logs them.
+inline const std::vector<std::wstring> kNamedSoundFiles = {L"kamujiku\\reset.wav",
+                                                           L"kamujiku\\start1.wav",
+                                                           L"kamujiku\\start2.wav",
+                                                           L"kamujiku\\reverser1.wav",
+                                                           L"kamujiku\\reverser2.wav",
+                                                           L"kamujiku\\reverser3.wav",
+                                                           L"kamujiku\\notchoff.wav",
+                                                           L"kamujiku\\breakeroff.wav",
+                                                           L"kamujiku\\shindan1.wav",
+                                                           L"kamujiku\\shindan2.wav",
+                                                           L"kamujiku\\watari.wav",
+                                                           L"air\\sap.wav",
+                                                           L"air\\bc.wav",
+                                                           L"air\\pipe.wav"};
+
 // A sine tone of `frames` sample frames at `amplitude`, the same on every channel.
 inline std::vector<float> Tone(size_t frames, uint16_t channels, double hz, float amplitude,
                                uint32_t rate = 48000) {

@@ -16,21 +16,6 @@
 namespace camcab::test {
 namespace {
 
-const std::vector<std::wstring> kNamedFiles = {L"kamujiku\\reset.wav",
-                                               L"kamujiku\\start1.wav",
-                                               L"kamujiku\\start2.wav",
-                                               L"kamujiku\\reverser1.wav",
-                                               L"kamujiku\\reverser2.wav",
-                                               L"kamujiku\\reverser3.wav",
-                                               L"kamujiku\\notchoff.wav",
-                                               L"kamujiku\\breakeroff.wav",
-                                               L"kamujiku\\shindan1.wav",
-                                               L"kamujiku\\shindan2.wav",
-                                               L"kamujiku\\watari.wav",
-                                               L"air\\sap.wav",
-                                               L"air\\bc.wav",
-                                               L"air\\pipe.wav"};
-
 struct Decoded {
     int32_t code = 0;
     platform::WaveFormat format{};
@@ -92,7 +77,7 @@ TEST(WindowsSound, MediaFoundationDecodesPcmUnchangedAndWiderFormatsToSixteenBit
 
 TEST(WindowsSound, StartUpWritesTheSameLogLinesAndOneShotsRunOut) {
     TempFolder folder(L"camcab-xaudio2");
-    for (const std::wstring& name : kNamedFiles) {
+    for (const std::wstring& name : kNamedSoundFiles) {
         folder.Write(name, ToneWave(2400, 2));
     }
     config::MotorSoundConfig motorConfig;
@@ -103,7 +88,7 @@ TEST(WindowsSound, StartUpWritesTheSameLogLinesAndOneShotsRunOut) {
     std::string expected =
         "<time>\r\nXAudio2初期化開始\r\nXAudio2作成成功\r\nマスターボイスの作成成功\r\n"
         "モーター音の数は0個\r\n";
-    for (const std::wstring& name : kNamedFiles) {
+    for (const std::wstring& name : kNamedSoundFiles) {
         expected += Success(folder, name);
     }
     expected += "<time>\r\nXAudio2初期化完了\r\n";
