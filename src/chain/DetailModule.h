@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "platform/Module.h"
-#include "plugin/HostRecords.h"
+#include "host/HostRecords.h"
 
 namespace camcab::chain {
 

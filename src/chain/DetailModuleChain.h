@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "chain/DetailModule.h"
-#include "plugin/HostRecords.h"
+#include "host/HostRecords.h"
 
 namespace camcab::chain {
 

@@ -18,7 +18,8 @@ inline bool IsKeyDown(int virtualKey) {
     return (static_cast<uint16_t>(KeyState(virtualKey)) & 0x8000u) != 0;
 }
 
-// The 256 key state bytes (high bit set while down). All zero when unavailable.
-std::array<uint8_t, 256> KeyboardState();
+// Fills the 256 key state bytes (high bit set while down), as GetKeyboardState does. False,
+// with every byte zero, when the state cannot be read.
+bool KeyboardState(std::array<uint8_t, 256>& keys);
 
 }  // namespace camcab::platform

@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "platform/ProcessAttach.h"
-#include "plugin/HostRecords.h"
+#include "host/HostRecords.h"
 #include "plugin/Plugin.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "chain/DetailModuleChain.h"
 #include "config/Configuration.h"
-#include "plugin/HostRecords.h"
+#include "host/HostRecords.h"
 #include "sim/Simulation.h"
 #include "sound/SoundSystem.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/Module.h"
-#include "plugin/HostRecords.h"
+#include "host/HostRecords.h"
 #include "support/TempFolder.h"
 
 namespace camcab::test {

@@ -6,7 +6,7 @@
 #include "SoundTestSupport.h"
 #include "platform/Module.h"
 #include "platform/WideText.h"
-#include "plugin/HostRecords.h"
+#include "host/HostRecords.h"
 #include "support/TempFolder.h"
 
 namespace camcab::test {

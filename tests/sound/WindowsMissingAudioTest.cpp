@@ -5,7 +5,7 @@
 #include "SoundTestSupport.h"
 #include "platform/AudioDecoder.h"
 #include "platform/Module.h"
-#include "plugin/HostRecords.h"
+#include "host/HostRecords.h"
 #include "sound/SoundSystem.h"
 #include "support/TempFolder.h"
 

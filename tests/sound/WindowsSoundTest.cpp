@@ -9,7 +9,7 @@
 #include "platform/AudioDecoder.h"
 #include "platform/Module.h"
 #include "platform/WideText.h"
-#include "plugin/HostRecords.h"
+#include "host/HostRecords.h"
 #include "sound/SoundSystem.h"
 #include "support/TempFolder.h"
 

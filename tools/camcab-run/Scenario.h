@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/HostRecords.h"
+#include "host/HostRecords.h"
 
 namespace camcab::run {
 

@@ -19,14 +19,15 @@ int16_t KeyState(int virtualKey) {
     return hostKeyState != nullptr ? hostKeyState(virtualKey) : 0;
 }
 
-std::array<uint8_t, 256> KeyboardState() {
+bool KeyboardState(std::array<uint8_t, 256>& keys) {
     static const auto hostKeyboardState =
         FindHostFunction<CamcabHostKeyboardStateFn>(kHostKeyboardStateName);
-    std::array<uint8_t, 256> keys{};
+    keys.fill(0);
     if (hostKeyboardState == nullptr || hostKeyboardState(keys.data()) == 0) {
         keys.fill(0);
+        return false;
     }
-    return keys;
+    return true;
 }
 
 }  // namespace camcab::platform

@@ -8,12 +8,12 @@ int16_t KeyState(int virtualKey) {
     return static_cast<int16_t>(GetKeyState(virtualKey));
 }
 
-std::array<uint8_t, 256> KeyboardState() {
-    std::array<uint8_t, 256> keys{};
+bool KeyboardState(std::array<uint8_t, 256>& keys) {
     if (!GetKeyboardState(keys.data())) {
         keys.fill(0);
+        return false;
     }
-    return keys;
+    return true;
 }
 
 }  // namespace camcab::platform

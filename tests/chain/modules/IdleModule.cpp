@@ -1,5 +1,5 @@
 // A chained plug-in that does nothing: the cost floor of a module call.
-#include "plugin/HostRecords.h"
+#include "host/HostRecords.h"
 
 #ifdef _WIN32
 #define MODULE_EXPORT extern "C" __declspec(dllexport)

@@ -1,7 +1,7 @@
 // The test-only entry points of the recording modules, beside the sixteen host exports.
 #pragma once
 
-#include "plugin/HostRecords.h"
+#include "host/HostRecords.h"
 
 extern "C" {
 // Receives one line per call: "<tag> <export> <arguments>".

@@ -1,5 +1,5 @@
 // A plug-in that exports only two of the sixteen names.
-#include "plugin/HostRecords.h"
+#include "host/HostRecords.h"
 #include "plugin/plugins/TestExport.h"
 
 TEST_PLUGIN_EXPORT void Load() {}
