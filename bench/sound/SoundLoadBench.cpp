@@ -194,7 +194,6 @@ void BM_LoadManySounds(benchmark::State& state) {
     size_t pcmBytes = 0;
     for (auto _ : state) {
         camcab::sound::SoundRegistry registry;
-        registry.motorSoundCount = config.MotorSoundCount;
         camcab::sound::LoadSounds(registry, engine, nullptr, config,
                                   Scratch().path.wstring() + L"/");
         state.PauseTiming();

@@ -9,13 +9,13 @@ namespace camcab::platform {
 inline constexpr int kVirtualKeyShift = 0x10;
 inline constexpr int kVirtualKeyP = 0x50;
 
-// The key state word for a virtual key: the high bit (0x8000 of the 16-bit value) is set
-// while the key is down, the low bit is the toggle state.
+// The key state word for a virtual key, as GetKeyState answers: while the key is down the
+// value is negative, with both 0x8000 and bit 7 (0x80) set; the low bit is the toggle state.
 int16_t KeyState(int virtualKey);
 
-// True while the virtual key is held down.
+// True while the virtual key is held down: bit 7 of its key state word.
 inline bool IsKeyDown(int virtualKey) {
-    return (static_cast<uint16_t>(KeyState(virtualKey)) & 0x8000u) != 0;
+    return (static_cast<uint16_t>(KeyState(virtualKey)) & 0x80u) != 0;
 }
 
 // Fills the 256 key state bytes (high bit set while down), as GetKeyboardState does. False,

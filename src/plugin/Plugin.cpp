@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <random>
 
 #include "platform/FileSystem.h"
@@ -20,6 +21,18 @@ uint32_t DrawRandom() {
         return static_cast<uint32_t>(std::random_device::result_type(
             std::chrono::steady_clock::now().time_since_epoch().count()));
     }
+}
+
+// The breaker delay in whole milliseconds, truncated in double precision (0.29 s is 289 ms).
+// A delay beyond the int range saturates; one that is not a number counts as none.
+int32_t BreakerDelayMs(float seconds) {
+    const double ms = static_cast<double>(seconds) * 1000.0;
+    if (std::isnan(ms)) {
+        return 0;
+    }
+    return ms <= -2147483648.0  ? INT32_MIN
+           : ms >= 2147483647.0 ? INT32_MAX
+                                : static_cast<int32_t>(ms);
 }
 
 }  // namespace
@@ -64,17 +77,12 @@ void Plugin::Load() {
     const config::NotchTable& notch = config.notchTable;
     sim.camshaft.regenReleased = false;
     sim.camshaft.currentLimitEmpty = notch.CurrentLimitEmpty;
-    const float breakerDelayMs = notch.BreakerDelayOn * 1000.0f;
-    // Out-of-range delays saturate instead of overflowing the conversion.
-    sim.camshaft.breakerDelayMs = !(breakerDelayMs > -2147483648.0f) ? INT32_MIN
-                                  : !(breakerDelayMs < 2147483648.0f)
-                                      ? INT32_MAX
-                                      : static_cast<int32_t>(breakerDelayMs);
+    sim.camshaft.breakerDelayMs = BreakerDelayMs(notch.BreakerDelayOn);
     sim.camshaft.noLoadCurrent = notch.NoLoadCurrent;
     sim.camshaft.brakeTopNotch = static_cast<int32_t>(static_cast<uint32_t>(notch.BrakeTopNotch));
-    sim.handles.key5Switch = false;
-    sim.handles.key6Switch = false;
-    sim.handles.key8Switch = false;
+    sim.handles.key5Switch.on = false;
+    sim.handles.key6Switch.on = false;
+    sim.handles.key8Switch.on = false;
 }
 
 void Plugin::Dispose() {
@@ -100,7 +108,12 @@ void Plugin::SetVehicleSpec(const VehicleSpec& spec) {
 
 void Plugin::Initialize(int32_t handlePosition) {
     chain.ForwardInitialize(handlePosition);
-    sim.frame = sim::FrameState{};
+    sim::FrameState& frame = sim.frame;
+    frame.prevBcPressure = 0.0f;
+    frame.prevBpPressure = 0.0f;
+    frame.prevSapPressure = 0.0f;
+    frame.prevAbsCurrent = 0.0f;
+    frame.prevCurrent = 0.0f;
     sim.panel.blinkTimerMs = 0;
     sim::CamshaftState& cam = sim.camshaft;
     cam.camAtStart = false;
@@ -110,41 +123,49 @@ void Plugin::Initialize(int32_t handlePosition) {
     cam.backwardSelected = false;
     cam.forwardSet = false;
     cam.backwardSet = false;
-    cam.brakeRaised = false;
+    sim.handles.brakeRaised = false;
     cam.start1Armed = true;
     cam.start2Armed = true;
 }
 
-Handles Plugin::Elapse(const VehicleState& state, int32_t* panel, int32_t* sound) {
-    this->sound.FrameBegin();
-    chain::ChainInputs inputs;
-    inputs.powerNotch = sim.handles.powerNotch;
-    inputs.brakeNotch = sim.handles.brakeNotch;
-    inputs.reverserPosition = sim.handles.reverserPosition;
-    inputs.passBrake = true;
-    const Handles handles = chain.Run(state, panel, sound, inputs);
-    this->sound.FrameEnd();
-    return handles;
+Handles Plugin::Elapse(const VehicleState& state, int32_t* panel, int32_t* soundArray) {
+    return sim::FrameDriver(sim, chain, sound, config).Elapse(state, panel, soundArray);
+}
+
+sim::HandleContext Plugin::Handling() {
+    return sim::HandleContext{sim.handles,
+                              sim.camshaft,
+                              sim.hostSoundTriggers,
+                              sim.panel,
+                              config.panelTest.PanelModifyEnabled,
+                              sound};
 }
 
 void Plugin::SetPower(int32_t notch) {
-    sim.handles.powerNotch = notch;
+    sim::HandleContext c = Handling();
+    sim::SetPower(c, notch);
 }
 
 void Plugin::SetBrake(int32_t notch) {
-    sim.handles.brakeNotch = notch;
+    sim::HandleContext c = Handling();
+    sim::SetBrake(c, notch);
 }
 
 void Plugin::SetReverser(int32_t position) {
-    sim.handles.reverserPosition = position;
+    sim::HandleContext c = Handling();
+    sim::SetReverser(c, position);
 }
 
 void Plugin::KeyDown(int32_t key) {
     chain.ForwardKeyDown(key);
+    sim::HandleContext c = Handling();
+    sim::KeyDown(c, key);
 }
 
 void Plugin::KeyUp(int32_t key) {
     chain.ForwardKeyUp(key);
+    sim::HandleContext c = Handling();
+    sim::KeyUp(c, key);
 }
 
 void Plugin::HornBlow(int32_t hornType) {

@@ -8,6 +8,7 @@
 #include "chain/DetailModuleChain.h"
 #include "config/Configuration.h"
 #include "host/HostRecords.h"
+#include "sim/FrameDriver.h"
 #include "sim/Simulation.h"
 #include "sound/SoundSystem.h"
 
@@ -23,7 +24,7 @@ class Plugin {
     int32_t GetPluginVersion();
     void SetVehicleSpec(const VehicleSpec& spec);
     void Initialize(int32_t handlePosition);
-    Handles Elapse(const VehicleState& state, int32_t* panel, int32_t* sound);
+    Handles Elapse(const VehicleState& state, int32_t* panel, int32_t* soundArray);
     void SetPower(int32_t notch);
     void SetBrake(int32_t notch);
     void SetReverser(int32_t position);
@@ -37,6 +38,9 @@ class Plugin {
 
     // A file of the library's folder, named the configuration files' way (with '\').
     std::wstring FileInPluginDirectory(const std::wstring& name) const;
+
+    // What the handle and key calls act on.
+    sim::HandleContext Handling();
 
     const std::wstring pluginDirectory;
     chain::DetailModuleChain chain;

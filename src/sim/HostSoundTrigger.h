@@ -1,18 +1,93 @@
-// Requests on one of the host's one-shot sounds, turned into the sound array value once per
-// frame.
+// Requests on the host's one-shot sounds, turned into sound array values once per frame.
 #pragma once
 
+#include <array>
+#include <cstdint>
+
 namespace camcab::sim {
+
+// Host sound indices the library drives as one-shots.
+inline constexpr int kHostSoundDoorClose = 95;
+inline constexpr int kHostSoundDoorOpen = 96;
+inline constexpr int kHostSoundBelow5Kmh = 97;
+inline constexpr int kHostSoundReached5Kmh = 98;
+inline constexpr int kHostSoundSwitchOn = 107;   // key 5, 8 or 12 switch turned on
+inline constexpr int kHostSoundSwitchOff = 108;  // key 5, 8 or 12 switch turned off
+inline constexpr int kHostSoundKey6Off = 109;
+inline constexpr int kHostSoundKey6On = 110;
+inline constexpr int kHostSoundSwing = 111;
+inline constexpr int kHostSoundEmergencyRelease = 220;
+inline constexpr int kHostSoundKey9On = 223;
+inline constexpr int kHostSoundKey9Off = 224;
+inline constexpr int kHostSoundOverrideOn = 227;   // plays while the override is on
+inline constexpr int kHostSoundOverrideOff = 228;  // plays after it is switched off
+inline constexpr int kHostSoundOverrideBcRise = 229;
+inline constexpr int kHostSoundBrakeRelease = 243;
+inline constexpr int kHostSoundBrakeStep = 244;
+// The looping host sound of the charging brake pipe.
+inline constexpr int kHostSoundBrakePipe = 239;
+
+// Host sound values.
+inline constexpr int32_t kHostSoundStop = -10000;
+inline constexpr int32_t kHostSoundLoop = 0;
+inline constexpr int32_t kHostSoundPlayOnce = 1;
+inline constexpr int32_t kHostSoundContinue = 2;
 
 struct HostSoundTrigger {
     bool play = false;
     bool stop = false;
-    bool forceStop = false;
+    // Set from load: the first frame stops whatever the host was playing on this index.
+    bool forceStop = true;
 
-    // A play request sets the play flag and clears the stop flag in one write.
+    // A request sets one flag and clears the other in one write.
     void RequestPlay() {
         play = true;
         stop = false;
+    }
+    void RequestStop() {
+        play = false;
+        stop = true;
+    }
+    // The frame's command for the host sound; consumes the flag it answers.
+    int32_t Take() {
+        if (forceStop) {
+            forceStop = false;
+            return kHostSoundStop;
+        }
+        if (play) {
+            play = false;
+            return kHostSoundPlayOnce;
+        }
+        if (stop) {
+            stop = false;
+            return kHostSoundStop;
+        }
+        return kHostSoundContinue;
+    }
+};
+
+// A looping host sound: its value (loop or stop), stopped once on the first frame.
+struct HostSoundLoop {
+    int32_t value = kHostSoundLoop;
+    bool forceStop = true;
+};
+
+// One trigger per host sound index; only the indices above are ever requested or emitted.
+struct HostSoundTriggers {
+    std::array<HostSoundTrigger, 256> trigger{};
+
+    HostSoundTrigger& operator[](int index) { return trigger[static_cast<size_t>(index)]; }
+    const HostSoundTrigger& operator[](int index) const {
+        return trigger[static_cast<size_t>(index)];
+    }
+
+    // Writes the trigger's command into the host's sound array; a missing array still
+    // consumes the request, so each request is answered on exactly one frame.
+    void Emit(int index, int32_t* sound) {
+        const int32_t value = (*this)[index].Take();
+        if (sound != nullptr) {
+            sound[index] = value;
+        }
     }
 };
 

@@ -63,7 +63,7 @@ void LoadSounds(SoundRegistry& registry, platform::AudioEngine* engine, platform
                 const config::MotorSoundConfig& config, const std::wstring& pluginDirectory) {
     // The bank has one slot per configured number; more than the file list holds would be
     // slots without a file.
-    const uint64_t count = registry.motorSoundCount;
+    const uint64_t count = config.MotorSoundCount;
     registry.motorSounds.clear();
     try {
         registry.motorSounds.reserve(static_cast<size_t>(count));
@@ -78,7 +78,6 @@ void LoadSounds(SoundRegistry& registry, platform::AudioEngine* engine, platform
         // Out of memory for the bank: the sounds made so far stay.
     }
     registry.motorSounds.shrink_to_fit();
-    registry.motorSoundCount = registry.motorSounds.size();
 
     registry.resetSound.Reload(engine, log, InFolder(pluginDirectory, L"kamujiku\\reset.wav"),
                                kOneShot, kDefaultMaxFrequencyRatio);

@@ -29,8 +29,9 @@ struct SoundRegistry {
     SoundSlot pipeSound;
     SoundSlot reverser2LoopSound;
 
+    // One slot per motor sound number of the configuration the bank was built from.
     std::vector<SoundSlot> motorSounds;
-    uint64_t motorSoundCount = 0;
+    uint64_t motorSoundCount() const { return motorSounds.size(); }
 
     // Derived from the second reverser sound once it is loaded.
     platform::WaveFormat reverser2Format{};
@@ -41,7 +42,8 @@ struct SoundRegistry {
 // point of each of its three frequency curves and their values at 160 km/h.
 float MotorMaxFrequencyRatio(const config::MotorSoundConfig& config, uint64_t k);
 
-// Builds the motor sound bank and loads the named sounds, in the order of their log lines.
+// Builds the motor sound bank (one slot per configured motor sound) and loads the named sounds, in
+// the order of their log lines.
 void LoadSounds(SoundRegistry& registry, platform::AudioEngine* engine, platform::StartUpLog* log,
                 const config::MotorSoundConfig& config, const std::wstring& pluginDirectory);
 

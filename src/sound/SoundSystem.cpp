@@ -37,6 +37,9 @@ void SoundSystem::StartUp(const std::wstring& pluginDirectory,
     if (audioEngine != nullptr) {
         ShutDown();
     }
+    // The bank follows the configuration read by this start-up, even when it is skipped.
+    registry.motorSounds.clear();
+    registry.motorSounds.shrink_to_fit();
     std::unique_ptr<platform::StartUpLog> log =
         platform::OpenStartUpLog(platform::AppendPath(pluginDirectory, kStartUpLogName));
     if (log == nullptr) {
@@ -71,7 +74,6 @@ void SoundSystem::StartUp(const std::wstring& pluginDirectory,
     log->Write(L"モーター音の数は" +
                std::to_wstring(static_cast<int32_t>(motorConfig.MotorSoundCount)) + L"個\n");
 
-    registry.motorSoundCount = motorConfig.MotorSoundCount;
     LoadSounds(registry, audioEngine, log.get(), motorConfig, pluginDirectory);
 
     if (mediaFoundationStarted) {

@@ -70,9 +70,9 @@ TEST(Initialize, ResetsTheRunFlagsAndKeepsTheRest) {
     plugin.sim.frame.prevSapPressure = 120.0f;
     plugin.sim.panel.blinkTimerMs = 400;
     plugin.sim.camshaft.camAtStart = true;
-    plugin.sim.camshaft.brakeRaised = true;
+    plugin.sim.handles.brakeRaised = true;
     plugin.sim.camshaft.start1Armed = false;
-    plugin.sim.handles.key6Switch = true;
+    plugin.sim.handles.key6Switch.on = true;
 
     plugin.Initialize(1);
     const sim::Simulation once = plugin.sim;
@@ -84,13 +84,13 @@ TEST(Initialize, ResetsTheRunFlagsAndKeepsTheRest) {
         EXPECT_EQ(state->frame.prevSapPressure, 0.0f);
         EXPECT_EQ(state->panel.blinkTimerMs, 0);
         EXPECT_FALSE(state->camshaft.camAtStart);
-        EXPECT_FALSE(state->camshaft.brakeRaised);
+        EXPECT_FALSE(state->handles.brakeRaised);
         EXPECT_TRUE(state->camshaft.start1Armed);
         EXPECT_TRUE(state->camshaft.start2Armed);
         EXPECT_EQ(state->handles.powerNotch, 3);
         EXPECT_EQ(state->handles.brakeNotch, 2);
         EXPECT_EQ(state->handles.reverserPosition, 1);
-        EXPECT_TRUE(state->handles.key6Switch);
+        EXPECT_TRUE(state->handles.key6Switch.on);
         EXPECT_TRUE(state->doorsClosed);
     }
 }
@@ -125,16 +125,21 @@ TEST(Load, InEmptyFolderDrawsAWholeLineVoltageAndDisposesWithoutAnEngine) {
     }
 }
 
-TEST(Load, ResetsTheKeySwitchesAndRegenerationLatch) {
+TEST(Load, ResetsTheKeySwitches5To8AndRegenerationLatchButNot9And12) {
     test::TempFolder folder;
     Plugin plugin(folder.Directory());
-    plugin.sim.handles.key5Switch = plugin.sim.handles.key6Switch = plugin.sim.handles.key8Switch =
-        true;
+    sim::HandleState& h = plugin.sim.handles;
+    for (sim::KeySwitch* s :
+         {&h.key5Switch, &h.key6Switch, &h.key8Switch, &h.key9Switch, &h.key12Switch}) {
+        s->on = true;
+    }
     plugin.sim.camshaft.regenReleased = true;
     plugin.Load();
-    EXPECT_FALSE(plugin.sim.handles.key5Switch);
-    EXPECT_FALSE(plugin.sim.handles.key6Switch);
-    EXPECT_FALSE(plugin.sim.handles.key8Switch);
+    EXPECT_FALSE(h.key5Switch.on);
+    EXPECT_FALSE(h.key6Switch.on);
+    EXPECT_FALSE(h.key8Switch.on);
+    EXPECT_TRUE(h.key9Switch.on);
+    EXPECT_TRUE(h.key12Switch.on);
     EXPECT_FALSE(plugin.sim.camshaft.regenReleased);
     plugin.Dispose();
 }

@@ -180,7 +180,6 @@ TEST_F(SoundSystemTest, MotorSoundsComeFirstEachWithItsFrequencyLimit) {
     ASSERT_EQ(engine->CreateMasteringVoice(&master, 0, 0, 0, platform::kCategoryGameEffects), 0);
     {
         auto log = platform::OpenStartUpLog(logFolder.FileString(L"log.txt"));
-        registry.motorSoundCount = config.MotorSoundCount;
         sound::LoadSounds(registry, engine, log.get(), config, folder.Directory());
     }
     const std::string log = ReadFileBytes(logFolder.File(L"log.txt"));

@@ -16,7 +16,12 @@ Fn FindHostFunction(const char* name) {
 
 int16_t KeyState(int virtualKey) {
     static const auto hostKeyState = FindHostFunction<CamcabHostKeyStateFn>(kHostKeyStateName);
-    return hostKeyState != nullptr ? hostKeyState(virtualKey) : 0;
+    if (hostKeyState == nullptr) {
+        return 0;
+    }
+    // A host may answer only the high bit for a key down; Windows also sets bits 7 to 14.
+    const uint16_t state = static_cast<uint16_t>(hostKeyState(virtualKey));
+    return static_cast<int16_t>((state & 0x8000u) != 0 ? state | 0xFF80u : state);
 }
 
 bool KeyboardState(std::array<uint8_t, 256>& keys) {
