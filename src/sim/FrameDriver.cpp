@@ -34,31 +34,27 @@ Handles FrameDriver::Elapse(const VehicleState& state, int32_t* panel, int32_t* 
     AssembleReverser();                                     // 5
     ApplyBrakeOverride();                                   // 6
     WatchBrakeOverride(state);                              // 7
-    Emit({kHostSoundOverrideOn, kHostSoundOverrideOff, kHostSoundOverrideBcRise, kHostSoundKey9On,
-          kHostSoundKey9Off},
-         soundArray);                 // 8
-    AdvanceClock(state);              // 9
-    LearnNotchPressure();             // 10
-    detectStages(camshaft);           // 11
-    evaluateHold(camshaft, result_);  // 12
-    ComputeAcceleration();            // 13
-    Emit({kHostSoundSwitchOn, kHostSoundSwitchOff, kHostSoundKey6Off, kHostSoundKey6On},
-         soundArray);                       // 14
-    playCamshaftSounds(camshaft, result_);  // 15
-    SwingSound(soundArray);                 // 16
-    Emit({kHostSoundBrakeRelease, kHostSoundBrakeStep, kHostSoundEmergencyRelease},
-         soundArray);                                             // 17
-    BrakePipeSound();                                             // 18
-    Emit({kHostSoundDoorClose, kHostSoundDoorOpen}, soundArray);  // 19
-    SpeedSounds(soundArray);                                      // 20
-    PipeSoundVolume();                                            // 21
-    clearStartPosition(camshaft);                                 // 22
-    decidePower(camshaft, result_);                               // 23
-    PanelOutputs();                                               // 24
-    endOfFrame(camshaft);                                         // 25
-    StorePreviousFrame(state);                                    // 26
-    MotorSounds();                                                // 27
-    CommitAudio();                                                // 28
+    EmitOverrideSounds(soundArray);                         // 8
+    AdvanceClock(state);                                    // 9
+    LearnNotchPressure();                                   // 10
+    detectStages(camshaft);                                 // 11
+    evaluateHold(camshaft, result_);                        // 12
+    ComputeAcceleration();                                  // 13
+    EmitSwitchSounds(soundArray);                           // 14
+    playCamshaftSounds(camshaft, result_);                  // 15
+    SwingSound(soundArray);                                 // 16
+    EmitBrakeHandleSounds(soundArray);                      // 17
+    BrakePipeSound();                                       // 18
+    EmitDoorSounds(soundArray);                             // 19
+    SpeedSounds(soundArray);                                // 20
+    PipeSoundVolume();                                      // 21
+    clearStartPosition(camshaft);                           // 22
+    decidePower(camshaft, result_);                         // 23
+    PanelOutputs();                                         // 24
+    endOfFrame(camshaft);                                   // 25
+    StorePreviousFrame(state);                              // 26
+    MotorSounds();                                          // 27
+    CommitAudio();                                          // 28
     return result_;
 }
 
@@ -144,6 +140,13 @@ void FrameDriver::WatchBrakeOverride(const VehicleState& state) {
     }
 }
 
+// 8. The override switch's own sounds.
+void FrameDriver::EmitOverrideSounds(int32_t* soundArray) {
+    Emit({kHostSoundOverrideOn, kHostSoundOverrideOff, kHostSoundOverrideBcRise, kHostSoundKey9On,
+          kHostSoundKey9Off},
+         soundArray);
+}
+
 // 9. The host's clock: the time since the previous frame.
 void FrameDriver::AdvanceClock(const VehicleState& state) {
     result_.ConstantSpeed = 0;
@@ -161,6 +164,12 @@ void FrameDriver::ComputeAcceleration() {
     f.acceleration = (f.absSpeed - f.prevAbsSpeed) / static_cast<float>(f.frameDeltaMs) * 1000.0f;
 }
 
+// 14. The key 5, 6, 8 and 12 switches.
+void FrameDriver::EmitSwitchSounds(int32_t* soundArray) {
+    Emit({kHostSoundSwitchOn, kHostSoundSwitchOff, kHostSoundKey6Off, kHostSoundKey6On},
+         soundArray);
+}
+
 // 16. The swing indicator reversing at a high rate knocks.
 void FrameDriver::SwingSound(int32_t* soundArray) {
     const PanelState& panel = sim_.panel;
@@ -173,8 +182,18 @@ void FrameDriver::SwingSound(int32_t* soundArray) {
     Emit({kHostSoundSwing}, soundArray);
 }
 
+// 17. The brake handle's release and steps.
+void FrameDriver::EmitBrakeHandleSounds(int32_t* soundArray) {
+    Emit({kHostSoundBrakeRelease, kHostSoundBrakeStep, kHostSoundEmergencyRelease}, soundArray);
+}
+
 // 18. The brake pipe's host sound.
 void FrameDriver::BrakePipeSound() {}
+
+// 19. The door chimes.
+void FrameDriver::EmitDoorSounds(int32_t* soundArray) {
+    Emit({kHostSoundDoorClose, kHostSoundDoorOpen}, soundArray);
+}
 
 // 20. Passing 5 km/h either way.
 void FrameDriver::SpeedSounds(int32_t* soundArray) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "chain/DetailModuleChain.h"
 #include "config/Configuration.h"
@@ -27,11 +28,15 @@ class FrameDriver {
     void AssembleReverser();
     void ApplyBrakeOverride();
     void WatchBrakeOverride(const VehicleState& state);
+    void EmitOverrideSounds(int32_t* soundArray);
     void AdvanceClock(const VehicleState& state);
     void LearnNotchPressure();
     void ComputeAcceleration();
+    void EmitSwitchSounds(int32_t* soundArray);
     void SwingSound(int32_t* soundArray);
+    void EmitBrakeHandleSounds(int32_t* soundArray);
     void BrakePipeSound();
+    void EmitDoorSounds(int32_t* soundArray);
     void SpeedSounds(int32_t* soundArray);
     void PipeSoundVolume();
     void PanelOutputs();
