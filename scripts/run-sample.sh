@@ -7,14 +7,15 @@ cd "$root"
 
 bash scripts/setup-debian.sh --runtime-only
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target camcab camcab-run
+cmake --build --preset linux --target camcab camcab-passthrough camcab-run
 
-# A vehicle folder holds the plug-in beside its configuration and sounds.
+# A vehicle folder holds the plug-in beside its configuration and sounds, and the chained
+# module that hands the driver's brake on (the plug-in returns the chain's brake notch).
 vehicle=build/linux/sample-vehicle
 rm -rf "$vehicle"
 mkdir -p "$vehicle"
 cp -R examples/vehicle/. "$vehicle/"
-cp build/linux/plugin/libcamcab.so "$vehicle/"
+cp build/linux/plugin/libcamcab.so build/linux/plugin/camcab-passthrough.so "$vehicle/"
 
 # The plug-in's own sounds are rendered frame by frame into a WAV file beside the vehicle.
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}

@@ -181,6 +181,29 @@ TEST_F(PluginChainTest, OtherVersionReachesTheHostAsRuntimeErrorWithTheModulePat
     host.Dispose();
 }
 
+// The sample vehicle's list names the pass-through module for both platforms; the one that
+// exists here is chained, and the driver's brake notch comes back to the host through it.
+TEST_F(PluginChainTest, SampleVehicleListChainsThePassThroughModuleAndTheBrakeComesBack) {
+    HostedPlugin plugin(folder);
+    folder.Copy(test::BuiltFile(CAMCAB_SAMPLE_VEHICLE "/detailmodulesx64.txt"),
+                kModuleListFileName);
+    const std::filesystem::path passThrough = test::BuiltFile(CAMCAB_PASSTHROUGH_FILE);
+    folder.Copy(passThrough, test::WideFromPath(passThrough.filename()));
+    const DetailModule& host = plugin.exports;
+    host.Load();
+    EXPECT_EQ(host.GetPluginVersion(), kInterfaceVersion);
+    host.SetVehicleSpec(VehicleSpec{8, 5, 9, 6, 4});
+    host.Initialize(0);
+    EXPECT_EQ(host.Elapse(VehicleState{}, panel, sound).Brake, 0);
+    host.SetBrake(3);
+    EXPECT_EQ(host.Elapse(VehicleState{}, panel, sound).Brake, 3);
+    host.SetBrake(9);
+    EXPECT_EQ(host.Elapse(VehicleState{}, panel, sound).Brake, 9);
+    host.SetBrake(0);
+    EXPECT_EQ(host.Elapse(VehicleState{}, panel, sound).Brake, 0);
+    host.Dispose();
+}
+
 // The library's own work on a host call comes after the modules have heard it.
 TEST_F(PluginChainTest, ModulesHearACallBeforeTheLibraryActsOnIt) {
     auto a = Recorder(L"recA", "A");

@@ -44,5 +44,49 @@ TEST(Scenario, NamesTheLineOfABadCommand) {
     }
 }
 
+TEST(Scenario, KeyboardKeysAreCodesOrNames) {
+    Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(
+        ParseScenario("keyboard-down P\nkeyboard-up 0x50\nkeyboard-down 80\n"
+                      "keyboard-down shift\nkeyboard-up Ctrl\nkeyboard-down d7\n"
+                      "keyboard-down F12\nkeyboard-up 255\nkeyboard-down 0X0d\n"
+                      "keyboard-down 0\nkey-down 9\n",
+                      scenario, error))
+        << error;
+    const std::pair<EventKind, int32_t> expected[] = {
+        {EventKind::KeyboardDown, 0x50}, {EventKind::KeyboardUp, 0x50},
+        {EventKind::KeyboardDown, 0x50}, {EventKind::KeyboardDown, 0x10},
+        {EventKind::KeyboardUp, 0x11},   {EventKind::KeyboardDown, 0x37},
+        {EventKind::KeyboardDown, 0x7B}, {EventKind::KeyboardUp, 0xFF},
+        {EventKind::KeyboardDown, 0x0D}, {EventKind::KeyboardDown, 0},
+        {EventKind::KeyDown, 9}};
+    ASSERT_EQ(scenario.events.size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        EXPECT_EQ(scenario.events[i].kind, expected[i].first) << i;
+        EXPECT_EQ(scenario.events[i].value, expected[i].second) << i;
+        EXPECT_EQ(scenario.events[i].line, static_cast<int>(i) + 1);
+    }
+    int32_t key = 0;
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+        ASSERT_TRUE(ParseVirtualKey(std::string(1, letter), key));
+        EXPECT_EQ(key, 'A' + (letter - 'a'));
+    }
+}
+
+TEST(Scenario, NamesTheLineOfABadKeyboardKey) {
+    const char* bad[] = {"keyboard-down",      "keyboard-up P Q",     "keyboard-down 256",
+                         "keyboard-down -1",   "keyboard-down 0x100", "keyboard-down 0x",
+                         "keyboard-down 0x-5", "keyboard-down 12abc", "keyboard-down pp",
+                         "keyboard-down F13",  "keyboard-down F0",    "keyboard-down d10",
+                         "keyboard-down 5x",   "keyboard-up ~"};
+    for (const char* text : bad) {
+        Scenario scenario;
+        std::string error;
+        EXPECT_FALSE(ParseScenario(std::string("frames 1\n") + text, scenario, error)) << text;
+        EXPECT_EQ(error.rfind("line 2: keyboard-", 0), 0u) << error;
+    }
+}
+
 }  // namespace
 }  // namespace camcab::run

@@ -1,15 +1,20 @@
 # camcab-run with the sample vehicle beside the plug-in renders the scenario's audio:
-#   cmake -DRUNNER=<camcab-run> -DPLUGIN=<libcamcab.so> -DVEHICLE=<folder> -DSCENARIO=<file>
-#         -DFOLDER=<scratch> -P RunAudio.cmake
+#   cmake -DRUNNER=<camcab-run> -DPLUGIN=<libcamcab.so> -DMODULE=<camcab-passthrough.so>
+#         -DVEHICLE=<folder> -DSCENARIO=<file> -DFOLDER=<scratch> -P RunAudio.cmake
+# MODULE is the chained module that the vehicle's list names; it hands the brake on.
 file(REMOVE_RECURSE ${FOLDER})
 file(COPY ${VEHICLE}/ DESTINATION ${FOLDER})
-file(COPY ${PLUGIN} DESTINATION ${FOLDER})
+file(COPY ${PLUGIN} ${MODULE} DESTINATION ${FOLDER})
 get_filename_component(plugin_name ${PLUGIN} NAME)
 execute_process(COMMAND ${RUNNER} --audio ${FOLDER}/run.wav ${FOLDER}/${plugin_name} ${SCENARIO}
     RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 message("${out}${err}")
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "exit status ${status}")
+endif()
+# The scenario's last brake notch comes back from the chain.
+if(NOT out MATCHES "handles B5 ")
+    message(FATAL_ERROR "the driver's brake notch does not come back through the chained module")
 endif()
 if(NOT out MATCHES "start-up log [^\n]*/XAudio2初期化ログ.txt")
     message(FATAL_ERROR "the start-up log's place is not printed")

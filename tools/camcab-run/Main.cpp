@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "HostKeyboard.h"
 #include "HostPlugin.h"
 #include "Scenario.h"
 #include "platform/FileSystem.h"
@@ -160,6 +161,14 @@ class Runner {
                     ApplyStateChange(state_, change);
                 }
                 break;
+            case EventKind::KeyboardDown:
+            case EventKind::KeyboardUp: {
+                const bool down = event.kind == EventKind::KeyboardDown;
+                std::printf("%s 0x%02X\n", down ? "keyboard-down" : "keyboard-up",
+                            static_cast<unsigned>(event.value));
+                SetHostKey(event.value, down);
+                break;
+            }
             case EventKind::Frames:
                 for (int32_t i = 0; i < event.value; ++i) {
                     RunFrame();

@@ -1,5 +1,6 @@
 #include "Scenario.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <map>
@@ -39,7 +40,61 @@ bool IsStateField(const std::string& field) {
     return false;
 }
 
+std::string Lowercase(std::string word) {
+    for (char& c : word) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return word;
+}
+
+// Names of the keys a scenario most often holds; letters, digits and function keys follow
+// their own pattern.
+int32_t NamedVirtualKey(const std::string& name) {
+    static const std::map<std::string, int32_t> named = {
+        {"backspace", 0x08}, {"tab", 0x09}, {"return", 0x0D}, {"shift", 0x10},
+        {"ctrl", 0x11},      {"alt", 0x12}, {"escape", 0x1B}, {"space", 0x20},
+        {"left", 0x25},      {"up", 0x26},  {"right", 0x27},  {"down", 0x28},
+    };
+    const std::string word = Lowercase(name);
+    if (word.size() == 1 && word[0] >= 'a' && word[0] <= 'z') {
+        return 'A' + (word[0] - 'a');
+    }
+    if (word.size() == 2 && word[0] == 'd' && word[1] >= '0' && word[1] <= '9') {
+        return '0' + (word[1] - '0');
+    }
+    int32_t number = 0;
+    if (word.size() >= 2 && word[0] == 'f' && std::isdigit(static_cast<unsigned char>(word[1])) &&
+        ParseInt(word.substr(1), number) && number >= 1 && number <= 12) {
+        return 0x70 + number - 1;
+    }
+    const auto found = named.find(word);
+    return found != named.end() ? found->second : -1;
+}
+
 }  // namespace
+
+bool ParseVirtualKey(const std::string& word, int32_t& virtualKey) {
+    int32_t code = -1;
+    const char* last = word.data() + word.size();
+    if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
+        const auto result = std::from_chars(word.data() + 2, last, code, 16);
+        if (result.ec != std::errc() || result.ptr != last) {
+            return false;
+        }
+    } else if (!word.empty() && std::isdigit(static_cast<unsigned char>(word[0]))) {
+        const auto result = std::from_chars(word.data(), last, code);
+        if (result.ec != std::errc() || result.ptr != last) {
+            return false;
+        }
+    } else {
+        code = NamedVirtualKey(word);
+    }
+    if (code < 0 || code > 255) {
+        return false;
+    }
+    virtualKey = code;
+    return true;
+}
 
 bool ParseScenario(const std::string& text, Scenario& scenario, std::string& error) {
     static const std::map<std::string, EventKind> singleValue = {
@@ -139,6 +194,14 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
             event.beacon.Distance = static_cast<float>(distance);
             event.kind = EventKind::SetBeaconData;
             scenario.events.push_back(event);
+        } else if (command == "keyboard-down" || command == "keyboard-up") {
+            if (arguments != 1 || !ParseVirtualKey(word[1], event.value)) {
+                return fail(command +
+                            " needs one key: a virtual-key code from 0 to 255 or a key name");
+            }
+            event.kind =
+                command == "keyboard-down" ? EventKind::KeyboardDown : EventKind::KeyboardUp;
+            scenario.events.push_back(event);
         } else if (auto found = singleValue.find(command); found != singleValue.end()) {
             if (arguments != 1 || !ParseInt(word[1], event.value)) {
                 return fail(command + " needs one integer");
@@ -193,6 +256,12 @@ const char* ScenarioFormatHelp() {
                          location by the speed
   power N | brake N | reverser N        SetPower, SetBrake, SetReverser
   key-down K | key-up K                 KeyDown, KeyUp with the host key code
+  keyboard-down KEY | keyboard-up KEY   hold a key of the real keyboard down, or let it go,
+                         as GetKeyState and GetKeyboardState show it to the plug-in
+                         (no host call); KEY is a virtual-key code, decimal or 0x hex
+                         (0 to 255), or a name: A-Z, D0-D9 (the digit keys), F1-F12,
+                         shift, ctrl, alt, space, return, escape, tab, backspace, left,
+                         up, right, down (any case)
   horn N | signal N                     HornBlow, SetSignal
   door-open | door-close                DoorOpen, DoorClose
   beacon TYPE SIGNAL DISTANCE OPTIONAL  SetBeaconData

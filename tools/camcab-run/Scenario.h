@@ -22,8 +22,10 @@ enum class EventKind {
     SetSignal,
     SetBeaconData,
     Initialize,
-    SetState,  // changes the train state fed to the following frames
-    Frames,    // runs `count` frames
+    SetState,      // changes the train state fed to the following frames
+    Frames,        // runs `count` frames
+    KeyboardDown,  // holds a key of the real keyboard down (a virtual-key code)
+    KeyboardUp,    // lets it go again
 };
 
 // A field of the train state that a scenario sets.
@@ -35,7 +37,8 @@ struct StateChange {
 struct Event {
     EventKind kind;
     int line = 0;
-    int32_t value = 0;  // notch, position, key, horn, aspect, handle code, or frame count
+    int32_t value = 0;  // notch, position, key, virtual key, horn, aspect, handle code, or
+                        // frame count
     BeaconData beacon{};
     std::vector<StateChange> changes;
 };
@@ -51,6 +54,10 @@ struct Scenario {
 // Parses a scenario text. On a bad line, returns false and describes it in `error`
 // ("line N: ...").
 bool ParseScenario(const std::string& text, Scenario& scenario, std::string& error);
+
+// Reads a key of the real keyboard: a virtual-key code (decimal or 0x hex, 0 to 255) or a
+// name (ScenarioFormatHelp lists them). False when it is neither.
+bool ParseVirtualKey(const std::string& word, int32_t& virtualKey);
 
 // Writes one field of the train state.
 void ApplyStateChange(VehicleState& state, const StateChange& change);
