@@ -1,6 +1,7 @@
 // camcab-run: the host stand-in. It loads a plug-in by path exactly as the host does, drives
 // it through a scenario and prints what the plug-in answered.
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +23,9 @@ namespace camcab::run {
 namespace {
 
 constexpr int kArraySize = 256;
+// A frame whose rendered sound is below -60 dBFS counts as silent.
+constexpr double kAudibleRms = 0.001;
+constexpr int32_t kSilenceMs = 100;
 
 struct Options {
     std::wstring pluginPath;
@@ -31,25 +35,27 @@ struct Options {
 };
 
 void PrintUsage(std::FILE* out) {
-    std::fprintf(out,
-                 "Usage: camcab-run [--every-frame] [--audio WAV] PLUGIN [SCENARIO]\n"
-                 "\n"
-                 "Loads the plug-in PLUGIN (a camcab.dll or libcamcab.so, or any plug-in of the\n"
-                 "same host interface) the way the host does, calls Load, GetPluginVersion,\n"
-                 "SetVehicleSpec and Initialize, runs the frames and events of SCENARIO (no\n"
-                 "scenario: one frame at rest), then Dispose. It prints the handles and the panel\n"
-                 "and sound entries that changed on each frame.\n"
-                 "\n"
-                 "  --every-frame   print the handles of every frame, changed or not\n"
-                 "  --audio WAV     (Linux) write the plug-in's own sounds, rendered frame by\n"
-                 "                  frame in step with the scenario's time, to the WAV file\n"
-                 "  --help          show this text\n"
-                 "\n"
-                 "Exit status: 0 on success; 1 when the plug-in is missing, cannot be loaded,\n"
-                 "lacks an export, fails its version check or raises an error; 2 on bad usage or\n"
-                 "a bad scenario.\n"
-                 "\n%s",
-                 ScenarioFormatHelp());
+    std::fprintf(
+        out,
+        "Usage: camcab-run [--every-frame] [--audio WAV] PLUGIN [SCENARIO]\n"
+        "\n"
+        "Loads the plug-in PLUGIN (a camcab.dll or libcamcab.so, or any plug-in of the\n"
+        "same host interface) the way the host does, calls Load, GetPluginVersion,\n"
+        "SetVehicleSpec and Initialize, runs the frames and events of SCENARIO (no\n"
+        "scenario: one frame at rest), then Dispose. It prints the handles and the panel\n"
+        "and sound entries that changed on each frame, and (Linux) when the plug-in's\n"
+        "own sound starts (\"audio on\", with its level) or falls silent (\"audio off\").\n"
+        "\n"
+        "  --every-frame   print the handles of every frame, changed or not\n"
+        "  --audio WAV     (Linux) write the plug-in's own sounds, rendered frame by\n"
+        "                  frame in step with the scenario's time, to the WAV file\n"
+        "  --help          show this text\n"
+        "\n"
+        "Exit status: 0 on success; 1 when the plug-in is missing, cannot be loaded,\n"
+        "lacks an export, fails its version check or raises an error; 2 on bad usage or\n"
+        "a bad scenario.\n"
+        "\n%s",
+        ScenarioFormatHelp());
 }
 
 std::string Hex(const std::string& bytes) {
@@ -184,11 +190,13 @@ class Runner {
         state_.Time += scenario_.stepMs;
         state_.Location += static_cast<double>(state_.Speed) / 3.6 * scenario_.stepMs / 1000.0;
         const Handles handles = plugin_.Elapse(state_, panel_.data(), sound_.data());
+        std::string line;
 #ifndef _WIN32
         // The audio clock advances with the scenario's time: render this frame's samples.
+        const size_t renderedBefore = hostaudio::CapturedFrames();
         hostaudio::Advance(scenario_.stepMs);
+        line += AudioChange(hostaudio::CapturedRms(renderedBefore, hostaudio::CapturedFrames()));
 #endif
-        std::string line;
         const bool handlesChanged = frame_ == 1 || handles.Brake != shownHandles_.Brake ||
                                     handles.Power != shownHandles_.Power ||
                                     handles.Reverser != shownHandles_.Reverser ||
@@ -204,6 +212,27 @@ class Runner {
         if (!line.empty()) {
             std::printf("frame %d t=%dms:%s\n", frame_, state_.Time, line.c_str());
         }
+    }
+
+    // The plug-in's own sound starting, with the level of its first frame, or falling silent
+    // for a while (short gaps inside a sound do not count).
+    std::string AudioChange(double rms) {
+        if (rms >= kAudibleRms) {
+            silentMs_ = 0;
+            if (audible_) {
+                return {};
+            }
+            audible_ = true;
+            char text[32];
+            std::snprintf(text, sizeof text, " audio on %.0f dBFS", 20.0 * std::log10(rms));
+            return text;
+        }
+        silentMs_ += scenario_.stepMs;
+        if (audible_ && silentMs_ >= kSilenceMs) {
+            audible_ = false;
+            return " audio off";
+        }
+        return {};
     }
 
     static std::string Changes(const char* label, const std::array<int32_t, kArraySize>& now,
@@ -228,6 +257,8 @@ class Runner {
     std::array<int32_t, kArraySize> shownPanel_;
     std::array<int32_t, kArraySize> shownSound_;
     Handles shownHandles_{};
+    bool audible_ = false;
+    int32_t silentMs_ = 0;
     int frame_ = 0;
 };
 
