@@ -162,7 +162,10 @@ void Soak(Drive& d, int frames, bool render, uint32_t seed) {
         s.MrPressure = HostileFloat(random);
         s.SapPressure = HostileFloat(random);
         const uint32_t r = random();
-        s.Time = r % 16 == 0 ? HostileInt(random) : s.Time + static_cast<int32_t>(r % 40) - 5;
+        // Mostly forward by up to 34 ms, sometimes back or still, now and then anywhere.
+        const uint32_t stepMs = r % 40 - 5;
+        s.Time = r % 16 == 0 ? HostileInt(random)
+                             : static_cast<int32_t>(static_cast<uint32_t>(s.Time) + stepMs);
         switch (random() % 12) {
             case 0:
                 d.plugin.SetPower(HostileInt(random));
