@@ -68,7 +68,7 @@ struct CamshaftContext {
     const FrameState& frame;
     const config::NotchTable& notchTable;
     sound::SoundSystem& sound;
-    bool doorsClosed;
+    const bool& doorsClosed;
 };
 
 // The frame steps, called by the frame driver in this order with its own steps between.

@@ -140,6 +140,9 @@ TEST(NotchValuesInTheSimulation, BreakerDelayInWholeMillisecondsAndTopNotchLow32
     };
     EXPECT_EQ(loadWith("BreakerDelay_On, 0.0009\nRequiredNotch_Up, 4\n"), std::pair(0, 4));
     EXPECT_EQ(loadWith("BreakerDelay_On, 1.2345\n"), std::pair(1234, 10));
+    // 0.29 s is 0.28999999 in single precision: truncated in double precision, 289 ms.
+    EXPECT_EQ(loadWith("BreakerDelay_On, 0.29\n"), std::pair(289, 10));
+    EXPECT_EQ(loadWith("BreakerDelay_On, nan\n"), std::pair(0, 10));
     EXPECT_EQ(loadWith("BreakerDelay_On, 3e38\nRequiredNotch_Up, 4294967298\n"),
               std::pair(INT32_MAX, 2));
     EXPECT_EQ(loadWith("BreakerDelay_On, -3e38\nRequiredNotch_Up, 18446744073709551615\n"),
