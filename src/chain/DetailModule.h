@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "platform/Module.h"
 #include "host/HostRecords.h"
+#include "platform/Module.h"
 
 namespace camcab::chain {
 

@@ -2,8 +2,8 @@
 // Plugin. Nothing but the version-mismatch error of GetPluginVersion leaves an export.
 #include <stdexcept>
 
-#include "platform/ProcessAttach.h"
 #include "host/HostRecords.h"
+#include "platform/ProcessAttach.h"
 #include "plugin/Plugin.h"
 
 namespace {

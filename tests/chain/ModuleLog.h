@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Module.h"
 #include "host/HostRecords.h"
+#include "platform/Module.h"
 #include "support/TempFolder.h"
 
 namespace camcab::test {

@@ -4,9 +4,9 @@
 
 #include "HostAudio.h"
 #include "SoundTestSupport.h"
+#include "host/HostRecords.h"
 #include "platform/Module.h"
 #include "platform/WideText.h"
-#include "host/HostRecords.h"
 #include "support/TempFolder.h"
 
 namespace camcab::test {

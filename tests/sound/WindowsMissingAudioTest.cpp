@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "SoundTestSupport.h"
+#include "host/HostRecords.h"
 #include "platform/AudioDecoder.h"
 #include "platform/Module.h"
-#include "host/HostRecords.h"
 #include "sound/SoundSystem.h"
 #include "support/TempFolder.h"
 

@@ -6,10 +6,10 @@
 #include <thread>
 
 #include "SoundTestSupport.h"
+#include "host/HostRecords.h"
 #include "platform/AudioDecoder.h"
 #include "platform/Module.h"
 #include "platform/WideText.h"
-#include "host/HostRecords.h"
 #include "sound/SoundSystem.h"
 #include "support/TempFolder.h"
 
