@@ -44,6 +44,13 @@ TEST(InitialState, EveryPartStartsFromItsDocumentedValues) {
                  c.camAtStart || c.regenReleased || c.reverser2LoopPlaying || c.stepSoundToggle ||
                  c.start1Armed || c.start2Armed || c.resetPending || c.notchOffPending);
 
+    const sim::FrameState& f = s.frame;
+    EXPECT_EQ(f.frameDeltaMs | f.prevTimeMs, 0);
+    EXPECT_EQ(f.acceleration + f.absSpeed + f.absCurrent + f.prevAbsSpeed + f.prevAbsCurrent +
+                  f.prevCurrent + f.prevBcPressure + f.prevBpPressure + f.prevSapPressure,
+              0.0f);
+    EXPECT_FALSE(f.swingRisingSeen);
+
     const sim::PanelState& p = s.panel;
     EXPECT_EQ(p.swingRate, 0.0f);
     EXPECT_EQ(p.swingAmplitude, 10000.0f);

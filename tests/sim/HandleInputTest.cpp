@@ -75,6 +75,38 @@ TEST(KeySwitches, ToggleOncePerPressAndShiftBlocksKeys5And6) {
     EXPECT_EQ(d.plugin.sim.panel.swingRate, 49000.0f);
 }
 
+TEST(PanelTestKeys, Key0SelectsAndKeys5And6StepTheValueOnlyInTestMode) {
+    Plugin plugin(L"");
+    sim::PanelState& p = plugin.sim.panel;
+    plugin.KeyDown(0);
+    plugin.KeyDown(5);
+    EXPECT_EQ(p.panelTestSelection, 0);
+    EXPECT_EQ(p.panelTestValue, 0);
+    plugin.config.panelTest.PanelModifyEnabled = true;
+    plugin.KeyDown(5);  // no selection yet
+    EXPECT_EQ(p.panelTestValue, 0);
+    for (int press = 0; press < 5; ++press) {
+        plugin.KeyDown(0);
+    }
+    EXPECT_EQ(p.panelTestSelection, 5);
+    plugin.KeyDown(5);
+    plugin.KeyDown(5);  // held: the switch stays, the value still steps
+    EXPECT_EQ(p.panelTestValue, 200);
+    plugin.KeyDown(6);
+    EXPECT_EQ(p.panelTestValue, 100);
+    plugin.KeyDown(0);
+    EXPECT_EQ(p.panelTestValue, 0);
+    plugin.KeyDown(6);
+    EXPECT_EQ(p.panelTestValue, -10) << "selection 6 steps by 10";
+    plugin.KeyDown(0);
+    plugin.KeyDown(0);
+    EXPECT_EQ(p.panelTestSelection, 0) << "from 7 back to 0";
+    p.panelTestSelection = 5;
+    p.panelTestValue = INT32_MAX - 50;
+    plugin.KeyDown(5);
+    EXPECT_EQ(p.panelTestValue, INT32_MAX);
+}
+
 TEST(BrakeHandle, ReleaseAndStepSounds) {
     Drive d;
     d.Frame();
