@@ -69,6 +69,8 @@ void Plugin::Load() {
 
     // 6. The initial line voltage: 1400.0 to 1599.0 V.
     sim.panel.lineVoltageBase = 1400.0f + static_cast<float>(DrawRandom() % 200u);
+    // The line voltage then wanders on numbers seeded from the same device.
+    sim.panel.random.seed(DrawRandom());
 
     // 7, 8. The second reverser sound's length and its second voice.
     sound.PrepareSecondReverserVoice();
@@ -78,7 +80,7 @@ void Plugin::Load() {
     sim.camshaft.regenReleased = false;
     sim.camshaft.currentLimitEmpty = notch.CurrentLimitEmpty;
     sim.camshaft.breakerDelayMs = BreakerDelayMs(notch.BreakerDelayOn);
-    sim.camshaft.noLoadCurrent = notch.NoLoadCurrent;
+    sim.brakeDisplays.noLoadCurrent = notch.NoLoadCurrent;
     sim.camshaft.brakeTopNotch = static_cast<int32_t>(static_cast<uint32_t>(notch.BrakeTopNotch));
     sim.handles.key5Switch.on = false;
     sim.handles.key6Switch.on = false;

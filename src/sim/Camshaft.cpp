@@ -16,10 +16,6 @@ bool Near(float value, float target, float tolerance) {
     return std::fabs(value - target) < tolerance;
 }
 
-int32_t Negated(int32_t notch) {
-    return notch == INT32_MIN ? INT32_MAX : -notch;
-}
-
 }  // namespace
 
 uint32_t ReverserPosition(const sound::SoundRegistry& sounds, sound::SoundSlot& slot) {
@@ -321,7 +317,7 @@ void decidePower(CamshaftContext& c, Handles& result) {
         cam.regenReleased = true;
     }
     if (f.current < 0.0f && !cam.regenReleased && h.powerNotch >= 0) {
-        result.Power = Negated(cam.brakeTopNotch);
+        result.Power = NegatedNotch(cam.brakeTopNotch);
     }
     if (f.current > 0.0f) {
         cam.reverser2LoopPlaying = false;

@@ -57,7 +57,6 @@ struct CamshaftState {
     // Copied from the notch table by Load.
     int32_t breakerDelayMs = 0;
     float currentLimitEmpty = 0.0f;  // A
-    float noLoadCurrent = 0.0f;      // A
     int32_t brakeTopNotch = 100;
 };
 
@@ -70,6 +69,11 @@ struct CamshaftContext {
     sound::SoundSystem& sound;
     const bool& doorsClosed;
 };
+
+// The power notch of full regenerative braking, -brakeTopNotch; the lowest int saturates.
+inline int32_t NegatedNotch(int32_t notch) {
+    return notch == INT32_MIN ? INT32_MAX : -notch;
+}
 
 // The frame steps, called by the frame driver in this order with its own steps between.
 void detectStages(CamshaftContext& c);

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "sim/MotorSounds.h"
+
 namespace camcab::sim {
 namespace {
 
@@ -36,7 +38,7 @@ Handles FrameDriver::Elapse(const VehicleState& state, int32_t* panel, int32_t* 
     WatchBrakeOverride(state);                              // 7
     EmitOverrideSounds(soundArray);                         // 8
     AdvanceClock(state);                                    // 9
-    LearnNotchPressure();                                   // 10
+    LearnNotchPressure(state);                              // 10
     detectStages(camshaft);                                 // 11
     evaluateHold(camshaft, result_);                        // 12
     ComputeAcceleration();                                  // 13
@@ -44,13 +46,13 @@ Handles FrameDriver::Elapse(const VehicleState& state, int32_t* panel, int32_t* 
     playCamshaftSounds(camshaft, result_);                  // 15
     SwingSound(soundArray);                                 // 16
     EmitBrakeHandleSounds(soundArray);                      // 17
-    BrakePipeSound();                                       // 18
+    BrakePipeSound(state, soundArray);                      // 18
     EmitDoorSounds(soundArray);                             // 19
     SpeedSounds(soundArray);                                // 20
-    PipeSoundVolume();                                      // 21
+    PipeSoundVolume(state);                                 // 21
     clearStartPosition(camshaft);                           // 22
     decidePower(camshaft, result_);                         // 23
-    PanelOutputs();                                         // 24
+    PanelOutputs(state, panel);                             // 24
     endOfFrame(camshaft);                                   // 25
     StorePreviousFrame(state);                              // 26
     MotorSounds();                                          // 27
@@ -155,8 +157,12 @@ void FrameDriver::AdvanceClock(const VehicleState& state) {
     f.prevTimeMs = state.Time;
 }
 
-// 10. Notch pressure learning.
-void FrameDriver::LearnNotchPressure() {}
+// 10. The straight air pipe pressure of the held notch is learned once it is steady. The
+// step runs on every frame; the brake override keeps it from learning, not from timing.
+void FrameDriver::LearnNotchPressure(const VehicleState& state) {
+    learnNotchPressure(sim_.notchPressure, sim_.notchLearning, state, result_, sim_.handles,
+                       sim_.brakeOverride, sim_.frame.prevSapPressure, sim_.frame.frameDeltaMs);
+}
 
 // 13. In single precision; a frame without elapsed time gives a non-finite value.
 void FrameDriver::ComputeAcceleration() {
@@ -188,7 +194,9 @@ void FrameDriver::EmitBrakeHandleSounds(int32_t* soundArray) {
 }
 
 // 18. The brake pipe's host sound.
-void FrameDriver::BrakePipeSound() {}
+void FrameDriver::BrakePipeSound(const VehicleState& state, int32_t* soundArray) {
+    updateBrakePipeSound(sim_.air, state, sim_.frame.prevBpPressure, soundArray);
+}
 
 // 19. The door chimes.
 void FrameDriver::EmitDoorSounds(int32_t* soundArray) {
@@ -208,10 +216,23 @@ void FrameDriver::SpeedSounds(int32_t* soundArray) {
 }
 
 // 21. The main reservoir pipe sound's volume.
-void FrameDriver::PipeSoundVolume() {}
+void FrameDriver::PipeSoundVolume(const VehicleState& state) {
+    updatePipeSound(sim_.air, state, sim_.frame.frameDeltaMs, sound_.registry);
+}
 
 // 24. The panel, with the brake cylinder and straight air pipe displays and sounds.
-void FrameDriver::PanelOutputs() {}
+void FrameDriver::PanelOutputs(const VehicleState& state, int32_t* panel) {
+    PanelContext c{
+        sim_.panel,
+        sim_.frame,
+        sim_.handles,
+        sim_.camshaft,
+        config_.needleTables,
+        config_.panelTest.PanelModifyEnabled,
+        BrakeDisplayContext{sim_.brakeDisplays, sim_.handles, sim_.frame, sim_.brakeOverride,
+                            sim_.camshaft, sim_.notchPressure, sound_}};
+    writePanel(c, state, result_, panel);
+}
 
 // 26. This frame's values, kept for the next. Open doors put the reverser in neutral.
 void FrameDriver::StorePreviousFrame(const VehicleState& state) {
@@ -222,13 +243,18 @@ void FrameDriver::StorePreviousFrame(const VehicleState& state) {
     f.prevAbsCurrent = f.absCurrent;
     f.prevCurrent = f.current;
     f.prevAbsSpeed = f.absSpeed;
+    sim_.brakeDisplays.prevSapDisplay = sim_.brakeDisplays.sapDisplay;
+    sim_.brakeDisplays.prevBcDisplay = sim_.brakeDisplays.bcDisplay;
     if (!sim_.doorsClosed) {
         result_.Reverser = 0;
     }
 }
 
 // 27. The motor sounds' pitch and volume.
-void FrameDriver::MotorSounds() {}
+void FrameDriver::MotorSounds() {
+    updateMotorSounds(sound_.registry, config_.motorSoundConfig, sim_.frame.absSpeed,
+                      sim_.frame.current, sound_.operationSet);
+}
 
 // 28. The engine pauses while P is down; the frame's voice changes take effect together.
 void FrameDriver::CommitAudio() {

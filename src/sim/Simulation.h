@@ -1,11 +1,13 @@
 // The simulation's state, one struct per concept, each owned by the code of that concept.
 #pragma once
 
+#include "sim/AirSounds.h"
+#include "sim/BrakeDisplays.h"
 #include "sim/Camshaft.h"
 #include "sim/FrameState.h"
 #include "sim/HandleInput.h"
 #include "sim/HostSoundTrigger.h"
-#include "sim/NotchPressureTable.h"
+#include "sim/NotchPressureLearning.h"
 #include "sim/Panel.h"
 
 namespace camcab::sim {
@@ -17,9 +19,11 @@ struct Simulation {
     CamshaftState camshaft;
     PanelState panel;
     NotchPressureTable notchPressure;
+    NotchLearningState notchLearning;
+    AirSoundState air;
+    BrakeDisplayState brakeDisplays;
     bool doorsClosed = false;
     HostSoundTriggers hostSoundTriggers;
-    HostSoundLoop brakePipeHostSound;
 };
 
 }  // namespace camcab::sim

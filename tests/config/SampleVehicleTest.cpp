@@ -51,7 +51,7 @@ TEST(SampleVehicle, LoadReadsTheNotchTableGroup) {
     EXPECT_EQ(plugin.sim.camshaft.breakerDelayMs, 250);
     EXPECT_EQ(plugin.sim.camshaft.brakeTopNotch, 7);
     EXPECT_EQ(plugin.sim.camshaft.currentLimitEmpty, 280.0f);
-    EXPECT_EQ(plugin.sim.camshaft.noLoadCurrent, 25.0f);
+    EXPECT_EQ(plugin.sim.brakeDisplays.noLoadCurrent, 25.0f);
     EXPECT_FALSE(plugin.config.panelTest.PanelModifyEnabled);
     plugin.Dispose();
 }

@@ -23,8 +23,17 @@ TEST(InitialState, EveryPartStartsFromItsDocumentedValues) {
         EXPECT_TRUE(s.hostSoundTriggers[index].forceStop) << index;
         EXPECT_FALSE(s.hostSoundTriggers[index].play || s.hostSoundTriggers[index].stop);
     }
-    EXPECT_EQ(s.brakePipeHostSound.value, 0);
-    EXPECT_TRUE(s.brakePipeHostSound.forceStop);
+    EXPECT_EQ(s.air.brakePipeHostSound.value, 0);
+    EXPECT_TRUE(s.air.brakePipeHostSound.forceStop);
+    EXPECT_EQ(s.air.pipeVolume, 0.0f);
+    EXPECT_EQ(s.air.mrSteadyMs, 5000);
+    EXPECT_EQ(s.air.prevMrPressure, 600.0f);
+    EXPECT_EQ(s.notchLearning.sapSteadyMs, 0);
+    const sim::BrakeDisplayState& b = s.brakeDisplays;
+    EXPECT_EQ(b.sapOffset + b.sapDisplay + b.bcOffset + b.bcDisplay + b.bcVolume +
+                  b.prevSapDisplay + b.prevBcDisplay + b.noLoadCurrent,
+              0.0f);
+    EXPECT_EQ(b.sapNotFallingMs, 0);
 
     const sim::HandleState& h = s.handles;
     EXPECT_EQ(h.brakeNotchCount, 0);
@@ -62,6 +71,8 @@ TEST(InitialState, EveryPartStartsFromItsDocumentedValues) {
     EXPECT_EQ(p.swingInnerLevel, 0.025f);
     EXPECT_EQ(p.swingOuterLevel, 0.975f);
     EXPECT_EQ(p.panelTestSelection | p.panelTestValue | p.blinkTimerMs | p.voltageTimerMs, 0);
+    EXPECT_EQ(p.lineVoltage, 0.0f);
+    EXPECT_EQ(p.lastRandom, 0u);
     EXPECT_FALSE(s.doorsClosed);
     EXPECT_FALSE(s.brakeOverride.overrideBcWatch || s.brakeOverride.overrideBcWaitFall);
 }

@@ -26,6 +26,9 @@ constexpr int kArraySize = 256;
 // A frame whose rendered sound is below -60 dBFS counts as silent.
 constexpr double kAudibleRms = 0.001;
 constexpr int32_t kSilenceMs = 100;
+// A frame whose difference level is this many times that of the last few (6 dB) starts a new
+// sound.
+constexpr double kOnsetFactor = 2.0;
 
 struct Options {
     std::wstring pluginPath;
@@ -35,27 +38,27 @@ struct Options {
 };
 
 void PrintUsage(std::FILE* out) {
-    std::fprintf(
-        out,
-        "Usage: camcab-run [--every-frame] [--audio WAV] PLUGIN [SCENARIO]\n"
-        "\n"
-        "Loads the plug-in PLUGIN (a camcab.dll or libcamcab.so, or any plug-in of the\n"
-        "same host interface) the way the host does, calls Load, GetPluginVersion,\n"
-        "SetVehicleSpec and Initialize, runs the frames and events of SCENARIO (no\n"
-        "scenario: one frame at rest), then Dispose. It prints the handles and the panel\n"
-        "and sound entries that changed on each frame, and (Linux) when the plug-in's\n"
-        "own sound starts (\"audio on\", with its level) or falls silent (\"audio off\").\n"
-        "\n"
-        "  --every-frame   print the handles of every frame, changed or not\n"
-        "  --audio WAV     (Linux) write the plug-in's own sounds, rendered frame by\n"
-        "                  frame in step with the scenario's time, to the WAV file\n"
-        "  --help          show this text\n"
-        "\n"
-        "Exit status: 0 on success; 1 when the plug-in is missing, cannot be loaded,\n"
-        "lacks an export, fails its version check or raises an error; 2 on bad usage or\n"
-        "a bad scenario.\n"
-        "\n%s",
-        ScenarioFormatHelp());
+    std::fprintf(out,
+                 "Usage: camcab-run [--every-frame] [--audio WAV] PLUGIN [SCENARIO]\n"
+                 "\n"
+                 "Loads the plug-in PLUGIN (a camcab.dll or libcamcab.so, or any plug-in of the\n"
+                 "same host interface) the way the host does, calls Load, GetPluginVersion,\n"
+                 "SetVehicleSpec and Initialize, runs the frames and events of SCENARIO (no\n"
+                 "scenario: one frame at rest), then Dispose. It prints the handles and the panel\n"
+                 "and sound entries that changed on each frame, and (Linux) when the plug-in's\n"
+                 "own sound starts (\"audio on\", with its level), rises sharply over what was\n"
+                 "already heard (\"audio up\") or falls silent (\"audio off\").\n"
+                 "\n"
+                 "  --every-frame   print the handles of every frame, changed or not\n"
+                 "  --audio WAV     (Linux) write the plug-in's own sounds, rendered frame by\n"
+                 "                  frame in step with the scenario's time, to the WAV file\n"
+                 "  --help          show this text\n"
+                 "\n"
+                 "Exit status: 0 on success; 1 when the plug-in is missing, cannot be loaded,\n"
+                 "lacks an export, fails its version check or raises an error; 2 on bad usage or\n"
+                 "a bad scenario.\n"
+                 "\n%s",
+                 ScenarioFormatHelp());
 }
 
 std::string Hex(const std::string& bytes) {
@@ -195,7 +198,7 @@ class Runner {
         // The audio clock advances with the scenario's time: render this frame's samples.
         const size_t renderedBefore = hostaudio::CapturedFrames();
         hostaudio::Advance(scenario_.stepMs);
-        line += AudioChange(hostaudio::CapturedRms(renderedBefore, hostaudio::CapturedFrames()));
+        line += AudioChange(renderedBefore, hostaudio::CapturedFrames());
 #endif
         const bool handlesChanged = frame_ == 1 || handles.Brake != shownHandles_.Brake ||
                                     handles.Power != shownHandles_.Power ||
@@ -214,17 +217,28 @@ class Runner {
         }
     }
 
-    // The plug-in's own sound starting, with the level of its first frame, or falling silent
-    // for a while (short gaps inside a sound do not count).
-    std::string AudioChange(double rms) {
+    // The plug-in's own sound starting ("on"), a new sound over what was already heard ("up":
+    // a camshaft or air sound over the motors), or silence for a while ("off"; short gaps
+    // inside a sound do not count); with the frame's level. New sounds are told by the level
+    // of the sample-to-sample differences, which the clicks and hiss of the camshaft and air
+    // sounds raise far more than the low hum of the motors.
+    std::string AudioChange(size_t beginFrame, size_t endFrame) {
+        const double rms = hostaudio::CapturedRms(beginFrame, endFrame);
+        const double edgeRms = EdgeRms(beginFrame, endFrame);
+        const double recentEdgeRms = recentEdgeRms_;
+        recentEdgeRms_ = 0.7 * recentEdgeRms_ + 0.3 * edgeRms;
         if (rms >= kAudibleRms) {
             silentMs_ = 0;
-            if (audible_) {
+            const char* change = !audible_ ? "on"
+                                 : edgeRms >= kAudibleRms && edgeRms >= kOnsetFactor * recentEdgeRms
+                                     ? "up"
+                                     : nullptr;
+            audible_ = true;
+            if (change == nullptr) {
                 return {};
             }
-            audible_ = true;
-            char text[32];
-            std::snprintf(text, sizeof text, " audio on %.0f dBFS", 20.0 * std::log10(rms));
+            char text[40];
+            std::snprintf(text, sizeof text, " audio %s %.0f dBFS", change, 20.0 * std::log10(rms));
             return text;
         }
         silentMs_ += scenario_.stepMs;
@@ -233,6 +247,22 @@ class Runner {
             return " audio off";
         }
         return {};
+    }
+
+    // Root mean square of the differences between successive samples of each channel.
+    static double EdgeRms(size_t beginFrame, size_t endFrame) {
+        const std::vector<float>& samples = hostaudio::Captured();
+        const size_t channels = hostaudio::Channels();
+        if (beginFrame == 0 || channels == 0 || endFrame * channels > samples.size() ||
+            beginFrame >= endFrame) {
+            return 0.0;
+        }
+        double sum = 0.0;
+        for (size_t i = beginFrame * channels; i < endFrame * channels; ++i) {
+            const double difference = static_cast<double>(samples[i]) - samples[i - channels];
+            sum += difference * difference;
+        }
+        return std::sqrt(sum / static_cast<double>((endFrame - beginFrame) * channels));
     }
 
     static std::string Changes(const char* label, const std::array<int32_t, kArraySize>& now,
@@ -259,6 +289,7 @@ class Runner {
     Handles shownHandles_{};
     bool audible_ = false;
     int32_t silentMs_ = 0;
+    double recentEdgeRms_ = 0.0;  // the difference level of the last few frames
     int frame_ = 0;
 };
 

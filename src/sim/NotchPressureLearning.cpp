@@ -1,0 +1,89 @@
+#include "sim/NotchPressureLearning.h"
+
+#include <cstddef>
+
+#include "sim/FrameState.h"
+#include "sim/HandleInput.h"
+
+namespace camcab::sim {
+
+void BuildNotchPressureTable(NotchPressureTable& table, int32_t brakeNotchCount,
+                             float fullPressureKpa) {
+    const int32_t count = brakeNotchCount < 1 ? 1 : brakeNotchCount;
+    table.entries.assign(static_cast<std::size_t>(count) + 1, NotchPressureEntry{});
+    table.entries[0] = {true, 0.0f};
+    table.entries[1] = {false, 0.0f};
+    table.entries[count] = {false, fullPressureKpa};
+    const float stepKpa = fullPressureKpa / (static_cast<float>(count) - 1.0f);
+    for (int32_t i = 2; i < count; ++i) {
+        table.entries[i] = {false, static_cast<float>(i) * stepKpa - stepKpa};
+    }
+    table.learnedCount = 1;
+}
+
+void Learn(NotchPressureTable& table, int32_t notch, float pressureKpa) {
+    std::vector<NotchPressureEntry>& e = table.entries;
+    const int32_t size = static_cast<int32_t>(e.size());
+    if (notch < 0 || notch >= size || (notch >= 2 && pressureKpa == 0.0f)) {
+        return;
+    }
+    const int32_t a = notch;
+    e[a] = {true, pressureKpa};
+    ++table.learnedCount;
+    if (table.learnedCount >= e.size()) {
+        return;
+    }
+    const float va = e[a].pressureKpa;
+
+    // Upward: on the line to the next learned notch above, or to the highest notch.
+    int32_t r = size - 1;
+    for (int32_t j = a + 1; j < size; ++j) {
+        if (e[j].learned) {
+            r = j;
+            break;
+        }
+    }
+    if (r - a >= 2) {
+        const float slope = (e[r].pressureKpa - va) / static_cast<float>(r - a);
+        for (int32_t j = a + 1; j < r; ++j) {
+            e[j].pressureKpa = static_cast<float>(j) * slope + (va - slope * static_cast<float>(a));
+        }
+    }
+
+    // Downward: on the line from the nearest learned notch below, notch 1 standing in for
+    // notch 0 or none.
+    int32_t k = 1;
+    for (int32_t j = a - 1; j >= 1; --j) {
+        if (e[j].learned) {
+            k = j;
+            break;
+        }
+    }
+    if (a - k >= 2) {
+        const float slope = (e[k].pressureKpa - va) / static_cast<float>(a - k);
+        for (int32_t j = k + 1; j < a; ++j) {
+            e[j].pressureKpa = va + static_cast<float>(a - j) * slope;
+        }
+    }
+}
+
+void learnNotchPressure(NotchPressureTable& table, NotchLearningState& learning,
+                        const VehicleState& state, const Handles& result,
+                        const HandleState& handles, const BrakeOverrideState& brakeOverride,
+                        float prevSapPressure, int32_t frameDeltaMs) {
+    const float sapKpa = state.SapPressure;
+    learning.sapSteadyMs =
+        sapKpa == prevSapPressure ? AddMs(learning.sapSteadyMs, frameDeltaMs) : 0;
+    if (result.Brake != handles.acceptedBrakeNotch) {
+        learning.sapSteadyMs = 0;
+    }
+    const uint64_t size = table.entries.size();
+    if (!handles.key9Switch.on && !brakeOverride.overrideBcWatch &&
+        !brakeOverride.overrideBcWaitFall && learning.sapSteadyMs > kSteadyBeforeLearningMs &&
+        result.Brake >= 0 && static_cast<uint64_t>(result.Brake) < size &&
+        table.learnedCount < size && !table.entries[static_cast<size_t>(result.Brake)].learned) {
+        Learn(table, result.Brake, sapKpa);
+    }
+}
+
+}  // namespace camcab::sim
