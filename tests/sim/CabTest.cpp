@@ -84,6 +84,7 @@ TEST(Panel, LineVoltageSagsWithCurrentOnlyAtAWanderStepAndIsClamped) {
     sim::PanelState& p = d.plugin.sim.panel;
     d.Frame();
     p.voltageTimerMs = 0;
+    p.lineVoltageBase = 1500.0f;
     d.state.Current = 500.0f;
     const float before = p.lineVoltage;
     d.Run(500);  // 500 ms accumulated: the step is due on the next frame
