@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds both platforms and runs every test: Linux, Linux with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the Windows build under Wine. Any failure, or any sanitizer
-# report, fails the run.
+# UndefinedBehaviorSanitizer, and the Windows build under Wine; then both plug-ins drive the
+# sample scenario and must answer alike. Any failure, or any sanitizer report, fails the run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -30,6 +30,9 @@ echo "== Windows under Wine"
 cmake --preset windows
 cmake --build --preset windows -j "$jobs"
 ctest --preset windows -j "$jobs"
+
+echo "== Linux and Windows answer alike"
+bash scripts/compare-platforms.sh
 WINEPREFIX="$root/build/windows/wineprefix" wineserver -k 2>/dev/null || true
 
 echo "== All tests passed"

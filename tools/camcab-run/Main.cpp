@@ -217,6 +217,7 @@ class Runner {
         }
     }
 
+#ifndef _WIN32
     // The plug-in's own sound starting ("on"), a new sound over what was already heard ("up":
     // a camshaft or air sound over the motors), or silence for a while ("off"; short gaps
     // inside a sound do not count); with the frame's level. New sounds are told by the level
@@ -264,6 +265,7 @@ class Runner {
         }
         return std::sqrt(sum / static_cast<double>((endFrame - beginFrame) * channels));
     }
+#endif
 
     static std::string Changes(const char* label, const std::array<int32_t, kArraySize>& now,
                                std::array<int32_t, kArraySize>& shown) {
@@ -287,9 +289,11 @@ class Runner {
     std::array<int32_t, kArraySize> shownPanel_;
     std::array<int32_t, kArraySize> shownSound_;
     Handles shownHandles_{};
+#ifndef _WIN32
     bool audible_ = false;
     int32_t silentMs_ = 0;
     double recentEdgeRms_ = 0.0;  // the difference level of the last few frames
+#endif
     int frame_ = 0;
 };
 
