@@ -171,6 +171,7 @@ int32_t HostileInt(std::mt19937& random) {
 
 void Soak(Drive& d, int frames, bool render, uint32_t seed) {
     std::mt19937 random(seed);
+    d.plugin.config.panelTest.PanelModifyEnabled = true;
     for (int frame = 0; frame < frames; ++frame) {
         VehicleState& s = d.state;
         s.Speed = HostileFloat(random);
@@ -213,6 +214,7 @@ void Soak(Drive& d, int frames, bool render, uint32_t seed) {
             default:
                 break;
         }
+        d.panel[3] = HostileInt(random);  // a chained module's blink input
         const bool nullArrays = random() % 64 == 0;
         const Handles h = d.plugin.Elapse(s, nullArrays ? nullptr : d.panel.data(),
                                           nullArrays ? nullptr : d.sound.data());
