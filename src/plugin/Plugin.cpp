@@ -101,11 +101,13 @@ void Plugin::SetVehicleSpec(const VehicleSpec& spec) {
     chain.ForwardSetVehicleSpec(spec);
     // A vehicle with fewer than one service notch is treated as having one, so that the
     // emergency notch stays above the service notches and the pressure table has two entries.
-    // A count beyond any real vehicle is bounded, so that the table stays small.
-    const int32_t brakeNotches = std::clamp(spec.BrakeNotches, 1, sim::kMaxBrakeNotches);
+    const int32_t brakeNotches = std::max(spec.BrakeNotches, 1);
     sim.handles.brakeNotchCount = brakeNotches;
-    sim.handles.emergencyNotch = brakeNotches + 1;
-    sim::BuildNotchPressureTable(sim.notchPressure, brakeNotches, sim::kFullServicePressureKpa);
+    sim.handles.emergencyNotch = brakeNotches == INT32_MAX ? INT32_MAX : brakeNotches + 1;
+    // A count beyond any real vehicle keeps its notch numbers, but its pressure table is
+    // bounded: notches beyond the table read its highest entry and are not learned.
+    sim::BuildNotchPressureTable(sim.notchPressure, std::min(brakeNotches, sim::kMaxBrakeNotches),
+                                 sim::kFullServicePressureKpa);
 }
 
 void Plugin::Initialize(int32_t handlePosition) {

@@ -137,7 +137,7 @@ void UpdateBcDisplay(BrakeDisplayContext& c, const VehicleState& state, const Ha
         offset = 0.0f;
     }
     const float shown = bcKpa + offset;
-    s.bcDisplay = shown < kMaxBcDisplayKpa ? shown : kMaxBcDisplayKpa;
+    s.bcDisplay = shown > kMaxBcDisplayKpa ? kMaxBcDisplayKpa : shown;  // not a number stays so
 }
 
 void PlayExhaustSounds(BrakeDisplayContext& c, const VehicleState& state, const Handles& result,

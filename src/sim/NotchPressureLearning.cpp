@@ -1,5 +1,6 @@
 #include "sim/NotchPressureLearning.h"
 
+#include <cmath>
 #include <cstddef>
 
 #include "sim/FrameState.h"
@@ -78,7 +79,8 @@ void learnNotchPressure(NotchPressureTable& table, NotchLearningState& learning,
         learning.sapSteadyMs = 0;
     }
     const uint64_t size = table.entries.size();
-    if (!handles.key9Switch.on && !brakeOverride.overrideBcWatch &&
+    // Only a real pressure is learned: an infinite one would spoil the fills around it.
+    if (!handles.key9Switch.on && !brakeOverride.overrideBcWatch && std::isfinite(sapKpa) &&
         !brakeOverride.overrideBcWaitFall && learning.sapSteadyMs > kSteadyBeforeLearningMs &&
         result.Brake >= 0 && static_cast<uint64_t>(result.Brake) < size &&
         table.learnedCount < size && !table.entries[static_cast<size_t>(result.Brake)].learned) {

@@ -14,7 +14,8 @@ struct BrakeOverrideState;
 
 inline constexpr float kFullServicePressureKpa = 420.0f;
 
-// The most service brake notches a vehicle may have; larger counts are taken as this.
+// The most brake notches the pressure table holds; a vehicle with more keeps its notch
+// numbers, and its higher notches share the table's last entry.
 inline constexpr int32_t kMaxBrakeNotches = 1023;
 
 // How long the pressure must stay exactly still before its notch is learned.

@@ -51,13 +51,15 @@ TEST(SetVehicleSpec, RebuildsAndDiscardsWhatWasLearned) {
     EXPECT_EQ(plugin.sim.notchPressure.learnedCount, 1u);
 }
 
-TEST(SetVehicleSpec, HugeNotchCountsStayBounded) {
+TEST(SetVehicleSpec, HugeNotchCountsKeepTheirNumbersWithABoundedTable) {
     Plugin plugin(L"");
-    plugin.SetVehicleSpec(VehicleSpec{INT32_MAX, 0, 0, 0, 0});
-    EXPECT_EQ(plugin.sim.handles.brakeNotchCount, sim::kMaxBrakeNotches);
-    EXPECT_EQ(plugin.sim.handles.emergencyNotch, sim::kMaxBrakeNotches + 1);
+    plugin.SetVehicleSpec(VehicleSpec{5000, 0, 0, 0, 0});
+    EXPECT_EQ(plugin.sim.handles.brakeNotchCount, 5000);
+    EXPECT_EQ(plugin.sim.handles.emergencyNotch, 5001);
     EXPECT_EQ(plugin.sim.notchPressure.entries.size(),
               static_cast<size_t>(sim::kMaxBrakeNotches) + 1);
+    plugin.SetVehicleSpec(VehicleSpec{INT32_MAX, 0, 0, 0, 0});
+    EXPECT_EQ(plugin.sim.handles.emergencyNotch, INT32_MAX);
 }
 
 TEST(Initialize, ResetsTheRunFlagsAndKeepsTheRest) {
