@@ -1,272 +1,31 @@
-// What one frame of the sample vehicle costs the host's render thread: Elapse with the audio
-// engine (its render timed apart), Elapse with the engine's render, Elapse without an engine
-// (the simulation's own work), and the heap allocations Elapse makes per frame, ours told apart
-// from the engine's. The train is driven through a repeating cycle of notching up with the
-// current following the sample's power curves, coasting, and braking with regeneration.
+// What one frame costs the host's thread, for the sample vehicle's six motor sounds and for a
+// bank of 32: Elapse, against the engine calls a frame cannot do without made alone on the same
+// engine, so that what our own work adds to them shows; Elapse without an engine; and the heap
+// allocations of each, ours told apart from the engine's. The train runs a repeating cycle of
+// notching up with the current following the sample's power curves, coasting, and braking
+// with regeneration. The engine renders in caller-driven mode after every frame, as a host
+// must, and only the calls are timed, by hand.
 #include <benchmark/benchmark.h>
 
-#include <dlfcn.h>
-#include <execinfo.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <new>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "HeapCount.h"
 #include "HostAudio.h"
 #include "config/Curve.h"
 #include "plugin/Plugin.h"
-
-// ---------------------------------------------------------------------------------------------
-// Allocation counting. Every allocation function of the process comes here; only those made on
-// a thread that switched counting on (the host thread, inside Elapse) are counted. An allocation
-// whose immediate caller lies in the audio engine's libraries is the engine's own.
-
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* pointer, size_t size);
-void __libc_free(void* pointer);
-void* __libc_memalign(size_t alignment, size_t size);
-}
-
-namespace heap {
-
-constexpr int kStackDepth = 24;
-constexpr int kHookFrames = 3;  // RecordSite, Note and the allocation function itself
-constexpr int kMaxSites = 48;
-
-// One distinct call stack that allocated, and how often.
-struct Site {
-    std::array<void*, kStackDepth> frames{};
-    int depth = 0;
-    uint64_t count = 0;
-    bool engine = false;
-};
-
-struct Tally {
-    uint64_t allocations = 0;
-    uint64_t engineAllocations = 0;
-    uint64_t bytes = 0;
-    uint64_t unrecordedSites = 0;
-    int siteCount = 0;
-    Site sites[kMaxSites];
-};
-
-// Constant-initialised thread-locals of the program itself: reading them never allocates.
-thread_local bool counting = false;
-thread_local bool inside = false;
-Tally tally;  // touched only by the thread that counts
-
-bool InEngineLibrary(const void* address) {
-    Dl_info info{};
-    if (::dladdr(address, &info) == 0 || info.dli_fname == nullptr) {
-        return false;
-    }
-    return std::strstr(info.dli_fname, "libFAudio") != nullptr ||
-           std::strstr(info.dli_fname, "libSDL2") != nullptr;
-}
-
-__attribute__((noinline)) void RecordSite(bool engine) {
-    void* frames[kStackDepth];
-    const int depth = ::backtrace(frames, kStackDepth);
-    for (int i = 0; i < tally.siteCount; ++i) {
-        Site& site = tally.sites[i];
-        if (site.depth == depth && std::equal(frames, frames + depth, site.frames.begin())) {
-            ++site.count;
-            return;
-        }
-    }
-    if (tally.siteCount == kMaxSites) {
-        ++tally.unrecordedSites;
-        return;
-    }
-    Site& site = tally.sites[tally.siteCount++];
-    std::copy(frames, frames + depth, site.frames.begin());
-    site.depth = depth;
-    site.count = 1;
-    site.engine = engine;
-}
-
-__attribute__((noinline)) void Note(const void* caller, size_t size) {
-    if (!counting || inside) {
-        return;
-    }
-    inside = true;  // what the bookkeeping itself allocates is not counted
-    const bool engine = InEngineLibrary(caller);
-    ++tally.allocations;
-    tally.bytes += size;
-    if (engine) {
-        ++tally.engineAllocations;
-    }
-    RecordSite(engine);
-    inside = false;
-}
-
-void Reset() {
-    tally.allocations = 0;
-    tally.engineAllocations = 0;
-    tally.bytes = 0;
-    tally.unrecordedSites = 0;
-    tally.siteCount = 0;
-}
-
-// The unwinder loads its library at the first backtrace: do that before anything is counted.
-void PrepareBacktrace() {
-    void* frames[4];
-    ::backtrace(frames, 4);
-}
-
-void* AllocateOrThrow(size_t size, size_t alignment) {
-    void* p = alignment <= __STDCPP_DEFAULT_NEW_ALIGNMENT__ ? __libc_malloc(size == 0 ? 1 : size)
-                                                            : __libc_memalign(alignment, size);
-    if (p == nullptr) {
-        throw std::bad_alloc();
-    }
-    return p;
-}
-
-}  // namespace heap
-
-extern "C" {
-
-void* malloc(size_t size) noexcept {
-    void* p = __libc_malloc(size);
-    heap::Note(__builtin_return_address(0), size);
-    return p;
-}
-
-void* calloc(size_t count, size_t size) noexcept {
-    void* p = __libc_calloc(count, size);
-    heap::Note(__builtin_return_address(0), count * size);
-    return p;
-}
-
-void* realloc(void* pointer, size_t size) noexcept {
-    void* p = __libc_realloc(pointer, size);
-    heap::Note(__builtin_return_address(0), size);
-    return p;
-}
-
-void free(void* pointer) noexcept {
-    __libc_free(pointer);
-}
-
-void* memalign(size_t alignment, size_t size) noexcept {
-    void* p = __libc_memalign(alignment, size);
-    heap::Note(__builtin_return_address(0), size);
-    return p;
-}
-
-void* aligned_alloc(size_t alignment, size_t size) noexcept {
-    void* p = __libc_memalign(alignment, size);
-    heap::Note(__builtin_return_address(0), size);
-    return p;
-}
-
-int posix_memalign(void** result, size_t alignment, size_t size) noexcept {
-    if (alignment % sizeof(void*) != 0 || (alignment & (alignment - 1)) != 0) {
-        return EINVAL;
-    }
-    void* p = __libc_memalign(alignment, size);
-    heap::Note(__builtin_return_address(0), size);
-    if (p == nullptr) {
-        return ENOMEM;
-    }
-    *result = p;
-    return 0;
-}
-
-}  // extern "C"
-
-void* operator new(size_t size) {
-    void* p = heap::AllocateOrThrow(size, 0);
-    heap::Note(__builtin_return_address(0), size);
-    return p;
-}
-void* operator new[](size_t size) {
-    void* p = heap::AllocateOrThrow(size, 0);
-    heap::Note(__builtin_return_address(0), size);
-    return p;
-}
-void* operator new(size_t size, std::align_val_t alignment) {
-    void* p = heap::AllocateOrThrow(size, static_cast<size_t>(alignment));
-    heap::Note(__builtin_return_address(0), size);
-    return p;
-}
-void* operator new[](size_t size, std::align_val_t alignment) {
-    void* p = heap::AllocateOrThrow(size, static_cast<size_t>(alignment));
-    heap::Note(__builtin_return_address(0), size);
-    return p;
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-    void* p = __libc_malloc(size == 0 ? 1 : size);
-    heap::Note(__builtin_return_address(0), size);
-    return p;
-}
-void* operator new[](size_t size, const std::nothrow_t&) noexcept {
-    void* p = __libc_malloc(size == 0 ? 1 : size);
-    heap::Note(__builtin_return_address(0), size);
-    return p;
-}
-void* operator new(size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    void* p = __libc_memalign(static_cast<size_t>(alignment), size);
-    heap::Note(__builtin_return_address(0), size);
-    return p;
-}
-void* operator new[](size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    void* p = __libc_memalign(static_cast<size_t>(alignment), size);
-    heap::Note(__builtin_return_address(0), size);
-    return p;
-}
-void operator delete(void* p) noexcept {
-    __libc_free(p);
-}
-void operator delete[](void* p) noexcept {
-    __libc_free(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    __libc_free(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    __libc_free(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
-    __libc_free(p);
-}
-void operator delete[](void* p, std::align_val_t) noexcept {
-    __libc_free(p);
-}
-void operator delete(void* p, size_t, std::align_val_t) noexcept {
-    __libc_free(p);
-}
-void operator delete[](void* p, size_t, std::align_val_t) noexcept {
-    __libc_free(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-    __libc_free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    __libc_free(p);
-}
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
-    __libc_free(p);
-}
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
-    __libc_free(p);
-}
 
 // The host's keyboard, looked up by name in the host process: nothing is held down.
 extern "C" __attribute__((visibility("default"))) int16_t CamcabHostKeyState(int32_t) {
@@ -282,20 +41,67 @@ namespace {
 namespace fs = std::filesystem;
 using camcab::Handles;
 using camcab::VehicleState;
+using camcab::platform::SourceVoice;
+using Clock = std::chrono::steady_clock;
 
 constexpr int32_t kFrameMs = 20;
 constexpr float kFrameSeconds = kFrameMs / 1000.0f;
+constexpr int kSampleMotorSounds = 6;
 
 // ---------------------------------------------------------------------------------------------
+// The vehicle folder.
+
+// Rewrites the motor sound configuration of a copy of the sample for a bank of `count`
+// sounds: sound k plays the sample's recording k mod 6 along that recording's curves.
+void WriteMotorBank(const fs::path& folder, int count) {
+    std::ofstream config(folder / "AtsMotorConfig.txt", std::ios::binary);
+    config << "[Sound]\n";
+    for (int k = 0; k < count; ++k) {
+        config << k << " = motor\\motor" << k % kSampleMotorSounds << ".wav\n";
+    }
+    const std::pair<const char*, const char*> modes[] = {
+        {"Power", "power"}, {"Brake", "brake"}, {"Neutral", "neutral"}};
+    for (const auto& [section, mode] : modes) {
+        config << "\n[" << section << "]\n"
+               << "Volume = motor\\" << mode << "_volume.csv\n"
+               << "Frequency = motor\\" << mode << "_frequency.csv\n";
+        for (const char* quantity : {"_volume.csv", "_frequency.csv"}) {
+            const fs::path table = folder / "motor" / (std::string(mode) + quantity);
+            std::vector<std::vector<std::string>> rows;
+            std::ifstream in(table, std::ios::binary);
+            for (std::string line; std::getline(in, line);) {
+                std::vector<std::string>& cells = rows.emplace_back();
+                std::istringstream fields(line);
+                for (std::string cell; std::getline(fields, cell, ',');) {
+                    cells.push_back(cell);
+                }
+            }
+            in.close();
+            std::ofstream out(table, std::ios::binary);
+            for (size_t r = 0; r < rows.size(); ++r) {
+                out << rows[r][0];
+                for (int k = 0; k < count; ++k) {
+                    out << ", "
+                        << (r == 0 ? "Sound" + std::to_string(k)
+                                   : rows[r].at(1 + k % kSampleMotorSounds));
+                }
+                out << "\n";
+            }
+        }
+    }
+}
+
 // The plug-in as the host holds it: a vehicle folder of its own with the sample's files and a
 // chained module that hands the driver's handles on.
-
 class Drive {
   public:
-    explicit Drive(bool engine) : folder_(NewFolder()), plugin(folder_.wstring() + L"/") {
+    Drive(bool engine, int motorSounds) : folder_(NewFolder()), plugin(folder_.wstring() + L"/") {
         camcab::hostaudio::UseSilentDevice();
         ::setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
         fs::copy(CAMCAB_SAMPLE_VEHICLE, folder_, fs::copy_options::recursive);
+        if (motorSounds != kSampleMotorSounds) {
+            WriteMotorBank(folder_, motorSounds);
+        }
         if (!engine) {
             // The start-up log cannot be opened, so no engine is made.
             fs::create_directory(folder_ / fs::path(u8"XAudio2初期化ログ.txt"));
@@ -335,7 +141,6 @@ class Drive {
         return plugin.Elapse(state_, panel_.data(), sound_.data());
     }
 
-    bool HasEngine() const { return plugin.sound.audioEngine != nullptr; }
     fs::path File(const char* name) const { return folder_ / name; }
 
   private:
@@ -378,14 +183,6 @@ constexpr int32_t kBrakeStepMs = 200;
 constexpr int32_t kRegenDelayMs = 500;  // breaker and drum before regeneration starts
 constexpr float kTopSpeedKmh = 60.0f;
 
-int PowerStepsAllowed(int32_t notch) {
-    int steps = 0;
-    for (int32_t required : kPowerStepNotch) {
-        steps += required <= notch ? 1 : 0;
-    }
-    return steps;
-}
-
 // The current of each camshaft step against speed: column k of the table is step k.
 std::vector<camcab::config::Curve> StepCurves(const fs::path& table, uint64_t steps) {
     std::vector<uint64_t> columns;
@@ -402,16 +199,10 @@ float CurveAt(const std::vector<camcab::config::Curve>& curves, int step, float 
     return k < curves.size() ? camcab::config::InterpolateCurve(speed, curves[k]) : 0.0f;
 }
 
-struct Cycle {
-    std::vector<FrameInput> frames;
-    int poweredFrames = 0;
-    int regenFrames = 0;
-};
-
 // Drives one cycle closed-loop on `drive`, rendering as frames go by, and keeps what the host
 // handed over on each frame: stand with the brake on, release, notch up to 5 while the
 // camshaft steps up, shut off at 60 km/h, coast, brake to a stand with regeneration.
-Cycle RecordCycle(Drive& drive) {
+std::vector<FrameInput> RecordCycle(Drive& drive) {
     const std::vector<camcab::config::Curve> powerCurves =
         StepCurves(drive.File("notch/power_current.csv"), std::size(kPowerStepNotch));
     const std::vector<camcab::config::Curve> brakeCurves =
@@ -430,8 +221,8 @@ Cycle RecordCycle(Drive& drive) {
     float speed = 0.0f;  // km/h
     float bc = 0.0f;     // kPa
     double location = 0.0;
-    Cycle cycle;
-    for (int frame = 0; frame < 100000; ++frame) {
+    std::vector<FrameInput> cycle;
+    while (!(phase == Phase::Stopped && phaseMs >= 2000)) {
         // The driver.
         switch (phase) {
             case Phase::Standing:
@@ -468,15 +259,14 @@ Cycle RecordCycle(Drive& drive) {
                 }
                 break;
         }
-        if (phase == Phase::Stopped && phaseMs >= 2000) {
-            return cycle;
-        }
 
         // The motors: the host's camshaft steps up while the answered power notch allows, and
         // the regenerative brake builds up by steps after the breaker has closed.
         if (answer.Power > 0 && answer.Reverser != 0) {
             powerStepMs += kFrameMs;
-            const int allowed = PowerStepsAllowed(answer.Power);
+            const int allowed = static_cast<int>(
+                std::count_if(std::begin(kPowerStepNotch), std::end(kPowerStepNotch),
+                              [&](int32_t required) { return required <= answer.Power; }));
             if (powerStep < allowed && (powerStep == 0 || powerStepMs >= kPowerStepMs)) {
                 ++powerStep;
                 powerStepMs = 0;
@@ -516,7 +306,7 @@ Cycle RecordCycle(Drive& drive) {
         const float bcStep = 200.0f * kFrameSeconds;
         bc += std::clamp(bcTarget - bc, -bcStep, bcStep);
 
-        FrameInput input{};
+        FrameInput& input = cycle.emplace_back();
         input.vehicle.Location = location;
         input.vehicle.Speed = speed;
         input.vehicle.BcPressure = bc;
@@ -527,9 +317,6 @@ Cycle RecordCycle(Drive& drive) {
         input.vehicle.Current = current;
         input.power = powerHandle;
         input.brake = brakeHandle;
-        cycle.frames.push_back(input);
-        cycle.poweredFrames += current > 0.0f ? 1 : 0;
-        cycle.regenFrames += current < 0.0f ? 1 : 0;
 
         drive.MoveHandles(input.power, input.brake);
         answer = drive.Elapse(input.vehicle);
@@ -543,244 +330,211 @@ Cycle RecordCycle(Drive& drive) {
         location += speed / 3.6 * kFrameSeconds;
         phaseMs += kFrameMs;
     }
+    camcab::hostaudio::ClearCapture();
     return cycle;
 }
 
 // ---------------------------------------------------------------------------------------------
-// Reporting what allocated.
+// The engine calls of a frame that Elapse cannot do without, on the plug-in's own voices: the
+// pipe sound's volume at once, the exhaust loop's volume and each motor sound's frequency
+// ratio and volume with the frame's operation set, and the commit of that set. The values
+// are those the plug-in's last frame gave the voices, read back after its render.
 
-std::string Run(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char line[512];
-        while (std::fgets(line, sizeof line, pipe) != nullptr) {
-            output += line;
-        }
-        ::pclose(pipe);
-    }
-    while (!output.empty() && output.back() == '\n') {
-        output.pop_back();
-    }
-    return output;
-}
-
-// "function at file:line (object)" of a return address, through addr2line.
-std::string Describe(void* returnAddress) {
-    Dl_info info{};
-    if (::dladdr(returnAddress, &info) == 0 || info.dli_fname == nullptr) {
-        return "?";
-    }
-    const auto offset = reinterpret_cast<uintptr_t>(returnAddress) - 1 -
-                        reinterpret_cast<uintptr_t>(info.dli_fbase);
-    char address[32];
-    std::snprintf(address, sizeof address, "0x%zx", static_cast<size_t>(offset));
-    std::string where = Run(std::string("addr2line -C -f -p -e '") + info.dli_fname + "' " +
-                            address + " 2>/dev/null");
-    if (where.empty() || where.rfind("??", 0) == 0) {
-        where = info.dli_sname != nullptr ? info.dli_sname : "?";
-    }
-    return where + " (" + fs::path(info.dli_fname).filename().string() + "+" + address + ")";
-}
-
-bool InProgram(void* address) {
-    Dl_info info{};
-    Dl_info self{};
-    return ::dladdr(address, &info) != 0 &&
-           ::dladdr(reinterpret_cast<void*>(&Describe), &self) != 0 &&
-           info.dli_fbase == self.dli_fbase;
-}
-
-// Prints every stack that allocated: ours whole, the engine's from the first frame of ours on;
-// stacks that read the same are merged.
-void PrintSites(const char* title, const heap::Tally& tally, size_t frames) {
-    std::fprintf(stderr, "\n%s: %llu allocations in %zu frames, %llu of them the engine's\n", title,
-                 static_cast<unsigned long long>(tally.allocations), frames,
-                 static_cast<unsigned long long>(tally.engineAllocations));
-    std::vector<std::pair<std::string, uint64_t>> merged;
-    for (int i = 0; i < tally.siteCount; ++i) {
-        const heap::Site& site = tally.sites[i];
-        std::string text = site.engine ? "  engine" : "  OURS";
-        int printed = 0;
-        bool reachedOurs = !site.engine;
-        for (int k = heap::kHookFrames; k < site.depth && printed < 12; ++k) {
-            void* frame = site.frames[static_cast<size_t>(k)];
-            if (!reachedOurs && !InProgram(frame)) {
-                continue;
-            }
-            reachedOurs = true;
-            text += "\n    " + Describe(frame);
-            ++printed;
-            if (site.engine && printed == 3) {
-                break;
-            }
-        }
-        auto same = std::find_if(merged.begin(), merged.end(),
-                                 [&](const auto& entry) { return entry.first == text; });
-        if (same == merged.end()) {
-            merged.emplace_back(text, site.count);
-        } else {
-            same->second += site.count;
+class EngineCalls {
+  public:
+    explicit EngineCalls(camcab::Plugin& plugin)
+        : sound_(plugin.sound),
+          pipe_(plugin.sound.registry.pipeSound.voice),
+          exhaust_(plugin.sound.registry.bcSound.voice) {
+        for (const camcab::sound::SoundSlot& slot : sound_.registry.motorSounds) {
+            motors_.push_back(Motor{slot.voice, 1.0f, 0.0f});
         }
     }
-    for (const auto& [text, count] : merged) {
-        std::fprintf(stderr, "%s\n    (%llu times)\n", text.c_str(),
-                     static_cast<unsigned long long>(count));
-    }
-    if (tally.unrecordedSites > 0) {
-        std::fprintf(stderr, "  %llu allocations from further stacks\n",
-                     static_cast<unsigned long long>(tally.unrecordedSites));
-    }
-}
 
-struct AllocationCount {
-    double all = 0.0;     // per frame
-    double engine = 0.0;  // per frame
-    double bytes = 0.0;   // per frame
+    bool Complete() const {
+        return sound_.audioEngine != nullptr && pipe_ != nullptr && exhaust_ != nullptr &&
+               std::none_of(motors_.begin(), motors_.end(),
+                            [](const Motor& m) { return m.voice == nullptr; });
+    }
+    int MotorSounds() const { return static_cast<int>(motors_.size()); }
+
+    void ReadBack() {
+        pipe_->GetVolume(pipeVolume_);
+        exhaust_->GetVolume(exhaustVolume_);
+        for (Motor& m : motors_) {
+            m.voice->GetFrequencyRatio(m.ratio);
+            m.voice->GetVolume(m.volume);
+        }
+    }
+
+    // The calls themselves, in the order a frame makes them. Kept out of line, like Elapse,
+    // so that a profile shows the two apart.
+    __attribute__((noinline)) void Make(uint32_t set) {
+        pipe_->SetVolume(pipeVolume_, camcab::platform::kCommitNow);
+        exhaust_->SetVolume(exhaustVolume_, set);
+        for (const Motor& m : motors_) {
+            m.voice->SetFrequencyRatio(m.ratio, set);
+            m.voice->SetVolume(m.volume, set);
+        }
+        sound_.audioEngine->CommitChanges(set);
+    }
+
+    // The next frame's operation set, drawn as the plug-in draws it.
+    uint32_t NextSet() {
+        const uint32_t set = sound_.operationSet;
+        sound_.operationSet = static_cast<uint32_t>(sound_.operationSetCounter.fetch_add(1)) + 1u;
+        return set;
+    }
+
+  private:
+    struct Motor {
+        SourceVoice* voice;
+        float ratio;
+        float volume;
+    };
+    camcab::sound::SoundSystem& sound_;
+    SourceVoice* pipe_;
+    SourceVoice* exhaust_;
+    float pipeVolume_ = 0.0f;
+    float exhaustVolume_ = 0.0f;
+    std::vector<Motor> motors_;
 };
 
-// Replays one cycle counting the allocations inside Elapse only; the handle calls and the
-// render around it are not counted.
-AllocationCount CountCycle(Drive& drive, const Cycle& cycle, const char* title) {
-    heap::PrepareBacktrace();
-    heap::Reset();
-    for (const FrameInput& input : cycle.frames) {
-        drive.MoveHandles(input.power, input.brake);
-        heap::counting = true;
-        benchmark::DoNotOptimize(drive.Elapse(input.vehicle));
-        heap::counting = false;
-        camcab::hostaudio::Advance(kFrameMs);
-    }
-    const double frames = static_cast<double>(cycle.frames.size());
-    AllocationCount count;
-    count.all = static_cast<double>(heap::tally.allocations) / frames;
-    count.engine = static_cast<double>(heap::tally.engineAllocations) / frames;
-    count.bytes = static_cast<double>(heap::tally.bytes) / frames;
-    if (title != nullptr) {
-        PrintSites(title, heap::tally, cycle.frames.size());
-    }
-    camcab::hostaudio::ClearCapture();
-    return count;
-}
+// ---------------------------------------------------------------------------------------------
+// The benchmarks.
 
-// Starts a drive: one cycle recorded closed-loop (the first frames), one counted.
-struct Prepared {
-    Cycle cycle;
-    AllocationCount allocations;
-};
-
-Prepared Prepare(benchmark::State& state, Drive& drive, bool engine, bool& printed) {
-    Prepared prepared;
-    if (drive.HasEngine() != engine) {
-        state.SkipWithError(engine ? "no audio engine" : "an audio engine was made");
-        return prepared;
-    }
-    prepared.cycle = RecordCycle(drive);
-    camcab::hostaudio::ClearCapture();
-    const char* title = nullptr;
-    if (!printed) {
-        title = engine ? "Elapse with the engine" : "Elapse without an engine";
-        printed = true;
-    }
-    prepared.allocations = CountCycle(drive, prepared.cycle, title);
-    return prepared;
-}
-
-void SetCounters(benchmark::State& state, const Prepared& prepared, bool engine) {
-    const AllocationCount& a = prepared.allocations;
-    state.counters["allocs_per_frame"] = a.all;
-    state.counters["our_allocs_per_frame"] = a.all - a.engine;
-    if (engine) {
-        state.counters["engine_allocs_per_frame"] = a.engine;
-    }
-    state.counters["alloc_bytes_per_frame"] = a.bytes;
-    state.counters["cycle_frames"] = static_cast<double>(prepared.cycle.frames.size());
-    state.counters["powered_frames"] = prepared.cycle.poweredFrames;
-    state.counters["regen_frames"] = prepared.cycle.regenFrames;
-}
-
-// The next frame of the cycle. At each cycle's end the capture of the rendered sound is
-// emptied; it keeps its storage, so every cycle's render costs the same and memory stays put.
-size_t Following(size_t index, size_t count) {
-    if (index + 1 < count) {
-        return index + 1;
-    }
-    camcab::hostaudio::ClearCapture();
-    return 0;
-}
-
-// Elapse alone, timed by hand around each call; the render that follows each frame is timed
-// too and reported as render_us_per_frame.
-void BM_ElapseWithEngine(benchmark::State& state) {
-    static bool printed = false;
-    Drive drive(true);
-    const Prepared prepared = Prepare(state, drive, true, printed);
-    if (prepared.cycle.frames.empty()) {
-        return;
-    }
-    using Clock = std::chrono::steady_clock;
-    const std::vector<FrameInput>& frames = prepared.cycle.frames;
-    size_t next = 0;
+struct FrameTimes {
+    Clock::duration elapse{};
+    Clock::duration calls{};
     Clock::duration render{};
-    for (auto _ : state) {
-        const FrameInput& input = frames[next];
-        next = Following(next, frames.size());
-        drive.MoveHandles(input.power, input.brake);
-        const Clock::time_point begin = Clock::now();
-        benchmark::DoNotOptimize(drive.Elapse(input.vehicle));
-        const Clock::time_point elapsed = Clock::now();
-        camcab::hostaudio::Advance(kFrameMs);
-        render += Clock::now() - elapsed;
-        state.SetIterationTime(std::chrono::duration<double>(elapsed - begin).count());
+    void operator+=(const FrameTimes& t) {
+        elapse += t.elapse;
+        calls += t.calls;
+        render += t.render;
     }
-    SetCounters(state, prepared, true);
-    state.counters["render_us_per_frame"] =
-        benchmark::Counter(std::chrono::duration<double, std::micro>(render).count(),
-                           benchmark::Counter::kAvgIterations);
+};
+
+// Heap counts of the frames played with them on; null: not counted.
+struct Counting {
+    heap::Tally* elapse = nullptr;
+    heap::Tally* calls = nullptr;
+};
+
+// One frame of the cycle: Elapse and its render, then, with an engine, the same frame's engine
+// calls alone and their render. The handle calls and the renders are neither timed nor
+// counted.
+FrameTimes PlayFrame(Drive& drive, EngineCalls* calls, const FrameInput& input,
+                     const Counting& counting) {
+    FrameTimes t;
+    drive.MoveHandles(input.power, input.brake);
+    if (counting.elapse != nullptr) {
+        heap::StartCounting(*counting.elapse);
+    }
+    Clock::time_point begin = Clock::now();
+    benchmark::DoNotOptimize(drive.Elapse(input.vehicle));
+    Clock::time_point end = Clock::now();
+    heap::StopCounting();
+    t.elapse = end - begin;
+    if (calls == nullptr) {
+        return t;
+    }
+    camcab::hostaudio::Advance(kFrameMs);
+    t.render = Clock::now() - end;
+
+    calls->ReadBack();
+    const uint32_t set = calls->NextSet();
+    if (counting.calls != nullptr) {
+        heap::StartCounting(*counting.calls);
+    }
+    begin = Clock::now();
+    calls->Make(set);
+    end = Clock::now();
+    heap::StopCounting();
+    t.calls = end - begin;
+    camcab::hostaudio::Advance(kFrameMs);
+    return t;
 }
 
-// Elapse and the render of its 20 ms of audio: the whole cost of a frame to the host's thread.
-void BM_ElapseAndRender(benchmark::State& state) {
-    static bool printed = true;  // the sites are those of BM_ElapseWithEngine
-    Drive drive(true);
-    const Prepared prepared = Prepare(state, drive, true, printed);
-    if (prepared.cycle.frames.empty()) {
+// Records a cycle, plays it once counting allocations, and then plays it over and over while
+// the benchmark runs; each iteration is one frame, timed as Elapse alone.
+void Measure(benchmark::State& state, bool engine) {
+    const int motorSounds = static_cast<int>(state.range(0));
+    Drive drive(engine, motorSounds);
+    EngineCalls calls(drive.plugin);
+    EngineCalls* withCalls = engine ? &calls : nullptr;
+    if ((drive.plugin.sound.audioEngine != nullptr) != engine ||
+        (engine && (!calls.Complete() || calls.MotorSounds() != motorSounds))) {
+        state.SkipWithError("the vehicle did not load as intended");
         return;
     }
-    const std::vector<FrameInput>& frames = prepared.cycle.frames;
+    const std::vector<FrameInput> cycle = RecordCycle(drive);
+    const double frames = static_cast<double>(cycle.size());
+
+    heap::PrepareBacktrace();
+    heap::Tally elapseHeap;
+    heap::Tally callsHeap;
+    for (const FrameInput& input : cycle) {
+        PlayFrame(drive, withCalls, input, Counting{&elapseHeap, &callsHeap});
+    }
+    camcab::hostaudio::ClearCapture();
+    if (elapseHeap.Ours() > 0) {
+        heap::PrintOurSites("Elapse", elapseHeap, cycle.size());
+    }
+
+    FrameTimes total;
     size_t next = 0;
     for (auto _ : state) {
-        const FrameInput& input = frames[next];
-        next = Following(next, frames.size());
-        drive.MoveHandles(input.power, input.brake);
-        benchmark::DoNotOptimize(drive.Elapse(input.vehicle));
-        camcab::hostaudio::Advance(kFrameMs);
+        const FrameTimes t = PlayFrame(drive, withCalls, cycle[next], Counting{});
+        state.SetIterationTime(std::chrono::duration<double>(t.elapse).count());
+        total += t;
+        if (++next == cycle.size()) {
+            // The capture keeps its storage, so every cycle's render costs the same.
+            camcab::hostaudio::ClearCapture();
+            next = 0;
+        }
     }
-    SetCounters(state, prepared, true);
+
+    const auto perFrame = [&](Clock::duration d) {
+        return std::chrono::duration<double, std::nano>(d).count() /
+               static_cast<double>(state.iterations());
+    };
+    state.counters["our_allocs"] = static_cast<double>(elapseHeap.Ours()) / frames;
+    state.counters["cycle_frames"] = frames;
+    if (engine) {
+        state.counters["calls_ns"] = perFrame(total.calls);
+        state.counters["ratio"] = perFrame(total.elapse) / perFrame(total.calls);
+        state.counters["engine_allocs"] =
+            static_cast<double>(elapseHeap.engineAllocations) / frames;
+        state.counters["calls_engine_allocs"] =
+            static_cast<double>(callsHeap.engineAllocations) / frames;
+        state.counters["calls_our_allocs"] = static_cast<double>(callsHeap.Ours()) / frames;
+        state.counters["render_us"] = perFrame(total.render) / 1000.0;
+    }
+}
+
+// Time: Elapse per frame. calls_ns: the same frame's engine calls alone; ratio: the two's
+// quotient. Allocations are per frame, on the host thread.
+void BM_ElapseAgainstEngineCalls(benchmark::State& state) {
+    Measure(state, true);
 }
 
 // No engine: the simulation's own work, the chained module's call included.
 void BM_ElapseWithoutEngine(benchmark::State& state) {
-    static bool printed = false;
-    Drive drive(false);
-    const Prepared prepared = Prepare(state, drive, false, printed);
-    if (prepared.cycle.frames.empty()) {
-        return;
-    }
-    const std::vector<FrameInput>& frames = prepared.cycle.frames;
-    size_t next = 0;
-    for (auto _ : state) {
-        const FrameInput& input = frames[next];
-        next = Following(next, frames.size());
-        drive.MoveHandles(input.power, input.brake);
-        benchmark::DoNotOptimize(drive.Elapse(input.vehicle));
-    }
-    SetCounters(state, prepared, false);
+    Measure(state, false);
 }
 
-// Fixed or long runs, so that about a dozen whole drive cycles are measured: the render of each
-// frame costs far more than the timed Elapse would let the automatic iteration count allow for.
-BENCHMARK(BM_ElapseWithEngine)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(32000);
-BENCHMARK(BM_ElapseAndRender)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
-BENCHMARK(BM_ElapseWithoutEngine)->Unit(benchmark::kNanosecond);
+// A fixed count of about six whole drive cycles: the render after each frame costs far more
+// than the timed calls would let the automatic iteration count allow for.
+BENCHMARK(BM_ElapseAgainstEngineCalls)
+    ->ArgName("motor_sounds")
+    ->Arg(kSampleMotorSounds)
+    ->Arg(32)
+    ->UseManualTime()
+    ->Iterations(16000);
+BENCHMARK(BM_ElapseWithoutEngine)  // no engine, so no motor sound bank either
+    ->ArgName("motor_sounds")
+    ->Arg(kSampleMotorSounds)
+    ->UseManualTime()
+    ->Iterations(160000);
 
 }  // namespace
