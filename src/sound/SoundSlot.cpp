@@ -334,11 +334,13 @@ bool SoundSlot::IsPlaying() noexcept {
     if (loopCount == kLooping) {
         return started;
     }
-    platform::VoiceState state{};
-    if (voice != nullptr) {
-        voice->GetState(state, platform::kVoiceNoSamplesPlayed);
+    // A one-shot not started since it was last stopped needs no look at its voice.
+    if (!started || voice == nullptr) {
+        return false;
     }
-    return state.BuffersQueued != 0 && started;
+    platform::VoiceState state{};
+    voice->GetState(state, platform::kVoiceNoSamplesPlayed);
+    return state.BuffersQueued != 0;
 }
 
 void SoundSlot::Clear() noexcept {
