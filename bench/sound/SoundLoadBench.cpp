@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,6 +16,7 @@
 
 #include "HostAudio.h"
 #include "WaveFile.h"
+#include "platform/AudioDecoder.h"
 #include "plugin/Plugin.h"
 #include "sound/SoundRegistry.h"
 
@@ -213,10 +215,69 @@ void BM_LoadManySounds(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * pcmBytes));
 }
 
+// The decoder alone (libsndfile into PCM in memory), file by file, as the slots use it.
+size_t DecodeAll(const std::vector<fs::path>& files) {
+    size_t bytes = 0;
+    for (const fs::path& file : files) {
+        std::unique_ptr<camcab::platform::AudioFileReader> reader;
+        if (camcab::platform::OpenAudioFile(file.wstring(), reader) < 0) {
+            continue;
+        }
+        std::vector<uint8_t> pcm;
+        pcm.reserve(kPcmBytesPerSound);
+        bool end = false;
+        while (!end && reader->ReadSample(pcm, end) >= 0) {
+        }
+        bytes += pcm.size();
+    }
+    return bytes;
+}
+
+// Loading the 100-sound bank against decoding the same files alone, in the same run: the
+// iteration time is the load; `ratio` is load time over decode time (the goal is 1.5 at most).
+void BM_LoadAgainstDecodeManySounds(benchmark::State& state) {
+    camcab::hostaudio::UseSilentDevice();
+    const camcab::config::MotorSoundConfig config = BankOf(ManySounds());
+    camcab::platform::AudioEngine* engine = nullptr;
+    camcab::platform::MasteringVoice* master = nullptr;
+    if (camcab::platform::CreateAudioEngine(&engine, 0, camcab::platform::kDefaultProcessor) != 0 ||
+        engine->CreateMasteringVoice(&master, 0, 0, 0, camcab::platform::kCategoryGameEffects) !=
+            0) {
+        state.SkipWithError("no audio engine");
+        return;
+    }
+    using Clock = std::chrono::steady_clock;
+    Clock::duration decoding{};
+    Clock::duration loading{};
+    for (auto _ : state) {
+        const Clock::time_point begin = Clock::now();
+        benchmark::DoNotOptimize(DecodeAll(ManySounds()));
+        const Clock::time_point decoded = Clock::now();
+        camcab::sound::SoundRegistry registry;
+        camcab::sound::LoadSounds(registry, engine, nullptr, config,
+                                  Scratch().path.wstring() + L"/");
+        const Clock::time_point loaded = Clock::now();
+        camcab::sound::UnloadSounds(registry);
+        decoding += decoded - begin;
+        loading += loaded - decoded;
+        state.SetIterationTime(std::chrono::duration<double>(loaded - decoded).count());
+    }
+    engine->Release();
+    state.counters["decode_ms"] =
+        benchmark::Counter(std::chrono::duration<double, std::milli>(decoding).count(),
+                           benchmark::Counter::kAvgIterations);
+    state.counters["ratio"] = std::chrono::duration<double>(loading).count() /
+                              std::chrono::duration<double>(decoding).count();
+}
+
 // Registered in this order so that the peak memory counter of the bank load is measured
 // before the sample vehicle or anything else raised the peak.
 BENCHMARK(BM_LoadManySounds)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ReadManySounds)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadAgainstDecodeManySounds)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
 BENCHMARK(BM_LoadSampleVehicle)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CreateEngine)->Unit(benchmark::kMillisecond)->Iterations(50);
 BENCHMARK(BM_ReadSampleVehicleWaves)->Unit(benchmark::kMicrosecond);
