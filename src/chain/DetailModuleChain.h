@@ -26,12 +26,15 @@ struct ChainInputs {
 class DetailModuleChain {
   public:
     // Reads the list file in `pluginDirectory` and appends every loadable module, running
-    // each module's Load before it joins the list. An entry naming this library is skipped.
+    // each module's Load before it joins the list. An entry naming this library, or a library
+    // still inside its own Load (a copy of the plug-in that loads this one), is skipped. An
+    // empty `pluginDirectory` (the folder is unknown) loads nothing.
     void LoadModules(const std::wstring& pluginDirectory);
     // Asks each module its interface version, in list order. Throws std::runtime_error
     // carrying VersionMismatchMessage at the first module of another version.
     void CheckVersions() const;
-    // Disposes and releases each module in list order, then empties the list.
+    // Disposes and releases each module in list order; each record leaves the list before
+    // its module's Dispose runs.
     void UnloadModules();
 
     void ForwardSetVehicleSpec(const VehicleSpec& spec);
@@ -56,6 +59,14 @@ class DetailModuleChain {
     bool primeModules = true;
 
   private:
+    using SetterFn = void (*)(int32_t);
+    // Hands `value` to module i's setter (when it differs from the last one sent, or always)
+    // and records it as sent; calls module i's Elapse into mergedHandles. False when module
+    // i is no longer in the list.
+    bool Send(std::size_t i, SetterFn DetailModule::*setter, int32_t DetailModule::*lastSent,
+              int32_t value, bool always);
+    bool CallElapse(std::size_t i, const VehicleState& state, int32_t* panel, int32_t* sound);
+
     std::vector<DetailModule> detailModules;
 };
 

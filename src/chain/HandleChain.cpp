@@ -3,77 +3,89 @@
 #include "chain/DetailModuleChain.h"
 
 namespace camcab::chain {
-namespace {
+
+// A module may call back into the plug-in from any entry point, so no reference into the list
+// is held across a call: the entry point is copied before it, and the record is looked up
+// again by its position after it, if it is still there.
+bool DetailModuleChain::Send(std::size_t i, SetterFn DetailModule::*setter,
+                             int32_t DetailModule::*lastSent, int32_t value, bool always) {
+    if (i >= detailModules.size()) {
+        return false;
+    }
+    if (!always && detailModules[i].*lastSent == value) {
+        return true;
+    }
+    const SetterFn entryPoint = detailModules[i].*setter;
+    if (entryPoint != nullptr) {
+        entryPoint(value);
+    }
+    // The last-sent value follows the value even where the module has no such setter.
+    if (i >= detailModules.size()) {
+        return false;
+    }
+    detailModules[i].*lastSent = value;
+    return true;
+}
 
 // Each module Elapse gets its own copy of the vehicle state and the host's own arrays.
-void CallElapse(const DetailModule& m, const VehicleState& state, int32_t* panel, int32_t* sound,
-                Handles& merged) {
-    if (m.Elapse != nullptr) {
-        merged = m.Elapse(state, panel, sound);
+bool DetailModuleChain::CallElapse(std::size_t i, const VehicleState& state, int32_t* panel,
+                                   int32_t* sound) {
+    if (i >= detailModules.size()) {
+        return false;
     }
-}
-
-// Hands a value to a setter when it differs from the last one sent. The last-sent value
-// follows the value even where the module has no such setter.
-template <typename Setter>
-void SendIfChanged(Setter setter, int32_t value, int32_t& lastSent) {
-    if (value != lastSent) {
-        if (setter != nullptr) {
-            setter(value);
-        }
-        lastSent = value;
+    const ElapseFn elapse = detailModules[i].Elapse;
+    if (elapse != nullptr) {
+        mergedHandles = elapse(state, panel, sound);
     }
+    return true;
 }
-
-template <typename Setter>
-void SendAlways(Setter setter, int32_t value, int32_t& lastSent) {
-    if (setter != nullptr) {
-        setter(value);
-    }
-    lastSent = value;
-}
-
-}  // namespace
 
 Handles DetailModuleChain::Run(const VehicleState& state, int32_t* panel, int32_t* sound,
                                const ChainInputs& inputs) {
     if (detailModules.empty()) {
         return mergedHandles;
     }
-    // Indexing (not iterators) keeps the loop safe should a module call back into the list.
+    // Should a module empty the list meanwhile, the chain ends with the answer so far.
     if (primeModules) {
         // First frame with modules: every module hears all three values, the brake included
         // whatever the keyboard filter says.
         for (std::size_t i = 0; i < detailModules.size(); ++i) {
-            DetailModule& m = detailModules[i];
-            SendAlways(m.SetPower, inputs.powerNotch, m.lastSentPower);
-            SendAlways(m.SetBrake, inputs.brakeNotch, m.lastSentBrake);
-            SendAlways(m.SetReverser, inputs.reverserPosition, m.lastSentReverser);
-            CallElapse(detailModules[i], state, panel, sound, mergedHandles);
+            if (!Send(i, &DetailModule::SetPower, &DetailModule::lastSentPower, inputs.powerNotch,
+                      true) ||
+                !Send(i, &DetailModule::SetBrake, &DetailModule::lastSentBrake, inputs.brakeNotch,
+                      true) ||
+                !Send(i, &DetailModule::SetReverser, &DetailModule::lastSentReverser,
+                      inputs.reverserPosition, true) ||
+                !CallElapse(i, state, panel, sound)) {
+                break;
+            }
         }
         primeModules = false;
         return mergedHandles;
     }
 
-    {
-        DetailModule& first = detailModules[0];
-        SendIfChanged(first.SetPower, inputs.powerNotch, first.lastSentPower);
-        // A held-back brake change waits for a frame in which it may pass.
-        if (inputs.passBrake) {
-            SendIfChanged(first.SetBrake, inputs.brakeNotch, first.lastSentBrake);
-        }
-        SendIfChanged(first.SetReverser, inputs.reverserPosition, first.lastSentReverser);
-        CallElapse(detailModules[0], state, panel, sound, mergedHandles);
+    // A held-back brake change waits for a frame in which it may pass.
+    if (!Send(0, &DetailModule::SetPower, &DetailModule::lastSentPower, inputs.powerNotch, false) ||
+        (inputs.passBrake && !Send(0, &DetailModule::SetBrake, &DetailModule::lastSentBrake,
+                                   inputs.brakeNotch, false)) ||
+        !Send(0, &DetailModule::SetReverser, &DetailModule::lastSentReverser,
+              inputs.reverserPosition, false) ||
+        !CallElapse(0, state, panel, sound)) {
+        return mergedHandles;
     }
     for (std::size_t i = 1; i < detailModules.size(); ++i) {
         // The answer so far: this frame's from the module before, or, where no module
         // before has an Elapse, the previous frame's merged answer.
         const Handles previous = mergedHandles;
-        DetailModule& m = detailModules[i];
-        SendIfChanged(m.SetPower, previous.Power, m.lastSentPower);
-        SendIfChanged(m.SetBrake, previous.Brake, m.lastSentBrake);
-        SendIfChanged(m.SetReverser, previous.Reverser, m.lastSentReverser);
-        CallElapse(detailModules[i], state, panel, sound, mergedHandles);
+        if (!Send(i, &DetailModule::SetPower, &DetailModule::lastSentPower, previous.Power,
+                  false) ||
+            !Send(i, &DetailModule::SetBrake, &DetailModule::lastSentBrake, previous.Brake,
+                  false) ||
+            !Send(i, &DetailModule::SetReverser, &DetailModule::lastSentReverser, previous.Reverser,
+                  false) ||
+            !CallElapse(i, state, panel, sound)) {
+            break;
+        }
     }
     return mergedHandles;
 }

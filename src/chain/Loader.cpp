@@ -1,6 +1,4 @@
 // Loading the modules named in the list file and releasing them again.
-#include <cstdio>
-
 #include "chain/DetailModuleChain.h"
 #include "chain/ModuleList.h"
 #include "platform/FileSystem.h"
@@ -39,14 +37,22 @@ DetailModule BindDetailModule(platform::ModuleHandle module) {
 }
 
 void DetailModuleChain::LoadModules(const std::wstring& pluginDirectory) {
+    // Without its own folder the library would read the list from the host's current folder.
+    if (pluginDirectory.empty()) {
+        return;
+    }
     const std::wstring listPath = platform::AppendPath(pluginDirectory, kModuleListFileName);
-    std::FILE* file = platform::OpenForReading(listPath);
+    const platform::UniqueFile file(platform::OpenForReading(listPath));
     if (file != nullptr) {
-        // An entry naming this library would run our own Load inside itself without end,
-        // and every forwarded call would come back to us: it is recognised by the handle
-        // the platform answers for it, whatever spelling or link names it.
+        // An entry naming this library would run our own Load inside itself without end, and
+        // every forwarded call would come back to us: it is recognised by the handle the
+        // platform answers for it, whatever spelling or link names it. A copy of the plug-in
+        // at another path is another library; while this Load runs, the mark lets such a
+        // copy (loaded by a module below) skip this library in its own list likewise, and
+        // this library skips every library still in its own Load.
         const platform::ModuleHandle self = platform::OwnModule();
-        ModuleList list(file);
+        const platform::LoadingMark loading(self);
+        ModuleList list(file.get());
         std::wstring entry;
         while (list.Next(entry)) {
             // A file name cannot hold a NUL; the platform would read only the part before it.
@@ -62,7 +68,7 @@ void DetailModuleChain::LoadModules(const std::wstring& pluginDirectory) {
             if (module == nullptr) {
                 continue;
             }
-            if (module == self) {
+            if (module == self || platform::IsMarkedLoading(module)) {
                 platform::UnloadModule(module);
                 continue;
             }
@@ -72,22 +78,22 @@ void DetailModuleChain::LoadModules(const std::wstring& pluginDirectory) {
             }
             detailModules.push_back(record);
         }
-        std::fclose(file);
     }
     detailModules.shrink_to_fit();
 }
 
 void DetailModuleChain::UnloadModules() {
-    // Each module is released right after its own Dispose, before the next one's.
-    // Indexing (not iterators) keeps this safe should a module call back into the list.
-    for (std::size_t i = 0; i < detailModules.size(); ++i) {
-        const DetailModule record = detailModules[i];
+    // Each module is released right after its own Dispose, before the next one's. Its record
+    // leaves the list before its Dispose runs, so that whatever the module calls meanwhile
+    // reaches only modules still loaded, and no record of a released library stays behind.
+    while (!detailModules.empty()) {
+        const DetailModule record = detailModules.front();
+        detailModules.erase(detailModules.begin());
         if (record.Dispose != nullptr) {
             record.Dispose();
         }
         platform::UnloadModule(record.module);
     }
-    detailModules.clear();
 }
 
 }  // namespace camcab::chain

@@ -13,11 +13,12 @@ bool ModuleList::Next(std::wstring& entry) {
     bool overlong = false;
     bool endedByLineFeed = false;
     for (;;) {
-        const int c = std::fgetc(file_);
+        const int c = bytesRead_ < kMaxModuleListBytes ? std::fgetc(file_) : EOF;
         if (c == EOF) {
             atEnd_ = true;
             break;
         }
+        ++bytesRead_;
         if (c == '\n') {
             endedByLineFeed = true;
             break;

@@ -16,16 +16,21 @@ class ModuleList {
     // a line feed. End of file is tested before each line, so a file that ends with a line
     // feed (or an empty file) yields a last, empty entry. A byte-order mark is kept as
     // U+FEFF. False at the end of the file, and at the first invalid UTF-8 sequence, which
-    // ends the reading there: the line holding it is not used.
+    // ends the reading there: the line holding it is not used. The file ends after
+    // kMaxModuleListBytes.
     bool Next(std::wstring& entry);
 
   private:
     std::FILE* file_;
+    std::size_t bytesRead_ = 0;
     bool atEnd_ = false;
 };
 
 // Lines longer than this name no file on any platform; they are read past and yield an
 // entry that loads nothing.
 inline constexpr std::size_t kMaxModuleListLineBytes = 65536;
+// At most this many bytes of the list are read; the rest is left unread, as if the file
+// ended there. A list names a few libraries.
+inline constexpr std::size_t kMaxModuleListBytes = std::size_t{1} << 20;
 
 }  // namespace camcab::chain

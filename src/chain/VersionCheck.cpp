@@ -41,8 +41,9 @@ std::string VersionMismatchMessage(const std::wstring& modulePath) {
 }
 
 void DetailModuleChain::CheckVersions() const {
+    // A copy of the record: the module may call back into the plug-in while it answers.
     for (std::size_t i = 0; i < detailModules.size(); ++i) {
-        const DetailModule& m = detailModules[i];
+        const DetailModule m = detailModules[i];
         if (m.GetPluginVersion != nullptr && m.GetPluginVersion() != kInterfaceVersion) {
             throw std::runtime_error(VersionMismatchMessage(platform::ModuleFileName(m.module)));
         }

@@ -1,5 +1,6 @@
 #include "config/ConfigText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -70,6 +71,7 @@ ConfigFile::ConfigFile(ConfigFile&& other) noexcept
       buffer_(std::move(other.buffer_)),
       bufferPos_(other.bufferPos_),
       bufferEnd_(other.bufferEnd_),
+      bytesRead_(other.bytesRead_),
       ended_(other.ended_) {}
 
 ConfigFile& ConfigFile::operator=(ConfigFile&& other) noexcept {
@@ -81,6 +83,7 @@ ConfigFile& ConfigFile::operator=(ConfigFile&& other) noexcept {
         buffer_ = std::move(other.buffer_);
         bufferPos_ = other.bufferPos_;
         bufferEnd_ = other.bufferEnd_;
+        bytesRead_ = other.bytesRead_;
         ended_ = other.ended_;
     }
     return *this;
@@ -94,7 +97,9 @@ bool ConfigFile::FillBuffer() {
         buffer_.resize(kReadChunkBytes);
     }
     bufferPos_ = 0;
-    bufferEnd_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    const size_t wanted = std::min(buffer_.size(), kMaxConfigFileBytes - bytesRead_);
+    bufferEnd_ = wanted > 0 ? std::fread(buffer_.data(), 1, wanted, file_) : 0;
+    bytesRead_ += bufferEnd_;
     if (bufferEnd_ == 0) {
         ended_ = true;
         return false;

@@ -16,9 +16,13 @@ namespace camcab::config {
 // which every reader skips, and memory stays bounded whatever the file holds.
 inline constexpr size_t kMaxConfigLineBytes = size_t{1} << 20;
 
+// At most this many bytes of one configuration file are read; the rest is left unread, as
+// if the file ended there. Real files are a few kilobytes.
+inline constexpr size_t kMaxConfigFileBytes = size_t{16} << 20;
+
 // An open configuration file, read line by line as UTF-8. Reading ends at the end of the
-// file, at a read error, or at the first invalid UTF-8 sequence (the text before it is the
-// last line).
+// file, at a read error, at kMaxConfigFileBytes, or at the first invalid UTF-8 sequence (the
+// text before it is the last line).
 class ConfigFile {
   public:
     ConfigFile() = default;
@@ -39,10 +43,12 @@ class ConfigFile {
     std::vector<char> buffer_;
     size_t bufferPos_ = 0;
     size_t bufferEnd_ = 0;
+    size_t bytesRead_ = 0;
     bool ended_ = false;
 };
 
-// Opens a file for reading. A file that cannot be opened gives a file that reads no lines.
+// Opens a regular file for reading. A file that cannot be opened, and anything that is no
+// regular file (a folder, FIFO, device or pipe), gives a file that reads no lines.
 ConfigFile OpenConfigFile(const std::wstring& path);
 
 // The next line, without its line feed and without a carriage return before it; a byte-order

@@ -45,12 +45,12 @@ float InterpolateCurve(float x, const Curve& curve) {
     return offset + b.y;
 }
 
-void ReadCurveFile(const std::wstring& path, Curve& curve) {
+void ReadCurveFile(const std::wstring& path, Curve& curve, CurvePointBudget& budget) {
     curve.clear();
     ConfigFile file = OpenConfigFile(path);
     std::wstring line;
     if (ReadConfigLine(file, line)) {  // the heading
-        while (ReadConfigLine(file, line)) {
+        while (budget.left > 0 && ReadConfigLine(file, line)) {
             const std::wstring_view text = StripComment(line);
             if (text.empty()) {
                 continue;
@@ -63,14 +63,20 @@ void ReadCurveFile(const std::wstring& path, Curve& curve) {
             const std::optional<float> y = ToFloat(fields[1]);
             if (x && y) {
                 curve.push_back({*x, *y});
+                --budget.left;
             }
         }
     }
     SortAndShrink(curve);
 }
 
+void ReadCurveFile(const std::wstring& path, Curve& curve) {
+    CurvePointBudget budget;
+    ReadCurveFile(path, curve, budget);
+}
+
 void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& columns,
-                      std::vector<Curve>& curves) {
+                      std::vector<Curve>& curves, CurvePointBudget& budget) {
     curves.assign(columns.size(), Curve());
     // The curves by column number, so a row visits only the columns it has: a short row
     // costs little however many curves there are.
@@ -85,7 +91,7 @@ void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& col
     ConfigFile file = OpenConfigFile(path);
     std::wstring line;
     if (ReadConfigLine(file, line)) {  // the heading
-        while (ReadConfigLine(file, line)) {
+        while (budget.left > 0 && ReadConfigLine(file, line)) {
             const std::wstring_view text = StripComment(line);
             if (text.empty()) {
                 continue;
@@ -96,7 +102,7 @@ void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& col
                 continue;  // a row without a usable x gives no points
             }
             for (const auto& [column, k] : byColumn) {
-                if (column >= fields.size()) {
+                if (column >= fields.size() || budget.left == 0) {
                     break;
                 }
                 if (fields[column].empty()) {
@@ -105,6 +111,7 @@ void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& col
                 // An unconvertible cell gives no point, like an empty one.
                 if (const std::optional<float> y = ToFloat(fields[column])) {
                     curves[k].push_back({*x, *y});
+                    --budget.left;
                 }
             }
         }
@@ -112,6 +119,12 @@ void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& col
     for (Curve& curve : curves) {
         SortAndShrink(curve);
     }
+}
+
+void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& columns,
+                      std::vector<Curve>& curves) {
+    CurvePointBudget budget;
+    ReadColumnCurves(path, columns, curves, budget);
 }
 
 }  // namespace camcab::config

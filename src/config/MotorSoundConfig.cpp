@@ -83,12 +83,14 @@ void LoadMotorSoundConfig(MotorSoundConfig& config, const std::wstring& pluginDi
     for (uint64_t k = 0; k < config.MotorSoundCount; ++k) {
         columns[k] = k + 1;
     }
-    ReadColumnCurves(config.powerVolumeTable, columns, config.PowerVolumeCurves);
-    ReadColumnCurves(config.brakeVolumeTable, columns, config.BrakeVolumeCurves);
-    ReadColumnCurves(config.neutralVolumeTable, columns, config.NeutralVolumeCurves);
-    ReadColumnCurves(config.powerFrequencyTable, columns, config.PowerFrequencyCurves);
-    ReadColumnCurves(config.brakeFrequencyTable, columns, config.BrakeFrequencyCurves);
-    ReadColumnCurves(config.neutralFrequencyTable, columns, config.NeutralFrequencyCurves);
+    // The six tables share one bound.
+    CurvePointBudget budget;
+    ReadColumnCurves(config.powerVolumeTable, columns, config.PowerVolumeCurves, budget);
+    ReadColumnCurves(config.brakeVolumeTable, columns, config.BrakeVolumeCurves, budget);
+    ReadColumnCurves(config.neutralVolumeTable, columns, config.NeutralVolumeCurves, budget);
+    ReadColumnCurves(config.powerFrequencyTable, columns, config.PowerFrequencyCurves, budget);
+    ReadColumnCurves(config.brakeFrequencyTable, columns, config.BrakeFrequencyCurves, budget);
+    ReadColumnCurves(config.neutralFrequencyTable, columns, config.NeutralFrequencyCurves, budget);
 }
 
 }  // namespace camcab::config

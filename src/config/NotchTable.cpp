@@ -183,8 +183,12 @@ void LoadNotchTable(NotchTable& table, const std::wstring& indexPath) {
     ReadIndexFile(table, indexPath);
     ReadPowerParams(table);
     ReadBrakeParams(table);
-    ReadColumnCurves(table.powerCurrentFile, table.PowerCurveColumns, table.PowerCurrentCurves);
-    ReadColumnCurves(table.brakeCurrentFile, table.BrakeCurveColumns, table.BrakeCurrentCurves);
+    // The current curves of both files share one bound.
+    CurvePointBudget budget;
+    ReadColumnCurves(table.powerCurrentFile, table.PowerCurveColumns, table.PowerCurrentCurves,
+                     budget);
+    ReadColumnCurves(table.brakeCurrentFile, table.BrakeCurveColumns, table.BrakeCurrentCurves,
+                     budget);
     ReadNoLoadCurrent(table);
 }
 

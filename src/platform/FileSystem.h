@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace camcab::platform {
@@ -17,9 +18,17 @@ inline constexpr wchar_t kPathSeparator = L'/';
 // absent.
 bool PathExists(const std::wstring& path);
 
-// Opens a file for reading in binary mode, shared with other readers and writers.
-// Returns null when it cannot be opened. The caller closes it with std::fclose.
+// Opens a regular file for reading in binary mode, shared with other readers and writers.
+// Returns null when it cannot be opened, and for anything that is not a regular file: a
+// folder, a FIFO, socket or device, a named pipe, a Windows device name such as "CON" (their
+// reading could block or never end). The caller closes it with std::fclose.
 std::FILE* OpenForReading(const std::wstring& path);
+
+// Closes a file when its owner goes.
+struct FileCloser {
+    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens (creating or truncating) a file for writing in binary mode; null on failure.
 std::FILE* OpenForWriting(const std::wstring& path);

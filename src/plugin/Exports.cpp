@@ -17,12 +17,31 @@ camcab::Plugin& Instance() {
 // The handles of the last frame that completed; answered again if a frame fails.
 camcab::Handles lastHandles{};
 
+// How many exports are running. The host calls one at a time, so a call made while another
+// runs comes from a chained module calling back into the plug-in.
+constinit int exportDepth = 0;
+
+struct ExportCall {
+    ExportCall() { ++exportDepth; }
+    ~ExportCall() { --exportDepth; }
+    ExportCall(const ExportCall&) = delete;
+    ExportCall& operator=(const ExportCall&) = delete;
+};
+
 template <typename Work>
 void Guarded(Work&& work) noexcept {
+    const ExportCall call;
     try {
         work(Instance());
     } catch (...) {
     }
+}
+
+// Load and Dispose called back by a module, from inside any export, do nothing: they would
+// load the chain again inside itself, or release the module that is calling (whose code
+// would then return into a released library), or the modules still in use up the stack.
+bool CalledBackByModule() {
+    return exportDepth > 0;
 }
 
 }  // namespace
@@ -30,14 +49,19 @@ void Guarded(Work&& work) noexcept {
 extern "C" {
 
 void Load() {
-    Guarded([](camcab::Plugin& p) { p.Load(); });
+    if (!CalledBackByModule()) {
+        Guarded([](camcab::Plugin& p) { p.Load(); });
+    }
 }
 
 void Dispose() {
-    Guarded([](camcab::Plugin& p) { p.Dispose(); });
+    if (!CalledBackByModule()) {
+        Guarded([](camcab::Plugin& p) { p.Dispose(); });
+    }
 }
 
 int32_t GetPluginVersion() {
+    const ExportCall call;
     try {
         return Instance().GetPluginVersion();
     } catch (const std::runtime_error&) {

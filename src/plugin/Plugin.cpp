@@ -48,24 +48,37 @@ std::wstring Plugin::FileInPluginDirectory(const std::wstring& name) const {
 }
 
 void Plugin::Load() {
+    // Every file is named relative to the library's folder. Without it, the names would be
+    // taken relative to the host's current folder: then no module is loaded and no file is
+    // read or written, and the tables keep their defaults.
+    const bool folderKnown = !pluginDirectory.empty();
+
     // 1. Detail modules; each module's own Load runs before anything else is read.
-    chain.LoadModules(pluginDirectory);
+    if (folderKnown) {
+        chain.LoadModules(pluginDirectory);
+    }
 
     // 2. The notch table group. Each Load reads into a fresh record, so a second Load in
     // the same process gives the same tables as the first.
     config.notchTable = config::NotchTable{};
-    config::LoadNotchTable(config.notchTable, FileInPluginDirectory(L"notch\\notch.txt"));
+    if (folderKnown) {
+        config::LoadNotchTable(config.notchTable, FileInPluginDirectory(L"notch\\notch.txt"));
+    }
 
     // 3. Audio start-up, which reads the motor sound configuration and loads every sound.
     config.motorSoundConfig = config::MotorSoundConfig{};
-    sound.StartUp(pluginDirectory, config.motorSoundConfig);
+    if (folderKnown) {
+        sound.StartUp(pluginDirectory, config.motorSoundConfig);
+    }
 
     // 4. The panel test mode switch.
     config.panelTest.PanelModifyEnabled = false;
-    config.panelTest.PanelModifyEnabled = config::TestPanelModify(pluginDirectory);
+    config.panelTest.PanelModifyEnabled = folderKnown && config::TestPanelModify(pluginDirectory);
 
     // 5. The needle tables.
-    config::ReadNeedleTables(config.needleTables, pluginDirectory);
+    if (folderKnown) {
+        config::ReadNeedleTables(config.needleTables, pluginDirectory);
+    }
 
     // 6. The initial line voltage: 1400.0 to 1599.0 V.
     sim.panel.lineVoltageBase = 1400.0f + static_cast<float>(DrawRandom() % 200u);

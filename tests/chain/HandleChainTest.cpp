@@ -195,5 +195,34 @@ TEST_F(HandleChainTest, HostCallsReachEveryModuleInListOrderSkippingMissingEntry
                              "A SetBeaconData 1 2 350.5 -4", "B SetBeaconData 1 2 350.5 -4"}));
 }
 
+TEST_F(HandleChainTest, ModuleThatChangesTheListInTheMiddleOfTheChain) {
+    Load({{test::RecorderFile(), L"recA"}, {test::RecorderFile(), L"recB"}}, {"A", "B"});
+    Frame(0, 0, 0);
+    // A module that has the list read again from inside its setter: the list grows and its
+    // records move.
+    bool reloaded = false;
+    test::OnModuleCall() = [&](const std::string& call) {
+        if (call == "A SetPower 4" && !reloaded) {
+            reloaded = true;
+            chain.LoadModules(folder.Directory());
+        }
+    };
+    Frame(4, 0, 0);
+    ASSERT_EQ(chain.modules().size(), 4u);
+    EXPECT_EQ(chain.modules()[0].lastSentPower, 4);
+    // One that has the list emptied from inside its Elapse: the chain ends there.
+    test::OnModuleCall() = [&](const std::string& call) {
+        if (call == ElapseLine("A")) {
+            chain.UnloadModules();
+        }
+    };
+    Take();
+    Frame(5, 0, 0);
+    test::OnModuleCall() = nullptr;
+    EXPECT_TRUE(chain.modules().empty());
+    EXPECT_EQ(Take(), (Calls{"A SetPower 5", ElapseLine("A"), "A Dispose", "B Dispose", "A Dispose",
+                             "B Dispose"}));
+}
+
 }  // namespace
 }  // namespace camcab::chain

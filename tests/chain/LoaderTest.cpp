@@ -2,8 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <filesystem>
 #include <random>
 #include <stdexcept>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "chain/DetailModuleChain.h"
 #include "chain/ModuleList.h"
@@ -179,6 +184,21 @@ TEST_F(LoaderTest, AnyBytesAreReadWithoutFault) {
         chain.LoadModules(folder.Directory());
     }
     EXPECT_TRUE(chain.modules().empty());
+}
+
+TEST_F(LoaderTest, ListThatIsNoRegularFileLoadsNothingAndReadingEndsAtItsBound) {
+    auto a = Recorder(L"recA", "A");
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo(folder.File(kModuleListFileName).c_str(), 0600), 0);
+    chain.LoadModules(folder.Directory());
+    EXPECT_TRUE(chain.modules().empty());
+    std::filesystem::remove(folder.File(kModuleListFileName));
+#endif
+    // The entry after the bound is not read.
+    WriteList(Entry(L"recA") + "\n" + std::string(kMaxModuleListBytes, 'x') + "\n" +
+              Entry(L"recA"));
+    chain.LoadModules(folder.Directory());
+    EXPECT_EQ(chain.modules().size(), 1u);
 }
 
 TEST_F(LoaderTest, SameLibraryTwiceStandsTwiceAndIsReleasedTwice) {

@@ -2,6 +2,7 @@
 // and the library's own work against what it forwards.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 
 #include "chain/DetailModuleChain.h"
@@ -148,6 +149,77 @@ TEST_F(PluginChainTest, EntryNamingThePluginItselfIsSkipped) {
     EXPECT_EQ(Take(), (Calls{"A Load", "A KeyDown 5"}));
     host.Dispose();
 }
+
+TEST_F(PluginChainTest, ModuleCallingBackFromItsDisposeReachesOnlyModulesStillLoaded) {
+    HostedPlugin plugin(folder);
+    auto a = Recorder(L"recA", "A");
+    auto b = Recorder(L"recB", "B");
+    folder.Write(kModuleListFileName, ListEntry(L"recA") + "\n" + ListEntry(L"recB"));
+    const DetailModule& host = plugin.exports;
+    host.Load();
+    a.reset();
+    b.reset();
+    Take();
+    test::OnModuleCall() = [&](const std::string& call) {
+        if (call == "A Dispose") {
+            host.Dispose();  // does nothing: the plug-in is disposing
+            host.Load();     // likewise
+            host.KeyDown(7);
+        }
+    };
+    host.Dispose();
+    test::OnModuleCall() = nullptr;
+    EXPECT_EQ(Take(), (Calls{"A Dispose", "B KeyDown 7", "A unloaded", "B Dispose", "B unloaded"}));
+
+    // Load and Dispose work again afterwards.
+    a = Recorder(L"recA", "A");
+    host.Load();
+    a.reset();
+    host.Dispose();
+    EXPECT_EQ(Take(), (Calls{"A Load", "A Dispose", "A unloaded"}));
+}
+
+TEST_F(PluginChainTest, TwoCopiesWhoseListsNameEachOtherChainEachOtherOnce) {
+    HostedPlugin first(folder);
+    test::TempFolder otherFolder;
+    otherFolder.Copy(test::PluginFile(), first.name());
+    auto r = Recorder(L"recR", "R");
+    const std::string firstPath = platform::EncodeUtf8(folder.FileString(first.name()));
+    const std::string secondPath = platform::EncodeUtf8(otherFolder.FileString(first.name()));
+    const std::string recorderPath =
+        platform::EncodeUtf8(folder.FileString(L"recR" CAMCAB_LIBRARY_SUFFIX));
+    folder.Write(kModuleListFileName, secondPath + "\n" + recorderPath);
+    otherFolder.Write(kModuleListFileName, firstPath + "\n" + recorderPath);
+    const DetailModule& host = first.exports;
+
+    // The second copy, loaded by the first, skips the first, which is still loading.
+    host.Load();
+    EXPECT_EQ(Take(), (Calls{"R Load", "R Load"}));
+    host.KeyDown(5);
+    EXPECT_EQ(Take(), (Calls{"R KeyDown 5", "R KeyDown 5"}));
+    r.reset();
+    host.Dispose();
+    EXPECT_EQ(Take(), (Calls{"R Dispose", "R Dispose", "R unloaded"}));
+}
+
+#ifndef _WIN32
+TEST_F(PluginChainTest, FolderIsThePathTheLibraryWasLoadedByWithLinksUnresolved) {
+    // The vehicle folder links to a library kept elsewhere; its own list is read.
+    test::TempFolder store;
+    const std::wstring name = test::PluginFile().filename().wstring();
+    store.Copy(test::PluginFile(), name);
+    std::filesystem::create_symlink(store.File(name), folder.File(name));
+    auto a = Recorder(L"recA", "A");
+    folder.Write(kModuleListFileName, ListEntry(L"recA"));
+    const platform::ModuleHandle handle = platform::LoadModule(folder.FileString(name));
+    ASSERT_NE(handle, nullptr);
+    const DetailModule host = BindDetailModule(handle);
+    host.Load();
+    host.Dispose();
+    platform::UnloadModule(handle);
+    EXPECT_EQ(Take(), (Calls{"A Load", "A Dispose"}));
+}
+#endif
 
 TEST_F(PluginChainTest, OtherVersionReachesTheHostAsRuntimeErrorWithTheModulePath) {
     HostedPlugin plugin(folder);

@@ -4,6 +4,12 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
 #include "config/ConfigText.h"
 #include "support/TempFolder.h"
 
@@ -77,14 +83,49 @@ TEST(ConfigLineReader, OverLongLineReadsAsEmptyAndLaterLinesSurvive) {
     EXPECT_EQ(lines[0].size(), kMaxConfigLineBytes);
 }
 
-TEST(ConfigLineReader, HundredMegabyteLineIsStreamedPast) {
+TEST(ConfigLineReader, OverlongLineIsReadPastAndTheFileEndsAtItsBound) {
     test::TempFolder folder;
-    std::string bytes(100u << 20, ',');
-    bytes += "\nlast";
+    // A line beyond the line bound reads as an empty line; the bytes beyond the file bound
+    // are not read, so the line they cut off is the last.
+    std::string bytes(kMaxConfigFileBytes - 8, ',');
+    bytes += "\nlast\nbeyond\nunread\n";
     folder.Write(L"huge.csv", bytes);
     bytes = std::string();
     EXPECT_EQ(ReadAllLines(folder.FileString(L"huge.csv")),
-              (std::vector<std::wstring>{L"", L"last"}));
+              (std::vector<std::wstring>{L"", L"last", L"be"}));
+}
+
+TEST(ConfigLineReader, OnlyRegularFilesAreRead) {
+    // Each of these would block reading, or never end; each reads as a missing file.
+    test::TempFolder folder;
+    folder.MakeFolder(L"folder.csv");
+    std::vector<std::wstring> refused = {folder.FileString(L"folder.csv")};
+#ifdef _WIN32
+    refused.push_back(L"CON");
+    refused.push_back(folder.FileString(L"con.csv"));
+    refused.push_back(folder.FileString(L"COM1"));
+    refused.push_back(L"\\\\.\\pipe\\camcab-config-test");
+    refused.push_back(L"\\\\?\\pipe\\camcab-config-test");
+    refused.push_back(L"\\\\localhost\\pipe\\camcab-config-test");
+    // A pipe with a server that never writes.
+    const HANDLE pipe =
+        CreateNamedPipeW(L"\\\\.\\pipe\\camcab-config-test", PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE,
+                         PIPE_UNLIMITED_INSTANCES, 64, 64, 0, nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+#else
+    refused.push_back(L"/dev/zero");
+    refused.push_back(L"/dev/tty");
+    ASSERT_EQ(::mkfifo(folder.File(L"fifo.csv").c_str(), 0600), 0);
+    refused.push_back(folder.FileString(L"fifo.csv"));
+#endif
+    for (const std::wstring& path : refused) {
+        ConfigFile file = OpenConfigFile(path);
+        EXPECT_FALSE(file.IsOpen());
+        EXPECT_TRUE(ReadAllLines(path).empty());
+    }
+#ifdef _WIN32
+    CloseHandle(pipe);
+#endif
 }
 
 TEST(ConfigLineReader, MillionLines) {

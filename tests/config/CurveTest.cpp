@@ -158,5 +158,20 @@ TEST(ReadColumnCurves, ManyColumnsAndManyRowsStayCheap) {
     EXPECT_TRUE(curves[2].empty());
 }
 
+TEST(ReadColumnCurves, TablesOfAGroupShareOnePointBound) {
+    test::TempFolder folder;
+    folder.Write(L"a.csv", "h\n0,1,2\n1,3,4\n2,5,6\n3,7,8\n");
+    folder.Write(L"b.csv", "h\n0,1\n");
+    CurvePointBudget budget{5};
+    std::vector<Curve> curves;
+    ReadColumnCurves(folder.FileString(L"a.csv"), {1, 2}, curves, budget);
+    EXPECT_EQ(curves[0], (Curve{{0, 1}, {1, 3}, {2, 5}}));
+    EXPECT_EQ(curves[1], (Curve{{0, 2}, {1, 4}}));
+    EXPECT_EQ(budget.left, 0u);
+    Curve curve{{9, 9}};
+    ReadCurveFile(folder.FileString(L"b.csv"), curve, budget);
+    EXPECT_TRUE(curve.empty());
+}
+
 }  // namespace
 }  // namespace camcab::config

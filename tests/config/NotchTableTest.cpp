@@ -154,6 +154,37 @@ TEST(NotchBrakeParams, ColumnListCannotGrowWithoutBound) {
     EXPECT_EQ(table.BrakeTopNotch, 1u);
 }
 
+TEST(NotchCurrentFiles, ManyColumnsTimesManyRowsStayWithinThePointBound) {
+    // 32,768 rows of two columns each make 65,536 brake curves; every row of the current
+    // file would add a point to each.
+    NotchFolder vehicle;
+    std::string params;
+    for (int i = 0; i < 32768; ++i) {
+        params += "RequiredNotch_Up,0\n";
+    }
+    vehicle.Write(L"bp.csv", params);
+    std::string rows = "speed, s1\n";
+    for (int i = 0; i < 10000; ++i) {
+        rows += "0,0\n";
+    }
+    vehicle.Write(L"pp.csv", "RequiredNotch_Up, 1, 3\n");
+    vehicle.Write(L"pc.csv", "speed, s1, s2\n0, 100, 150\n");
+    vehicle.Write(L"bc.csv", rows);
+    vehicle.Write(L"nl.csv", "h\n0, 12.5, 0\n");
+    const NotchTable table = vehicle.Load();
+    ASSERT_EQ(table.BrakeCurrentCurves.size(), 65536u);
+    size_t points = 0;
+    for (const std::vector<Curve>* curves :
+         {&table.PowerCurrentCurves, &table.BrakeCurrentCurves}) {
+        for (const Curve& curve : *curves) {
+            points += curve.size();
+        }
+    }
+    EXPECT_EQ(points, kMaxGroupCurvePoints);
+    EXPECT_EQ(table.PowerCurrentCurves[1], (Curve{{0.0f, 150.0f}}));  // read before the bound
+    EXPECT_EQ(table.NoLoadCurrent, 12.5f);                            // read after it
+}
+
 TEST(NotchCurrentFiles, CurvesFollowTheColumnLists) {
     NotchFolder vehicle;
     vehicle.Write(L"pp.csv", "RequiredNotch_Up, 1, 3\n");

@@ -3,6 +3,12 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "plugin/Plugin.h"
 #include "support/TempFolder.h"
@@ -143,6 +149,61 @@ TEST(Load, ResetsTheKeySwitches5To8AndRegenerationLatchButNot9And12) {
     EXPECT_TRUE(h.key9Switch.on);
     EXPECT_TRUE(h.key12Switch.on);
     EXPECT_FALSE(plugin.sim.camshaft.regenReleased);
+    plugin.Dispose();
+}
+
+TEST(Load, EndsWithFilesThatAreNoRegularFilesOrTooLargeAndReadsTheLaterTables) {
+    test::TempFolder folder;
+    folder.MakeFolder(L"NeedleTable");
+#ifdef _WIN32
+    const std::string device = "CON";
+#else
+    const std::string device = "/dev/zero";
+    ASSERT_EQ(::mkfifo(folder.File(L"NeedleTable\\Speed.csv").c_str(), 0600), 0);
+#endif
+    folder.Write(L"notch\\notch.txt", "[Power]\nParams = " + device + "\nCurrent = " + device +
+                                          "\n[Brake]\nParams = bp.csv\nCurrent = bc.csv\n");
+    // 65,536 brake curves, and rows that would add a point to each.
+    std::string params;
+    for (int i = 0; i < 32768; ++i) {
+        params += "RequiredNotch_Up,0\n";
+    }
+    folder.Write(L"notch\\bp.csv", params);
+    std::string rows = "speed\n";
+    for (int i = 0; i < 10000; ++i) {
+        rows += "0,0\n";
+    }
+    folder.Write(L"notch\\bc.csv", rows);
+    folder.Write(L"NeedleTable\\Voltage.csv", "V, needle\n0, 0\n1500, 150\n");
+
+    Plugin plugin(folder.Directory());
+    plugin.Load();
+    EXPECT_EQ(plugin.config.notchTable.BrakeCurrentCurves.size(), 65536u);
+    EXPECT_EQ(plugin.config.needleTables.voltageNeedleTable.size(), 2u);
+    EXPECT_TRUE(plugin.config.needleTables.speedNeedleTable.empty());
+    EXPECT_EQ(plugin.sim.camshaft.brakeTopNotch, 0);
+    plugin.Dispose();
+}
+
+TEST(Load, WithoutItsFolderReadsAndWritesNoFile) {
+    // The host's current folder holds a whole vehicle; none of it may be taken.
+    test::TempFolder folder;
+    folder.Write(L"notch\\notch.txt", "[Brake]\nParams = bp.csv\n");
+    folder.Write(L"notch\\bp.csv", "RequiredNotch_Up, 4, 4\nBreakerDelay_On, 0.5\n");
+    folder.Write(L"NeedleTable\\Speed.csv", "x,y\n0,1\n");
+    folder.Write(L"PanelModify.txt", "");
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder.Path());
+    Plugin plugin(L"");
+    plugin.Load();
+    std::filesystem::current_path(before);
+    EXPECT_EQ(plugin.sim.camshaft.brakeTopNotch, 10);
+    EXPECT_EQ(plugin.sim.camshaft.breakerDelayMs, 0);
+    EXPECT_TRUE(plugin.config.needleTables.speedNeedleTable.empty());
+    EXPECT_FALSE(plugin.config.panelTest.PanelModifyEnabled);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
+                            std::filesystem::directory_iterator()),
+              3);  // no start-up log
     plugin.Dispose();
 }
 

@@ -240,6 +240,36 @@ TEST(Decoder, UnreadableInputsFailWithTheirCodes) {
     }
 }
 
+TEST(Decoder, OnlyRiffWaveFilesAreDecoded) {
+    // A 16-bit mono AIFF file that any general decoder reads: a FORM of COMM and SSND.
+    auto be16 = [](uint16_t v) {
+        return std::string{static_cast<char>(v >> 8), static_cast<char>(v)};
+    };
+    auto be32 = [&](uint32_t v) { return be16(static_cast<uint16_t>(v >> 16)) + be16(v & 0xFFFF); };
+    auto aiffChunk = [&](const std::string& id, const std::string& body) {
+        return id + be32(static_cast<uint32_t>(body.size())) + body;
+    };
+    const std::string rate48k("\x40\x0E\xBB\x80\0\0\0\0\0\0", 10);  // 80-bit 48000
+    const std::string comm = be16(1) + be32(100) + be16(16) + rate48k;
+    const std::string ssnd = be32(0) + be32(0) + std::string(200, '\x10');
+    const std::string body = "AIFF" + aiffChunk("COMM", comm) + aiffChunk("SSND", ssnd);
+    const std::string aiff = "FORM" + be32(static_cast<uint32_t>(body.size())) + body;
+
+    const std::string wave = ToneWave(100);
+    std::string rf64 = wave;  // the same chunks under another RIFF form
+    rf64.replace(0, 4, "RF64");
+    std::string notWave = wave;
+    notWave.replace(8, 4, "AVI ");
+    const std::string ogg = "OggS" + std::string(60, '\0');
+    const std::string flac = "fLaC" + std::string(60, '\0');
+
+    // Refused the way Media Foundation refuses a byte stream it cannot read.
+    for (const std::string& bytes : {aiff, rf64, notWave, ogg, flac}) {
+        EXPECT_EQ(static_cast<uint32_t>(DecodeBytes(bytes).code), 0xC00D36C4u);
+    }
+    EXPECT_EQ(DecodeBytes(wave).code, 0);
+}
+
 TEST(Decoder, EveryPrefixOfAFileIsHandled) {
     // Cutting a file anywhere must never crash or hang the reader.
     const std::string whole =

@@ -1,14 +1,14 @@
 #include "platform/AudioDecoder.h"
 
-#include <fcntl.h>
 #include <sndfile.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 
 #include "platform/WideText.h"
+#include "platform/posix/RegularFile.h"
 
 namespace camcab::platform {
 namespace {
@@ -38,6 +38,8 @@ int32_t CodeOfOpenError(int error) {
         case EPERM:
         case EISDIR:
             return kAccessDenied;
+        case ENODEV:  // a FIFO, socket or device: no sound file
+            return kUnsupportedByteStream;
         default:
             return kFail;
     }
@@ -66,16 +68,14 @@ class SndfileReader final : public AudioFileReader {
         const int major = info.format & SF_FORMAT_TYPEMASK;
         const int subtype = info.format & SF_FORMAT_SUBMASK;
         const int endian = info.format & SF_FORMAT_ENDMASK;
-        const bool plainWave =
-            (major == SF_FORMAT_WAV || major == SF_FORMAT_RF64) && endian != SF_ENDIAN_BIG;
+        const bool plainWave = major == SF_FORMAT_WAV && endian != SF_ENDIAN_BIG;
         if (plainWave && subtype == SF_FORMAT_PCM_U8) {
             delivery_ = Delivery::Raw;
             bytesPerSample_ = 1;
         } else if (plainWave && subtype == SF_FORMAT_PCM_16) {
             delivery_ = Delivery::Raw;
             bytesPerSample_ = 2;
-        } else if (subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE ||
-                   subtype == SF_FORMAT_VORBIS || subtype == SF_FORMAT_OPUS) {
+        } else if (subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE) {
             // The library's float-to-short read does not serve float files; convert here.
             delivery_ = Delivery::Floats;
             bytesPerSample_ = 2;
@@ -169,14 +169,18 @@ int32_t OpenAudioFile(const std::wstring& path, std::unique_ptr<AudioFileReader>
     if (name.empty()) {
         return kFileNotFound;
     }
-    const int descriptor = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    const int descriptor = OpenRegularFile(name.c_str());
     if (descriptor < 0) {
         return CodeOfOpenError(errno);
     }
-    struct stat info {};
-    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+    // Only RIFF WAVE files are decoded, as on Windows: libsndfile would take any container it
+    // knows (Ogg, FLAC, AIFF, ...), and its Ogg decoder leaks on corrupt files. The
+    // container libsndfile recognises from these bytes must be WAV as well.
+    char header[12] = {};
+    if (::pread(descriptor, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
+        std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "WAVE", 4) != 0) {
         ::close(descriptor);
-        return S_ISDIR(info.st_mode) ? kAccessDenied : kUnsupportedByteStream;
+        return kUnsupportedByteStream;
     }
     SF_INFO format{};
     SNDFILE* file = sf_open_fd(descriptor, SFM_READ, &format, SF_FALSE);
@@ -184,8 +188,10 @@ int32_t OpenAudioFile(const std::wstring& path, std::unique_ptr<AudioFileReader>
         ::close(descriptor);
         return kUnsupportedByteStream;
     }
-    if (format.channels < 1 || format.channels > kMaxChannels ||
-        format.samplerate < kMinSampleRate || format.samplerate > kMaxSampleRate) {
+    const int container = format.format & SF_FORMAT_TYPEMASK;
+    if ((container != SF_FORMAT_WAV && container != SF_FORMAT_WAVEX) || format.channels < 1 ||
+        format.channels > kMaxChannels || format.samplerate < kMinSampleRate ||
+        format.samplerate > kMaxSampleRate) {
         sf_close(file);
         ::close(descriptor);
         return kUnsupportedByteStream;

@@ -1,10 +1,35 @@
 #include "platform/FileSystem.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/WideText.h"
+#include "platform/posix/RegularFile.h"
 
 namespace camcab::platform {
+
+int OpenRegularFile(const char* name) {
+    // Without O_NONBLOCK, opening a FIFO waits for a writer.
+    const int descriptor = ::open(name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (descriptor < 0) {
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int error = S_ISDIR(info.st_mode) ? EISDIR : ENODEV;
+        ::close(descriptor);
+        errno = error;
+        return -1;
+    }
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags != -1) {
+        ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    return descriptor;
+}
 
 bool PathExists(const std::wstring& path) {
     struct stat info;
@@ -12,7 +37,19 @@ bool PathExists(const std::wstring& path) {
 }
 
 std::FILE* OpenForReading(const std::wstring& path) {
-    return std::fopen(NativeNameFromWide(path).c_str(), "rb");
+    const std::string name = NativeNameFromWide(path);
+    if (name.empty()) {
+        return nullptr;
+    }
+    const int descriptor = OpenRegularFile(name.c_str());
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(descriptor, "rb");
+    if (file == nullptr) {
+        ::close(descriptor);
+    }
+    return file;
 }
 
 std::FILE* OpenForWriting(const std::wstring& path) {

@@ -2,6 +2,14 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
 
 #include "platform/WideText.h"
 
@@ -46,6 +54,51 @@ ModuleHandle OwnModule() {
         ::dlclose(handle);
     }
     return handle;
+}
+
+namespace {
+
+// A socket in the abstract namespace: its name lives exactly as long as the socket, and the
+// process id keeps the names of different processes apart.
+int BindLoadingName(ModuleHandle module) {
+    const int socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (socket < 0) {
+        return -1;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const int length =
+        std::snprintf(address.sun_path + 1, sizeof address.sun_path - 1, "camcab-loading/%ld/%p",
+                      static_cast<long>(::getpid()), module);
+    const socklen_t size =
+        static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + static_cast<size_t>(length));
+    if (::bind(socket, reinterpret_cast<const sockaddr*>(&address), size) != 0) {
+        const int error = errno;
+        ::close(socket);
+        errno = error;
+        return -1;
+    }
+    return socket;
+}
+
+}  // namespace
+
+LoadingMark::LoadingMark(ModuleHandle module) : token_(BindLoadingName(module)) {}
+
+LoadingMark::~LoadingMark() {
+    if (token_ >= 0) {
+        ::close(static_cast<int>(token_));
+    }
+}
+
+bool IsMarkedLoading(ModuleHandle module) {
+    // The name is taken while the mark lives.
+    const int probe = BindLoadingName(module);
+    if (probe >= 0) {
+        ::close(probe);
+        return false;
+    }
+    return errno == EADDRINUSE;
 }
 
 std::string LastModuleError() {

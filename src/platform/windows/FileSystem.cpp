@@ -1,8 +1,13 @@
 #include "platform/FileSystem.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <share.h>
+
+#include <cstdint>
+#include <string_view>
 
 namespace camcab::platform {
 namespace {
@@ -62,6 +67,59 @@ bool SameRootName(const std::wstring& a, const std::wstring& b) {
                                 static_cast<int>(length), TRUE) == CSTR_EQUAL;
 }
 
+bool EqualsAscii(std::wstring_view text, std::wstring_view ascii) {
+    return CompareStringOrdinal(text.data(), static_cast<int>(text.size()), ascii.data(),
+                                static_cast<int>(ascii.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The reserved device names: CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, CONIN$ and
+// CONOUT$, with any extension and trailing dots or blanks, name a device in every folder.
+bool IsReservedDeviceName(std::wstring_view name) {
+    name = name.substr(0, name.find(L'.'));
+    while (!name.empty() && name.back() == L' ') {
+        name.remove_suffix(1);
+    }
+    for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
+        if (EqualsAscii(name, device)) {
+            return true;
+        }
+    }
+    return name.size() == 4 &&
+           (EqualsAscii(name.substr(0, 3), L"COM") || EqualsAscii(name.substr(0, 3), L"LPT")) &&
+           name[3] >= L'1' && name[3] <= L'9';
+}
+
+// Names that lead to a device rather than a file: the device namespaces "\\.\" and "\\?\"
+// (except a drive or a network share below "\\?\"), a share named "pipe" (the named pipes
+// of a machine) and a reserved device name as the last element.
+bool NamesDevice(const std::wstring& path) {
+    std::wstring_view rest(path);
+    std::wstring_view network;  // "server\share\..." of a network name
+    if (rest.size() >= 4 && IsSeparator(rest[0]) && IsSeparator(rest[1]) &&
+        (rest[2] == L'.' || rest[2] == L'?') && IsSeparator(rest[3])) {
+        if (rest[2] == L'.') {
+            return true;
+        }
+        rest.remove_prefix(4);
+        if (rest.size() >= 4 && EqualsAscii(rest.substr(0, 3), L"UNC") && IsSeparator(rest[3])) {
+            network = rest.substr(4);
+        } else if (!(rest.size() >= 3 && rest[1] == L':' && IsSeparator(rest[2]))) {
+            return true;
+        }
+    } else if (rest.size() >= 2 && IsSeparator(rest[0]) && IsSeparator(rest[1])) {
+        network = rest.substr(2);
+    }
+    const size_t server = network.find_first_of(L"\\/");
+    if (server != std::wstring_view::npos) {
+        const std::wstring_view share = network.substr(server + 1);
+        if (EqualsAscii(share.substr(0, share.find_first_of(L"\\/")), L"pipe")) {
+            return true;
+        }
+    }
+    const size_t last = path.find_last_of(L"\\/:");
+    return IsReservedDeviceName(std::wstring_view(path).substr(last + 1));
+}
+
 }  // namespace
 
 bool PathExists(const std::wstring& path) {
@@ -69,7 +127,33 @@ bool PathExists(const std::wstring& path) {
 }
 
 std::FILE* OpenForReading(const std::wstring& path) {
-    return _wfsopen(ForFileApi(path).c_str(), L"rb", _SH_DENYNO);
+    if (path.empty() || NamesDevice(path)) {
+        return nullptr;
+    }
+    const HANDLE handle =
+        CreateFileW(ForFileApi(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    // Only a file on a disk: no pipe, console or other character device, whatever its name.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    const int descriptor =
+        _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (descriptor == -1) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(descriptor, "rb");
+    if (file == nullptr) {
+        _close(descriptor);
+    }
+    return file;
 }
 
 std::FILE* OpenForWriting(const std::wstring& path) {

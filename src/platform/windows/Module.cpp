@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 #include "platform/WideText.h"
 
 namespace camcab::platform {
@@ -51,6 +53,38 @@ ModuleHandle OwnModule() {
         return nullptr;
     }
     return reinterpret_cast<ModuleHandle>(module);
+}
+
+namespace {
+
+// Named after the process and the library's handle; "Local" keeps it in this session.
+std::wstring LoadingName(ModuleHandle module) {
+    return L"Local\\camcab-loading-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+           std::to_wstring(reinterpret_cast<std::uintptr_t>(module));
+}
+
+}  // namespace
+
+LoadingMark::LoadingMark(ModuleHandle module) {
+    const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, LoadingName(module).c_str());
+    if (event != nullptr) {
+        token_ = reinterpret_cast<std::intptr_t>(event);
+    }
+}
+
+LoadingMark::~LoadingMark() {
+    if (token_ != -1) {
+        CloseHandle(reinterpret_cast<HANDLE>(token_));
+    }
+}
+
+bool IsMarkedLoading(ModuleHandle module) {
+    const HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, LoadingName(module).c_str());
+    if (event == nullptr) {
+        return false;
+    }
+    CloseHandle(event);
+    return true;
 }
 
 std::string LastModuleError() {
