@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace camcab::chain {
@@ -27,5 +28,11 @@ class ModuleList {
 // Lines longer than this name no file on any platform; they are read past and yield an
 // entry that loads nothing.
 inline constexpr std::size_t kMaxModuleListLineBytes = 65536;
+
+// The library file an entry names: the entry with the platform's separators, joined to the
+// plug-in's folder. Empty when the entry can name no file: a NUL inside it would cut the name
+// short on every platform.
+std::optional<std::wstring> ModuleEntryPath(const std::wstring& pluginDirectory,
+                                            const std::wstring& entry);
 
 }  // namespace camcab::chain
