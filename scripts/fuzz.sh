@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Runs one fuzz target for as long as asked: builds the fuzz preset if needed, grows the corpus
+# in build/fuzz/corpus/TARGET (seeded from the sample vehicle and the regression inputs), and
+# writes findings to build/fuzz/findings/TARGET. Exits non-zero on a finding.
+# Usage: scripts/fuzz.sh TARGET MINUTES
+#   TARGET: notch_table, motor_sound_config, curve, module_list or audio_decoder
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+if [ $# -ne 2 ] || ! [[ $2 =~ ^[0-9]+$ ]]; then
+    sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
+    exit 2
+fi
+target=$1
+minutes=$2
+if ! grep -q "^camcab_add_fuzz_target($target " tests/fuzz/CMakeLists.txt; then
+    echo "unknown fuzz target: $target" >&2
+    exit 2
+fi
+
+bash scripts/setup-debian.sh
+if [ ! -f build/fuzz/CMakeCache.txt ]; then
+    cmake --preset fuzz
+fi
+cmake --build --preset fuzz -j 2 --target "fuzz_$target"
+
+fuzzer=$root/build/fuzz/tests/fuzz/fuzz_$target
+corpus=$root/build/fuzz/corpus/$target
+findings=$root/build/fuzz/findings/$target
+seeds=$root/build/fuzz/seeds/$target
+mkdir -p "$corpus" "$findings"
+bash tests/fuzz/seed-corpus.sh "$target" "$root" "$seeds"
+
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    export TMPDIR=/dev/shm
+fi
+export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_odr_violation=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+marker=$(mktemp)
+trap 'rm -f "$marker"' EXIT
+status=0
+"$fuzzer" -max_total_time=$((minutes * 60)) -timeout=10 -rss_limit_mb=1024 -max_len=65536 \
+    -artifact_prefix="$findings/" -print_final_stats=1 \
+    "$corpus" "$seeds" || status=$?
+if [ $status -ne 0 ]; then
+    echo
+    echo "Finding in $findings (exit $status). Reproduce with:"
+    find "$findings" -type f -newer "$marker" | while read -r finding; do
+        echo "    $fuzzer $finding"
+    done
+    echo "Check it in as tests/fuzz/regressions/$target/<name> once the reader is mended."
+fi
+exit $status
