@@ -2,17 +2,19 @@
 # Runs one fuzz target for as long as asked: builds the fuzz preset if needed, grows the corpus
 # in build/fuzz/corpus/TARGET (seeded from the sample vehicle and the regression inputs), and
 # writes findings to build/fuzz/findings/TARGET. Exits non-zero on a finding.
-# Usage: scripts/fuzz.sh TARGET MINUTES
+# Usage: scripts/fuzz.sh TARGET MINUTES [LIBFUZZER_FLAG...]
 #   TARGET: notch_table, motor_sound_config, curve, module_list or audio_decoder
+#   Further flags go to libFuzzer, after the script's own (e.g. -max_len=1048576 -use_value_profile=1).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-if [ $# -ne 2 ] || ! [[ $2 =~ ^[0-9]+$ ]]; then
+if [ $# -lt 2 ] || ! [[ $2 =~ ^[0-9]+$ ]]; then
     sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
 fi
 target=$1
 minutes=$2
+shift 2
 if ! grep -q "^camcab_add_fuzz_target($target " tests/fuzz/CMakeLists.txt; then
     echo "unknown fuzz target: $target" >&2
     exit 2
@@ -29,7 +31,7 @@ corpus=$root/build/fuzz/corpus/$target
 findings=$root/build/fuzz/findings/$target
 seeds=$root/build/fuzz/seeds/$target
 mkdir -p "$corpus" "$findings"
-bash tests/fuzz/seed-corpus.sh "$target" "$root" "$seeds"
+bash tests/fuzz/seed-corpus.sh "$target" "$root" "$seeds" "$root/build/fuzz/tests/fuzz"
 
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then
     export TMPDIR=/dev/shm
@@ -40,7 +42,7 @@ marker=$(mktemp)
 trap 'rm -f "$marker"' EXIT
 status=0
 "$fuzzer" -max_total_time=$((minutes * 60)) -timeout=10 -rss_limit_mb=1024 -max_len=65536 \
-    -artifact_prefix="$findings/" -print_final_stats=1 \
+    -artifact_prefix="$findings/" -print_final_stats=1 "$@" \
     "$corpus" "$seeds" || status=$?
 if [ $status -ne 0 ]; then
     echo

@@ -13,7 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 rm -rf "$work"
 mkdir -p "$work/new" "$work/findings" "$work/tmp"
-bash "$here/seed-corpus.sh" "$target" "$root" "$work/seeds"
+bash "$here/seed-corpus.sh" "$target" "$root" "$work/seeds" "$(dirname "$fuzzer")"
 
 # The scratch files are rewritten for every input: keep them in memory where possible.
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds the seed corpus of one fuzz target from the sample vehicle's files, and adds the
 # target's checked-in regression inputs, less those listed in regressions/pending.txt.
-# Usage: seed-corpus.sh TARGET SOURCE_ROOT OUT_FOLDER   (OUT_FOLDER is emptied first)
+# Usage: seed-corpus.sh TARGET SOURCE_ROOT OUT_FOLDER TOOLS_FOLDER
+#   OUT_FOLDER is emptied first; TOOLS_FOLDER holds make_sound_seeds (build/fuzz/tests/fuzz).
 set -euo pipefail
 target=$1
 vehicle=$2/examples/vehicle
 out=$3
+tools=$4
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$out"
 mkdir -p "$out"
@@ -55,6 +57,11 @@ module_list)
 audio_decoder)
     for sound in "$vehicle"/*.wav "$vehicle"/*/*.wav; do
         cp "$sound" "$out/$(basename "$(dirname "$sound")")-$(basename "$sound")"
+    done
+    # A mono and a stereo sound in the other encodings the decoder serves.
+    for sound in kamujiku/notchoff.wav kamujiku/breakeroff.wav; do
+        ASAN_OPTIONS=detect_leaks=0 "$tools/make_sound_seeds" "$vehicle/$sound" \
+            "$out/encoded-$(basename "$sound" .wav)"
     done
     ;;
 *)
