@@ -33,13 +33,17 @@ seeds=$root/build/fuzz/seeds/$target
 mkdir -p "$corpus" "$findings"
 bash tests/fuzz/seed-corpus.sh "$target" "$root" "$seeds" "$root/build/fuzz/tests/fuzz"
 
-if [ -d /dev/shm ] && [ -w /dev/shm ]; then
-    export TMPDIR=/dev/shm
-fi
+# The scratch files are rewritten for every input: keep them in memory where possible. A
+# finding ends the fuzzer without clean-up, so the folder goes when this script ends.
+memory=/dev/shm
+[ -d "$memory" ] && [ -w "$memory" ] || memory=${TMPDIR:-/tmp}
+scratch=$(mktemp -d "$memory/camcab-fuzz-run-XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+export TMPDIR=$scratch
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_odr_violation=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-marker=$(mktemp)
-trap 'rm -f "$marker"' EXIT
+marker=$scratch/started
+touch "$marker"
 status=0
 "$fuzzer" -max_total_time=$((minutes * 60)) -timeout=10 -rss_limit_mb=1024 -max_len=65536 \
     -artifact_prefix="$findings/" -print_final_stats=1 "$@" \

@@ -15,12 +15,15 @@ rm -rf "$work"
 mkdir -p "$work/new" "$work/findings" "$work/tmp"
 bash "$here/seed-corpus.sh" "$target" "$root" "$work/seeds" "$(dirname "$fuzzer")"
 
-# The scratch files are rewritten for every input: keep them in memory where possible.
+# The scratch files are rewritten for every input: keep them in memory where possible. A
+# finding ends the fuzzer without clean-up, so the folder goes when this script ends.
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then
-    export TMPDIR=/dev/shm
+    TMPDIR=$(mktemp -d /dev/shm/camcab-fuzz-run-XXXXXX)
+    trap 'rm -rf "$TMPDIR"' EXIT
 else
-    export TMPDIR=$work/tmp
+    TMPDIR=$work/tmp
 fi
+export TMPDIR
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_odr_violation=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # New inputs go to the first, empty folder, so every run starts from the same corpus.
