@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds both platforms and runs every test: Linux, Linux with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the Windows build under Wine; then both plug-ins drive the
-# sample scenario and must answer alike. Any failure, or any sanitizer report, fails the run.
+# sample scenario and must answer alike; last, a short fixed run of every fuzz target. Any
+# failure, any sanitizer report or any fuzz finding fails the run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -34,5 +35,10 @@ ctest --preset windows -j "$jobs"
 echo "== Linux and Windows answer alike"
 bash scripts/compare-platforms.sh
 WINEPREFIX="$root/build/windows/wineprefix" wineserver -k 2>/dev/null || true
+
+echo "== Fuzz targets of the readers, short runs"
+cmake --preset fuzz
+cmake --build --preset fuzz -j "$jobs"
+ctest --preset fuzz -j "$jobs"
 
 echo "== All tests passed"

@@ -1,4 +1,6 @@
 // Loading the modules named in the list file and releasing them again.
+#include <optional>
+
 #include "chain/DetailModuleChain.h"
 #include "chain/ModuleList.h"
 #include "platform/FileSystem.h"
@@ -55,16 +57,11 @@ void DetailModuleChain::LoadModules(const std::wstring& pluginDirectory) {
         ModuleList list(file.get());
         std::wstring entry;
         while (list.Next(entry)) {
-            // A file name cannot hold a NUL; the platform would read only the part before it.
-            if (entry.find(L'\0') != std::wstring::npos) {
+            const std::optional<std::wstring> path = ModuleEntryPath(pluginDirectory, entry);
+            if (!path || !platform::PathExists(*path)) {
                 continue;
             }
-            const std::wstring path =
-                platform::AppendPath(pluginDirectory, platform::NativeSeparators(entry));
-            if (!platform::PathExists(path)) {
-                continue;
-            }
-            const platform::ModuleHandle module = platform::LoadModule(path);
+            const platform::ModuleHandle module = platform::LoadModule(*path);
             if (module == nullptr) {
                 continue;
             }

@@ -1,5 +1,6 @@
 #include "chain/ModuleList.h"
 
+#include "platform/FileSystem.h"
 #include "platform/WideText.h"
 
 namespace camcab::chain {
@@ -45,6 +46,14 @@ bool ModuleList::Next(std::wstring& entry) {
         entry.assign(1, L'\0');
     }
     return true;
+}
+
+std::optional<std::wstring> ModuleEntryPath(const std::wstring& pluginDirectory,
+                                            const std::wstring& entry) {
+    if (entry.find(L'\0') != std::wstring::npos) {
+        return std::nullopt;
+    }
+    return platform::AppendPath(pluginDirectory, platform::NativeSeparators(entry));
 }
 
 }  // namespace camcab::chain

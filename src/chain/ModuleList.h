@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace camcab::chain {
@@ -32,5 +33,11 @@ inline constexpr std::size_t kMaxModuleListLineBytes = 65536;
 // At most this many bytes of the list are read; the rest is left unread, as if the file
 // ended there. A list names a few libraries.
 inline constexpr std::size_t kMaxModuleListBytes = std::size_t{1} << 20;
+
+// The library file an entry names: the entry with the platform's separators, joined to the
+// plug-in's folder. Empty when the entry can name no file: a NUL inside it would cut the name
+// short on every platform.
+std::optional<std::wstring> ModuleEntryPath(const std::wstring& pluginDirectory,
+                                            const std::wstring& entry);
 
 }  // namespace camcab::chain
