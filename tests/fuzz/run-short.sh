@@ -26,7 +26,14 @@ fi
 export TMPDIR
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_odr_violation=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# The regression inputs run once each, as they are: mutating a large one (a table at its
+# bound) would spend the whole run near that bound instead of exploring.
+mkdir -p "$work/regressions"
+find "$work/seeds" -name 'regression-*' -exec mv {} "$work/regressions/" \;
+flags=(-timeout=10 -rss_limit_mb=1024 -artifact_prefix="$work/findings/")
+if [ -n "$(ls -A "$work/regressions")" ]; then
+    "$fuzzer" "${flags[@]}" "$work/regressions"/*
+fi
 # New inputs go to the first, empty folder, so every run starts from the same corpus.
-"$fuzzer" -runs="$runs" -seed=1 -timeout=10 -rss_limit_mb=1024 -max_len=65536 \
-    -artifact_prefix="$work/findings/" -print_final_stats=1 \
+"$fuzzer" -runs="$runs" -seed=1 -max_len=65536 -print_final_stats=1 "${flags[@]}" \
     "$work/new" "$work/seeds"
