@@ -104,6 +104,16 @@ class SndfileReader final : public AudioFileReader {
         return kSuccess;
     }
 
+    uint64_t ExpectedPcmBytes() override {
+        // libsndfile takes the frame count from the header, bounded by what the file holds,
+        // and reads no frame beyond it.
+        if (info_.frames < 0 || static_cast<uint64_t>(info_.frames) > UINT32_MAX) {
+            return kUnknownPcmBytes;
+        }
+        return static_cast<uint64_t>(info_.frames) * static_cast<uint64_t>(info_.channels) *
+               static_cast<uint64_t>(bytesPerSample_);
+    }
+
     int32_t ReadSample(std::vector<uint8_t>& pcm, bool& endOfStream) override {
         endOfStream = false;
         const size_t channels = static_cast<size_t>(info_.channels);
