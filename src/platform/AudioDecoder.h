@@ -27,7 +27,8 @@ class AudioFileReader {
     // The PCM bytes the whole stream should decode to, as the file's header tells, or
     // kUnknownPcmBytes. Only a hint for reserving memory: a damaged file may yield less or more.
     virtual uint64_t ExpectedPcmBytes() = 0;
-    // Appends the next piece of PCM to `pcm`; sets `endOfStream` when nothing is left.
+    // Appends the next piece of PCM to `pcm`; sets `endOfStream` when nothing is left. A `pcm`
+    // reserved at the expected size is filled without being reallocated.
     virtual int32_t ReadSample(std::vector<uint8_t>& pcm, bool& endOfStream) = 0;
 };
 
