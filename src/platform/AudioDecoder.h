@@ -17,12 +17,18 @@ namespace camcab::platform {
 int32_t StartMediaFoundation();
 void ShutDownMediaFoundation();
 
+inline constexpr uint64_t kUnknownPcmBytes = UINT64_MAX;
+
 class AudioFileReader {
   public:
     virtual ~AudioFileReader() = default;
     // The format the samples are delivered in.
     virtual int32_t DecodedFormat(WaveFormat& format) = 0;
-    // Appends the next piece of PCM to `pcm`; sets `endOfStream` when nothing is left.
+    // The PCM bytes the whole stream should decode to, as the file's header tells, or
+    // kUnknownPcmBytes. Only a hint for reserving memory: a damaged file may yield less or more.
+    virtual uint64_t ExpectedPcmBytes() = 0;
+    // Appends the next piece of PCM to `pcm`; sets `endOfStream` when nothing is left. A `pcm`
+    // reserved at the expected size is filled without being reallocated.
     virtual int32_t ReadSample(std::vector<uint8_t>& pcm, bool& endOfStream) = 0;
 };
 

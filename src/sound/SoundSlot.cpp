@@ -32,6 +32,27 @@ void Trim(std::vector<uint8_t>& pcm) noexcept {
     }
 }
 
+// Empties `pcm` and gives it room for the decoded sound: exactly the expected size when the
+// decoder knows it, so that no trimming copy follows; otherwise at least 1,000,000 bytes.
+void ReserveFor(std::vector<uint8_t>& pcm, uint64_t expectedBytes) {
+    pcm.clear();
+    if (expectedBytes != platform::kUnknownPcmBytes && expectedBytes <= UINT32_MAX) {
+        if (pcm.capacity() == expectedBytes) {
+            return;
+        }
+        std::vector<uint8_t>().swap(pcm);
+        try {
+            pcm.reserve(static_cast<size_t>(expectedBytes));
+            return;
+        } catch (...) {
+            // A header may promise more than memory holds: decode what is there instead.
+        }
+    }
+    if (pcm.capacity() < kPcmReserveBytes) {
+        pcm.reserve(kPcmReserveBytes);
+    }
+}
+
 }  // namespace
 
 std::wstring FormatCode(int32_t code, bool upperCase) {
@@ -225,10 +246,7 @@ int32_t SoundSlot::DecodeAndCreateVoice(const std::wstring& path,
             }
         }
         if (!Failed(code)) {
-            pcm.clear();
-            if (pcm.capacity() < kPcmReserveBytes) {
-                pcm.reserve(kPcmReserveBytes);
-            }
+            ReserveFor(pcm, reader->ExpectedPcmBytes());
             bool endOfStream = false;
             while (!Failed(code)) {
                 code = reader->ReadSample(pcm, endOfStream);

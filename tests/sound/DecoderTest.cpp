@@ -218,6 +218,76 @@ TEST(Decoder, TruncatedLyingAndEmptyFilesDecodeWhatIsThere) {
     }
 }
 
+// Reads `bytes` into a vector that already holds `reserved` bytes of capacity, as a slot
+// reserves it from the expected size.
+Decoded DecodeIntoReserved(const std::string& bytes, size_t reserved, uint64_t* expected,
+                           bool* reallocated) {
+    TempFolder folder(L"camcab-decode");
+    folder.Write(L"sound.wav", bytes);
+    Decoded result;
+    std::unique_ptr<platform::AudioFileReader> reader;
+    result.code = platform::OpenAudioFile(folder.FileString(L"sound.wav"), reader);
+    if (platform::Failed(result.code)) {
+        return result;
+    }
+    result.code = reader->DecodedFormat(result.format);
+    *expected = reader->ExpectedPcmBytes();
+    result.pcm.reserve(reserved);
+    const uint8_t* storage = result.pcm.data();
+    *reallocated = false;
+    bool end = false;
+    while (!platform::Failed(result.code) && !end) {
+        result.code = reader->ReadSample(result.pcm, end);
+        *reallocated = *reallocated || result.pcm.data() != storage;
+    }
+    return result;
+}
+
+TEST(Decoder, ReservedRoomIsFilledWithoutReallocationAndNoByteIsLost) {
+    // Raw bytes, integers converted to 16 bits, and floats converted, each longer than one
+    // piece of reading.
+    const std::vector<std::string> files = {ToneWave(70001, 2, 16), ToneWave(40003, 1, 8),
+                                            ToneWave(50001, 2, 24),
+                                            ToneWave(30001, 1, 32, 0.5f, hostaudio::kFormatFloat)};
+    for (const std::string& file : files) {
+        const Decoded plain = DecodeBytes(file);
+        ASSERT_EQ(plain.code, 0);
+        const size_t size = plain.pcm.size();
+        for (const size_t reserved :
+             {size_t{0}, size_t{1}, size_t{3}, size / 2 + 1, size, size + 7, 3 * size}) {
+            SCOPED_TRACE(std::to_string(size) + " in " + std::to_string(reserved));
+            uint64_t expected = 0;
+            bool reallocated = false;
+            const Decoded decoded = DecodeIntoReserved(file, reserved, &expected, &reallocated);
+            ASSERT_EQ(decoded.code, 0);
+            EXPECT_EQ(decoded.pcm, plain.pcm);
+            if (expected != platform::kUnknownPcmBytes) {
+                EXPECT_EQ(expected, size);
+            }
+            if (reserved >= size) {
+                EXPECT_FALSE(reallocated);
+            }
+        }
+    }
+}
+
+TEST(Decoder, SizeHintOfAFileCutShortOrLyingIsNoMoreThanItHolds) {
+    const WaveLayout layout = Layout(hostaudio::kFormatPcm, 2, 16);
+    const std::string samples = hostaudio::EncodeSamples(layout, Tone(1000, 2, 440.0, 0.5f));
+    const std::string whole = hostaudio::WaveBytes(layout, samples);
+    std::string lying = whole;
+    lying.replace(4, 4, "\xFF\xFF\xFF\x7F", 4);
+    lying.replace(lying.size() - samples.size() - 4, 4, "\xF0\xFF\xFF\x7F", 4);
+    for (const std::string& file : {whole.substr(0, whole.size() - 1001), lying}) {
+        uint64_t expected = 0;
+        bool reallocated = false;
+        const Decoded decoded = DecodeIntoReserved(file, 0, &expected, &reallocated);
+        ASSERT_EQ(decoded.code, 0);
+        EXPECT_EQ(Bytes(decoded.pcm), samples.substr(0, decoded.pcm.size()));
+        EXPECT_TRUE(expected == platform::kUnknownPcmBytes || expected <= file.size()) << expected;
+    }
+}
+
 TEST(Decoder, UnreadableInputsFailWithTheirCodes) {
     TempFolder folder(L"camcab-decode");
     EXPECT_EQ(static_cast<uint32_t>(Decode(folder.FileString(L"missing.wav")).code), 0x80070002u);

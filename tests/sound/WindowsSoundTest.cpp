@@ -20,6 +20,7 @@ struct Decoded {
     int32_t code = 0;
     platform::WaveFormat format{};
     std::vector<uint8_t> pcm;
+    uint64_t expected = platform::kUnknownPcmBytes;
 };
 
 Decoded Decode(const std::wstring& path) {
@@ -29,6 +30,7 @@ Decoded Decode(const std::wstring& path) {
     result.code = platform::OpenAudioFile(path, reader);
     if (!platform::Failed(result.code)) {
         result.code = reader->DecodedFormat(result.format);
+        result.expected = reader->ExpectedPcmBytes();
         bool end = false;
         while (!platform::Failed(result.code) && !end) {
             result.code = reader->ReadSample(result.pcm, end);
@@ -58,12 +60,15 @@ TEST(WindowsSound, MediaFoundationDecodesPcmUnchangedAndWiderFormatsToSixteenBit
     EXPECT_EQ(decoded.format.nChannels, 2);
     EXPECT_EQ(decoded.format.wBitsPerSample, 16);
     EXPECT_EQ(std::string(decoded.pcm.begin(), decoded.pcm.end()), samples);
+    // The size told from the duration is the size decoded, so a slot reserves it exactly.
+    EXPECT_EQ(decoded.expected, samples.size());
 
     folder.Write(L"mono8.wav", ToneWave(2000, 1, 8));
     decoded = Decode(folder.FileString(L"mono8.wav"));
     ASSERT_EQ(decoded.code, 0);
     EXPECT_EQ(decoded.format.wBitsPerSample, 8);
     EXPECT_EQ(decoded.pcm.size(), 2000u);
+    EXPECT_EQ(decoded.expected, 2000u);
 
     folder.Write(L"float.wav", ToneWave(2000, 1, 32, 0.5f, hostaudio::kFormatFloat));
     decoded = Decode(folder.FileString(L"float.wav"));
@@ -71,6 +76,7 @@ TEST(WindowsSound, MediaFoundationDecodesPcmUnchangedAndWiderFormatsToSixteenBit
     EXPECT_EQ(decoded.format.wFormatTag, platform::kWaveFormatPcm);
     EXPECT_EQ(decoded.format.wBitsPerSample, 16);
     EXPECT_EQ(decoded.pcm.size(), 4000u);
+    EXPECT_EQ(decoded.expected, 4000u);
 
     EXPECT_TRUE(platform::Failed(Decode(folder.FileString(L"missing.wav")).code));
 }

@@ -3,6 +3,7 @@
 #include <sndfile.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -24,7 +25,10 @@ constexpr int kMaxChannels = 64;
 constexpr int kMinSampleRate = 1000;
 constexpr int kMaxSampleRate = 200000;
 
+// Frames read aside when the output has no spare capacity.
 constexpr sf_count_t kFramesPerSample = 4096;
+// At most this many frames go into spare capacity per read, so that a reading stays in cache.
+constexpr sf_count_t kMaxFramesPerRead = 16384;
 
 int32_t CodeOfOpenError(int error) {
     switch (error) {
@@ -104,48 +108,88 @@ class SndfileReader final : public AudioFileReader {
         return kSuccess;
     }
 
+    uint64_t ExpectedPcmBytes() override {
+        // libsndfile takes the frame count from the header, bounded by what the file holds,
+        // and reads no frame beyond it.
+        if (info_.frames < 0 || static_cast<uint64_t>(info_.frames) > UINT32_MAX) {
+            return kUnknownPcmBytes;
+        }
+        return static_cast<uint64_t>(info_.frames) * BlockBytes();
+    }
+
     int32_t ReadSample(std::vector<uint8_t>& pcm, bool& endOfStream) override {
         endOfStream = false;
-        const size_t channels = static_cast<size_t>(info_.channels);
-        const size_t blockBytes = channels * static_cast<size_t>(bytesPerSample_);
-        sf_count_t frames = 0;
-        switch (delivery_) {
-            case Delivery::Raw: {
-                chunk_.resize(static_cast<size_t>(kFramesPerSample) * blockBytes);
-                const sf_count_t bytes =
-                    sf_read_raw(file_, chunk_.data(), static_cast<sf_count_t>(chunk_.size()));
-                frames = bytes > 0 ? bytes / static_cast<sf_count_t>(blockBytes) : 0;
-                break;
-            }
-            case Delivery::Shorts: {
-                chunk_.resize(static_cast<size_t>(kFramesPerSample) * blockBytes);
-                frames = sf_readf_short(file_, reinterpret_cast<short*>(chunk_.data()),
-                                        kFramesPerSample);
-                break;
-            }
-            case Delivery::Floats: {
-                floats_.resize(static_cast<size_t>(kFramesPerSample) * channels);
-                frames = sf_readf_float(file_, floats_.data(), kFramesPerSample);
-                chunk_.resize(static_cast<size_t>(kFramesPerSample) * blockBytes);
-                int16_t* out = reinterpret_cast<int16_t*>(chunk_.data());
-                for (size_t i = 0; i < static_cast<size_t>(frames > 0 ? frames : 0) * channels;
-                     ++i) {
-                    out[i] = SampleFromFloat(floats_[i]);
-                }
-                break;
-            }
+        const size_t blockBytes = BlockBytes();
+        // Decode straight into the spare capacity; with none left (the end of a stream whose
+        // size was reserved, or a size not known), a chunk is read aside and appended.
+        const size_t roomFrames = std::min((pcm.capacity() - pcm.size()) / blockBytes,
+                                           static_cast<size_t>(kMaxFramesPerRead));
+        if (roomFrames > 0) {
+            const size_t start = pcm.size();
+            pcm.resize(start + roomFrames * blockBytes);
+            const sf_count_t frames = Decode(pcm.data() + start, roomFrames);
+            pcm.resize(start + static_cast<size_t>(frames) * blockBytes);
+            endOfStream = frames == 0;
+            return kSuccess;
         }
-        if (frames <= 0) {
+        chunk_.resize(static_cast<size_t>(kFramesPerSample) * blockBytes);
+        const sf_count_t frames = Decode(chunk_.data(), kFramesPerSample);
+        if (frames == 0) {
             endOfStream = true;
             return kSuccess;
         }
-        pcm.insert(
-            pcm.end(), chunk_.begin(),
-            chunk_.begin() + static_cast<ptrdiff_t>(frames) * static_cast<ptrdiff_t>(blockBytes));
+        pcm.insert(pcm.end(), chunk_.begin(),
+                   chunk_.begin() + static_cast<ptrdiff_t>(frames * blockBytes));
         return kSuccess;
     }
 
   private:
+    size_t BlockBytes() const {
+        return static_cast<size_t>(info_.channels) * static_cast<size_t>(bytesPerSample_);
+    }
+
+    // Decodes up to `frames` frames into `out` in the delivered format; returns the frames
+    // decoded (0 at the end).
+    sf_count_t Decode(uint8_t* out, size_t frames) {
+        const size_t channels = static_cast<size_t>(info_.channels);
+        sf_count_t done = 0;
+        switch (delivery_) {
+            case Delivery::Raw: {
+                const sf_count_t bytes =
+                    sf_read_raw(file_, out, static_cast<sf_count_t>(frames * BlockBytes()));
+                done = bytes > 0 ? bytes / static_cast<sf_count_t>(BlockBytes()) : 0;
+                break;
+            }
+            case Delivery::Shorts:
+                done = sf_readf_short(file_, reinterpret_cast<short*>(out),
+                                      static_cast<sf_count_t>(frames));
+                break;
+            case Delivery::Floats: {
+                // Converted piece by piece, so that the float buffer stays small.
+                const size_t piece = std::min(frames, static_cast<size_t>(kFramesPerSample));
+                floats_.resize(piece * channels);
+                int16_t* samples = reinterpret_cast<int16_t*>(out);
+                while (static_cast<size_t>(done) < frames) {
+                    const size_t want = std::min(piece, frames - static_cast<size_t>(done));
+                    const sf_count_t got =
+                        sf_readf_float(file_, floats_.data(), static_cast<sf_count_t>(want));
+                    if (got <= 0) {
+                        break;
+                    }
+                    for (size_t i = 0; i < static_cast<size_t>(got) * channels; ++i) {
+                        *samples++ = SampleFromFloat(floats_[i]);
+                    }
+                    done += got;
+                    if (static_cast<size_t>(got) < want) {
+                        break;
+                    }
+                }
+                break;
+            }
+        }
+        return done > 0 ? done : 0;
+    }
+
     int descriptor_;
     SNDFILE* file_;
     SF_INFO info_;

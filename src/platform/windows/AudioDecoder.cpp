@@ -9,6 +9,7 @@
 #include <mfreadwrite.h>
 #include <windows.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -23,6 +24,9 @@ using MFCreateSourceReaderFromURLFn = HRESULT(WINAPI*)(LPCWSTR, IMFAttributes*, 
 
 constexpr ULONG kMfVersion = 0x20070;
 constexpr DWORD kFirstAudioStream = static_cast<DWORD>(MF_SOURCE_READER_FIRST_AUDIO_STREAM);
+// Decoded PCM is at most about four times the size of its file (4-bit ADPCM); a duration that
+// promises more comes from a header that lies, and is not used to reserve memory.
+constexpr uint64_t kMaxExpansion = 4;
 
 struct MediaFoundation {
     int32_t loadCode = kSuccess;
@@ -111,8 +115,8 @@ bool NativeIsNarrowPcm(IMFSourceReader* reader) {
 
 class SourceReader final : public AudioFileReader {
   public:
-    SourceReader(IMFSourceReader* reader, IMFMediaType* current)
-        : reader_(reader), current_(current) {}
+    SourceReader(IMFSourceReader* reader, IMFMediaType* current, uint64_t fileBytes)
+        : reader_(reader), current_(current), fileBytes_(fileBytes) {}
     ~SourceReader() override {
         SafeRelease(current_);
         SafeRelease(reader_);
@@ -130,6 +134,33 @@ class SourceReader final : public AudioFileReader {
             CoTaskMemFree(block);
         }
         return code;
+    }
+
+    uint64_t ExpectedPcmBytes() override {
+        PROPVARIANT duration;
+        PropVariantInit(&duration);
+        UINT32 rate = 0;
+        UINT32 blockAlign = 0;
+        uint64_t bytes = kUnknownPcmBytes;
+        if (SUCCEEDED(reader_->GetPresentationAttribute(
+                static_cast<DWORD>(MF_SOURCE_READER_MEDIASOURCE), MF_PD_DURATION, &duration)) &&
+            duration.vt == VT_UI8 &&
+            SUCCEEDED(current_->GetUINT32(MF_MT_AUDIO_SAMPLES_PER_SECOND, &rate)) &&
+            SUCCEEDED(current_->GetUINT32(MF_MT_AUDIO_BLOCK_ALIGNMENT, &blockAlign)) && rate > 0 &&
+            blockAlign > 0) {
+            // The duration is in 100 ns units, truncated or rounded; at the sample rates a voice
+            // takes (200 kHz at most) that is less than a frame off, so the nearest frame
+            // count is the stream's.
+            const double frames =
+                std::nearbyint(static_cast<double>(duration.uhVal.QuadPart) * rate / 1e7);
+            const double total = frames * blockAlign;
+            if (total <= static_cast<double>(kMaxExpansion) * static_cast<double>(fileBytes_) &&
+                total <= static_cast<double>(UINT32_MAX)) {
+                bytes = static_cast<uint64_t>(total);
+            }
+        }
+        PropVariantClear(&duration);
+        return bytes;
     }
 
     int32_t ReadSample(std::vector<uint8_t>& pcm, bool& endOfStream) override {
@@ -176,7 +207,17 @@ class SourceReader final : public AudioFileReader {
   private:
     IMFSourceReader* reader_;
     IMFMediaType* current_;
+    uint64_t fileBytes_;
 };
+
+// The size of the file at `path`, 0 when it cannot be read.
+uint64_t FileBytes(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        return 0;
+    }
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
 
 }  // namespace
 
@@ -239,7 +280,7 @@ int32_t OpenAudioFile(const std::wstring& path, std::unique_ptr<AudioFileReader>
         SafeRelease(sourceReader);
         return code;
     }
-    reader = std::make_unique<SourceReader>(sourceReader, current);
+    reader = std::make_unique<SourceReader>(sourceReader, current, FileBytes(path));
     return kSuccess;
 }
 
