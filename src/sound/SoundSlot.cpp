@@ -83,7 +83,8 @@ SoundSlot::SoundSlot(SoundSlot&& source) noexcept
       buffer(std::move(source.buffer)),
       format(std::move(source.format)),
       started(source.started),
-      userFlag(source.userFlag) {
+      userFlag(source.userFlag),
+      drained(source.drained) {
     source.engine = nullptr;
     source.voice = nullptr;
     source.started = false;
@@ -118,6 +119,7 @@ SoundSlot& SoundSlot::operator=(SoundSlot&& source) noexcept {
     started = source.started;
     source.started = false;
     userFlag = source.userFlag;
+    drained = source.drained;
     voiceFlags = source.voiceFlags;
     maxFrequencyRatio = source.maxFrequencyRatio;
     callback = source.callback;
@@ -178,6 +180,7 @@ int32_t SoundSlot::Reload(platform::AudioEngine* audioEngine, platform::StartUpL
     TakeEngine(audioEngine);
     loopCount = newLoopCount;
     userFlag = false;
+    drained = false;
     voiceFlags = platform::kVoiceNoPitch;
     maxFrequencyRatio = newMaxFrequencyRatio;
     callback = nullptr;
@@ -318,6 +321,7 @@ int32_t SoundSlot::Play(uint32_t operationSet) noexcept {
         if (Failed(code)) {
             return code;
         }
+        drained = false;
     }
     if (!started) {
         code = voice->Start(0, operationSet);
@@ -352,13 +356,15 @@ bool SoundSlot::IsPlaying() noexcept {
     if (loopCount == kLooping) {
         return started;
     }
-    // A one-shot not started since it was last stopped needs no look at its voice.
-    if (!started || voice == nullptr) {
+    // A one-shot not started since it was last stopped, or whose buffer has run out since it
+    // was last given one, needs no look at its voice: only Play queues a buffer again.
+    if (!started || voice == nullptr || drained) {
         return false;
     }
     platform::VoiceState state{};
     voice->GetState(state, platform::kVoiceNoSamplesPlayed);
-    return state.BuffersQueued != 0;
+    drained = state.BuffersQueued == 0;
+    return !drained;
 }
 
 void SoundSlot::Clear() noexcept {
@@ -384,6 +390,7 @@ void SoundSlot::Clear() noexcept {
     buffer.reset();
     started = false;
     userFlag = false;
+    drained = false;
     voiceFlags = 0;
     maxFrequencyRatio = kDefaultMaxFrequencyRatio;
     callback = nullptr;
@@ -418,6 +425,7 @@ void SoundSlot::CopyFrom(const SoundSlot& source) noexcept {
     }
     started = false;
     userFlag = false;
+    drained = false;
     voiceFlags = source.voiceFlags;
     maxFrequencyRatio = source.maxFrequencyRatio;
     callback = source.callback;

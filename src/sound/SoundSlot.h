@@ -60,6 +60,8 @@ class SoundSlot {
     std::unique_ptr<platform::WaveFormat> format;
     bool started = false;
     bool userFlag = false;
+    // The one-shot's buffer has played out since Play last queued it.
+    bool drained = false;
 
   private:
     void TakeEngine(platform::AudioEngine* newEngine) noexcept;
