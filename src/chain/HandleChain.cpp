@@ -4,9 +4,10 @@
 
 namespace camcab::chain {
 
-// A module may call back into the plug-in from any entry point, so no reference into the list
-// is held across a call: the entry point is copied before it, and the record is looked up
-// again by its position after it, if it is still there.
+// The exports ignore a module calling back into the plug-in, but the chain does not rely on
+// that: no reference into the list is held across a call into a module; the entry point is
+// copied before it, and the record is looked up again by its position after it, if it is
+// still there.
 bool DetailModuleChain::Send(std::size_t i, SetterFn DetailModule::*setter,
                              int32_t DetailModule::*lastSent, int32_t value, bool always) {
     if (i >= detailModules.size()) {

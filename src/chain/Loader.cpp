@@ -58,7 +58,8 @@ void DetailModuleChain::LoadModules(const std::wstring& pluginDirectory) {
         std::wstring entry;
         while (list.Next(entry)) {
             const std::optional<std::wstring> path = ModuleEntryPath(pluginDirectory, entry);
-            if (!path || !platform::PathExists(*path)) {
+            // A FIFO or device named as a module would make the loader wait on it for ever.
+            if (!path || !platform::PathExists(*path) || platform::LeadsToDevice(*path)) {
                 continue;
             }
             const platform::ModuleHandle module = platform::LoadModule(*path);

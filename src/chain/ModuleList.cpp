@@ -30,6 +30,11 @@ bool ModuleList::Next(std::wstring& entry) {
             overlong = true;
         }
     }
+    // An entry cut by the bound on the bytes read would name another file (a.dll.bak as a.dll).
+    if (!endedByLineFeed && bytesRead_ >= kMaxModuleListBytes) {
+        atEnd_ = true;
+        return false;
+    }
     // Text mode reads carriage return plus line feed as a line feed; a lone one stays.
     if (endedByLineFeed && !overlong && !line.empty() && line.back() == '\r') {
         line.pop_back();

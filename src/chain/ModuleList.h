@@ -18,7 +18,7 @@ class ModuleList {
     // feed (or an empty file) yields a last, empty entry. A byte-order mark is kept as
     // U+FEFF. False at the end of the file, and at the first invalid UTF-8 sequence, which
     // ends the reading there: the line holding it is not used. The file ends after
-    // kMaxModuleListBytes.
+    // kMaxModuleListBytes; an entry cut short there is not used.
     bool Next(std::wstring& entry);
 
   private:

@@ -152,6 +152,12 @@ bool ReadConfigLine(ConfigFile& file, std::wstring& line) {
     if (!any) {
         return false;
     }
+    // A last line cut by the bound on the bytes read is not the line the file holds: a
+    // number cut short would read as another number.
+    if (!sawLineFeed && file.bytesRead_ >= kMaxConfigFileBytes) {
+        line.clear();
+        return false;
+    }
     if (overLong) {
         return true;
     }

@@ -21,8 +21,8 @@ inline constexpr size_t kMaxConfigLineBytes = size_t{1} << 20;
 inline constexpr size_t kMaxConfigFileBytes = size_t{16} << 20;
 
 // An open configuration file, read line by line as UTF-8. Reading ends at the end of the
-// file, at a read error, at kMaxConfigFileBytes, or at the first invalid UTF-8 sequence (the
-// text before it is the last line).
+// file, at a read error, at kMaxConfigFileBytes (a line it cuts short is not used), or at the
+// first invalid UTF-8 sequence (the text before it is the last line).
 class ConfigFile {
   public:
     ConfigFile() = default;

@@ -18,6 +18,11 @@ inline constexpr wchar_t kPathSeparator = L'/';
 // absent.
 bool PathExists(const std::wstring& path);
 
+// True when the name leads to something that is neither a file nor a folder: a FIFO, socket,
+// device, a named pipe or a Windows device name such as "CON". Told without opening it, since
+// opening such a thing may wait or act on it. A name that leads nowhere gives false.
+bool LeadsToDevice(const std::wstring& path);
+
 // Opens a regular file for reading in binary mode, shared with other readers and writers.
 // Returns null when it cannot be opened, and for anything that is not a regular file: a
 // folder, a FIFO, socket or device, a named pipe, a Windows device name such as "CON" (their
@@ -30,7 +35,8 @@ struct FileCloser {
 };
 using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens (creating or truncating) a file for writing in binary mode; null on failure.
+// Opens (creating or truncating) a regular file for writing in binary mode; null on failure,
+// and for anything that is not a regular file (writing to a FIFO could wait for a reader).
 std::FILE* OpenForWriting(const std::wstring& path);
 
 // True when the name is absolute in the platform's sense (drive and root, or a network

@@ -28,8 +28,19 @@ struct ExportCall {
     ExportCall& operator=(const ExportCall&) = delete;
 };
 
+// Any export called back by a chained module while one of ours runs does nothing: Load would
+// load the chain again inside itself; Dispose would release the module that is calling, or
+// those still in use up the stack; and a module that chains plug-ins itself and lists this one
+// would hand every forwarded call back to us, and we to it, without end.
+bool CalledBackByModule() {
+    return exportDepth > 0;
+}
+
 template <typename Work>
 void Guarded(Work&& work) noexcept {
+    if (CalledBackByModule()) {
+        return;
+    }
     const ExportCall call;
     try {
         work(Instance());
@@ -37,36 +48,34 @@ void Guarded(Work&& work) noexcept {
     }
 }
 
-// Load and Dispose called back by a module, from inside any export, do nothing: they would
-// load the chain again inside itself, or release the module that is calling (whose code
-// would then return into a released library), or the modules still in use up the stack.
-bool CalledBackByModule() {
-    return exportDepth > 0;
-}
-
 }  // namespace
 
 extern "C" {
 
 void Load() {
-    if (!CalledBackByModule()) {
-        Guarded([](camcab::Plugin& p) { p.Load(); });
-    }
+    Guarded([](camcab::Plugin& p) { p.Load(); });
 }
 
 void Dispose() {
-    if (!CalledBackByModule()) {
-        Guarded([](camcab::Plugin& p) { p.Dispose(); });
-    }
+    Guarded([](camcab::Plugin& p) { p.Dispose(); });
 }
 
 int32_t GetPluginVersion() {
-    const ExportCall call;
+    if (CalledBackByModule()) {
+        return camcab::kInterfaceVersion;
+    }
+    // The count is taken back before the error leaves, so that it does not depend on how the
+    // host unwinds a foreign exception.
+    ++exportDepth;
     try {
-        return Instance().GetPluginVersion();
+        const int32_t version = Instance().GetPluginVersion();
+        --exportDepth;
+        return version;
     } catch (const std::runtime_error&) {
+        --exportDepth;
         throw;  // a chained module of another interface version: the host must see it
     } catch (...) {
+        --exportDepth;
         return camcab::kInterfaceVersion;
     }
 }

@@ -199,6 +199,13 @@ TEST_F(LoaderTest, ListThatIsNoRegularFileLoadsNothingAndReadingEndsAtItsBound) 
               Entry(L"recA"));
     chain.LoadModules(folder.Directory());
     EXPECT_EQ(chain.modules().size(), 1u);
+    chain.UnloadModules();
+
+    // An entry that the bound cuts short ("recA.so.bak" as "recA.so") names nothing.
+    const std::string cut = Entry(L"recA");
+    WriteList(std::string(kMaxModuleListBytes - cut.size() - 1, 'x') + "\n" + cut + ".bak\n");
+    chain.LoadModules(folder.Directory());
+    EXPECT_TRUE(chain.modules().empty());
 }
 
 TEST_F(LoaderTest, SameLibraryTwiceStandsTwiceAndIsReleasedTwice) {

@@ -160,6 +160,10 @@ TEST(Load, EndsWithFilesThatAreNoRegularFilesOrTooLargeAndReadsTheLaterTables) {
 #else
     const std::string device = "/dev/zero";
     ASSERT_EQ(::mkfifo(folder.File(L"NeedleTable\\Speed.csv").c_str(), 0600), 0);
+    // A FIFO where the start-up log goes, and one named as a chained module.
+    ASSERT_EQ(::mkfifo(folder.File(L"XAudio2初期化ログ.txt").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(folder.File(L"module.so").c_str(), 0600), 0);
+    folder.Write(L"detailmodulesx64.txt", "module.so\n");
 #endif
     folder.Write(L"notch\\notch.txt", "[Power]\nParams = " + device + "\nCurrent = " + device +
                                           "\n[Brake]\nParams = bp.csv\nCurrent = bc.csv\n");
@@ -182,6 +186,10 @@ TEST(Load, EndsWithFilesThatAreNoRegularFilesOrTooLargeAndReadsTheLaterTables) {
     EXPECT_EQ(plugin.config.needleTables.voltageNeedleTable.size(), 2u);
     EXPECT_TRUE(plugin.config.needleTables.speedNeedleTable.empty());
     EXPECT_EQ(plugin.sim.camshaft.brakeTopNotch, 0);
+    EXPECT_TRUE(plugin.chain.modules().empty());
+#ifndef _WIN32
+    EXPECT_EQ(plugin.sound.audioEngine, nullptr) << "no log, no engine";
+#endif
     plugin.Dispose();
 }
 

@@ -217,8 +217,9 @@ int32_t OpenAudioFile(const std::wstring& path, std::unique_ptr<AudioFileReader>
     if (descriptor < 0) {
         return CodeOfOpenError(errno);
     }
-    // Only RIFF WAVE files are decoded, as on Windows: libsndfile would take any container it
-    // knows (Ogg, FLAC, AIFF, ...), and its Ogg decoder leaks on corrupt files. The
+    // Only RIFF WAVE files are decoded, the sounds of a vehicle: libsndfile would take any
+    // container it knows (Ogg, FLAC, AIFF, ...), and its Ogg decoder leaks on corrupt files.
+    // (Media Foundation on Windows reads some other containers too, MP3 among them.) The
     // container libsndfile recognises from these bytes must be WAV as well.
     char header[12] = {};
     if (::pread(descriptor, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||

@@ -11,9 +11,11 @@
 
 namespace camcab::platform {
 
-int OpenRegularFile(const char* name) {
-    // Without O_NONBLOCK, opening a FIFO waits for a writer.
-    const int descriptor = ::open(name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+namespace {
+
+// Keeps a descriptor opened without waiting only if it is a regular file, and makes it wait
+// (block) again for its reads and writes.
+int KeepIfRegular(int descriptor) {
     if (descriptor < 0) {
         return -1;
     }
@@ -29,6 +31,35 @@ int OpenRegularFile(const char* name) {
         ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
     }
     return descriptor;
+}
+
+}  // namespace
+
+int OpenRegularFile(const char* name) {
+    // Told by its name first, so that no device is opened (opening one may act on it); then
+    // opened without waiting (a FIFO put there meanwhile would wait for a writer) and told
+    // again by what was opened.
+    struct stat info {};
+    if (::stat(name, &info) != 0) {
+        return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        errno = S_ISDIR(info.st_mode) ? EISDIR : ENODEV;
+        return -1;
+    }
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY;
+    int descriptor = ::open(name, flags | O_NONBLOCK);
+    if (descriptor < 0 && errno == EWOULDBLOCK) {
+        // A regular file under another process's lease: wait for it, as a plain open does.
+        descriptor = ::open(name, flags);
+    }
+    return KeepIfRegular(descriptor);
+}
+
+bool LeadsToDevice(const std::wstring& path) {
+    struct stat info {};
+    return ::stat(NativeNameFromWide(path).c_str(), &info) == 0 && !S_ISREG(info.st_mode) &&
+           !S_ISDIR(info.st_mode);
 }
 
 bool PathExists(const std::wstring& path) {
@@ -53,7 +84,18 @@ std::FILE* OpenForReading(const std::wstring& path) {
 }
 
 std::FILE* OpenForWriting(const std::wstring& path) {
-    return std::fopen(NativeNameFromWide(path).c_str(), "wb");
+    // Opening a FIFO for writing without waiting fails while it has no reader.
+    const int descriptor = KeepIfRegular(
+        ::open(NativeNameFromWide(path).c_str(),
+               O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666));
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(descriptor, "wb");
+    if (file == nullptr) {
+        ::close(descriptor);
+    }
+    return file;
 }
 
 bool IsAbsolutePath(const std::wstring& path) {

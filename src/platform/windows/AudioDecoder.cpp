@@ -13,6 +13,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/FileSystem.h"
+
 namespace camcab::platform {
 namespace {
 
@@ -238,6 +240,11 @@ int32_t OpenAudioFile(const std::wstring& path, std::unique_ptr<AudioFileReader>
     const MediaFoundation& mf = Functions();
     if (!mf.Available()) {
         return mf.loadCode;
+    }
+    // A pipe or device named as a sound would be opened and read by the reader, which could
+    // wait on it for ever: it is refused as a file that may not be read.
+    if (LeadsToDevice(path)) {
+        return static_cast<int32_t>(0x80070005u);  // E_ACCESSDENIED
     }
     IMFSourceReader* sourceReader = nullptr;
     HRESULT code = mf.createSourceReaderFromUrl(path.c_str(), nullptr, &sourceReader);

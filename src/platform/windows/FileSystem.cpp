@@ -126,6 +126,17 @@ bool PathExists(const std::wstring& path) {
     return GetFileAttributesW(ForFileApi(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool LeadsToDevice(const std::wstring& path) {
+    if (path.empty()) {
+        return false;
+    }
+    if (NamesDevice(path)) {
+        return true;
+    }
+    const DWORD attributes = GetFileAttributesW(ForFileApi(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DEVICE) != 0;
+}
+
 std::FILE* OpenForReading(const std::wstring& path) {
     if (path.empty() || NamesDevice(path)) {
         return nullptr;
