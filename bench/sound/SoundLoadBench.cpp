@@ -184,15 +184,27 @@ void BM_ReadManySounds(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
 
+// An engine with its mastering voice, as Load makes it; null when there is none.
+camcab::platform::AudioEngine* RunningEngine() {
+    camcab::platform::AudioEngine* engine = nullptr;
+    camcab::platform::MasteringVoice* master = nullptr;
+    if (camcab::platform::CreateAudioEngine(&engine, 0, camcab::platform::kDefaultProcessor) != 0) {
+        return nullptr;
+    }
+    if (engine->CreateMasteringVoice(&master, 0, 0, 0, camcab::platform::kCategoryGameEffects) !=
+        0) {
+        engine->Release();
+        return nullptr;
+    }
+    return engine;
+}
+
 // Decoding the 100 sounds into slots on a running engine, as Load does for a bank.
 void BM_LoadManySounds(benchmark::State& state) {
     camcab::hostaudio::UseSilentDevice();
     const camcab::config::MotorSoundConfig config = BankOf(ManySounds());
-    camcab::platform::AudioEngine* engine = nullptr;
-    camcab::platform::MasteringVoice* master = nullptr;
-    if (camcab::platform::CreateAudioEngine(&engine, 0, camcab::platform::kDefaultProcessor) != 0 ||
-        engine->CreateMasteringVoice(&master, 0, 0, 0, camcab::platform::kCategoryGameEffects) !=
-            0) {
+    camcab::platform::AudioEngine* engine = RunningEngine();
+    if (engine == nullptr) {
         state.SkipWithError("no audio engine");
         return;
     }
@@ -254,11 +266,8 @@ size_t DecodeAll(const std::vector<fs::path>& files,
 void BM_LoadAgainstDecodeManySounds(benchmark::State& state) {
     camcab::hostaudio::UseSilentDevice();
     const camcab::config::MotorSoundConfig config = BankOf(ManySounds());
-    camcab::platform::AudioEngine* engine = nullptr;
-    camcab::platform::MasteringVoice* master = nullptr;
-    if (camcab::platform::CreateAudioEngine(&engine, 0, camcab::platform::kDefaultProcessor) != 0 ||
-        engine->CreateMasteringVoice(&master, 0, 0, 0, camcab::platform::kCategoryGameEffects) !=
-            0) {
+    camcab::platform::AudioEngine* engine = RunningEngine();
+    if (engine == nullptr) {
         state.SkipWithError("no audio engine");
         return;
     }

@@ -17,10 +17,6 @@ constexpr int32_t kExhaustStopAfterMs = 125;
 constexpr float kExhaustQuietBelowKpa = 6.0f;
 constexpr float kExhaustRiseMs = 240.0f;
 
-float Volume(float volume) {
-    return volume >= 0.0f ? (volume <= 1.0f ? volume : 1.0f) : 0.0f;  // not a number: silent
-}
-
 // The learned pressure of the brake notch; a notch outside the table reads its nearest entry,
 // and an empty table (no vehicle announced yet) reads 0.
 float TargetKpa(const NotchPressureTable& table, const HandleState& h) {
@@ -189,12 +185,12 @@ void PlayExhaustSounds(BrakeDisplayContext& c, const VehicleState& state, const 
             }
         }
         if (bcVoice != nullptr) {
-            bcVoice->SetVolume(Volume(s.bcVolume), set);
+            bcVoice->SetVolume(sound::UnitVolume(s.bcVolume), set);
         }
     } else if (bcVoice != nullptr) {
         // The folder's own loop stands in: its volume is this frame's drop in kPa.
         const bool quiet = !falling && state.BcPressure < kExhaustQuietBelowKpa;
-        bcVoice->SetVolume(quiet ? 0.0f : Volume(s.prevBcDisplay - s.bcDisplay), set);
+        bcVoice->SetVolume(quiet ? 0.0f : sound::UnitVolume(s.prevBcDisplay - s.bcDisplay), set);
     }
     if (silenced && bcVoice != nullptr) {
         bcVoice->SetVolume(0.0f, set);

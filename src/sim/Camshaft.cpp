@@ -62,7 +62,7 @@ void detectStages(CamshaftContext& c) {
     CamshaftState& cam = c.cam;
     const FrameState& f = c.frame;
     const std::vector<config::Curve>& curves = c.notchTable.PowerCurrentCurves;
-    float* const curve = cam.powerCurveA;
+    float curve[kPowerCurveValues];  // A
     for (size_t k = 0; k < kPowerCurveValues; ++k) {
         curve[k] = k == 9 ? 0.0f : CurveValue(curves, k, f.absSpeed);
     }

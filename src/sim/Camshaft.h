@@ -16,9 +16,8 @@ namespace camcab::sim {
 inline constexpr int kPowerCurveValues = 11;
 
 struct CamshaftState {
-    float powerCurveA[kPowerCurveValues] = {};  // A
-    float brakeCurrentFirst = 0.0f;             // A
-    float brakeCurrentLast = 0.0f;              // A
+    float brakeCurrentFirst = 0.0f;  // A
+    float brakeCurrentLast = 0.0f;   // A
 
     bool stageA = false;
     bool stageTransition = false;

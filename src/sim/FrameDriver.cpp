@@ -9,7 +9,7 @@ namespace {
 
 // Notches from chained modules may be anything; sums saturate instead of overflowing.
 int32_t AddNotches(int32_t a, int32_t b) {
-    return SaturateMs(static_cast<int64_t>(a) + b);
+    return SaturateInt32(static_cast<int64_t>(a) + b);
 }
 
 constexpr int32_t kOverrideWatchMs = 100;

@@ -34,16 +34,18 @@ struct BrakeOverrideState {
     int32_t overrideBcRiseMs = 0;
 };
 
-// Millisecond arithmetic that saturates instead of overflowing: hostile clocks may jump by
-// anything.
-inline int32_t SaturateMs(int64_t ms) {
-    return ms > INT32_MAX ? INT32_MAX : ms < INT32_MIN ? INT32_MIN : static_cast<int32_t>(ms);
+// A sum held at the int range instead of overflowing: hostile clocks may jump by anything, and
+// notches and key presses from the host or a chained module may be any number.
+inline int32_t SaturateInt32(int64_t value) {
+    return value > INT32_MAX   ? INT32_MAX
+           : value < INT32_MIN ? INT32_MIN
+                               : static_cast<int32_t>(value);
 }
 inline int32_t AddMs(int32_t a, int32_t b) {
-    return SaturateMs(static_cast<int64_t>(a) + b);
+    return SaturateInt32(static_cast<int64_t>(a) + b);
 }
 inline int32_t SubtractMs(int32_t a, int32_t b) {
-    return SaturateMs(static_cast<int64_t>(a) - b);
+    return SaturateInt32(static_cast<int64_t>(a) - b);
 }
 
 }  // namespace camcab::sim

@@ -41,10 +41,7 @@ void ReleaseHold(CamshaftState& cam) {
 
 // The panel test value steps by whole numbers; a host repeating a key for ever saturates it.
 void StepPanelTestValue(PanelState& panel, int32_t step) {
-    const int64_t value = static_cast<int64_t>(panel.panelTestValue) + step;
-    panel.panelTestValue = value > INT32_MAX   ? INT32_MAX
-                           : value < INT32_MIN ? INT32_MIN
-                                               : static_cast<int32_t>(value);
+    panel.panelTestValue = SaturateInt32(static_cast<int64_t>(panel.panelTestValue) + step);
 }
 
 // A reverser position: forward (1) or backward (-1) selected on the handle.

@@ -37,7 +37,7 @@ void updateMotorSounds(sound::SoundRegistry& sounds, const config::MotorSoundCon
             voice->SetFrequencyRatio(ratio, operationSet);
         }
         const float volume = config::InterpolateCurve(absSpeed, (*volumes)[k]);
-        voice->SetVolume(volume >= 0.0f ? (volume <= 1.0f ? volume : 1.0f) : 0.0f, operationSet);
+        voice->SetVolume(sound::UnitVolume(volume), operationSet);
     }
 }
 

@@ -70,6 +70,11 @@ class SoundSlot {
     int32_t CreateVoiceAndBuffer() noexcept;
 };
 
+// A volume a voice is given: within 0.0 to 1.0, and silent for a value that is not a number.
+inline float UnitVolume(float volume) {
+    return volume >= 0.0f ? (volume <= 1.0f ? volume : 1.0f) : 0.0f;
+}
+
 // The text of the start-up log's result code: "%#x" (lower case) or "%#X" (upper case).
 std::wstring FormatCode(int32_t code, bool upperCase);
 
