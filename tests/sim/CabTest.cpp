@@ -154,16 +154,23 @@ TEST(NotchPressure, HoldingNotch5Of11At200LearnsItAndRefillsBothSides) {
     EXPECT_FALSE(e[3].learned);
 }
 
-TEST(BrakeDisplays, FullRegenerationHoldsTheCylinderAt100AndSinksToItAt01KpaPerMs) {
-    Drive d;
+// Braking at 45 km/h with the cylinder at `bcKpa`, then full regeneration with the straight
+// air pipe above 100 kPa.
+void RegenerateFrom(Drive& d, float bcKpa) {
     d.plugin.DoorClose();
     d.plugin.SetReverser(1);
     d.state.Speed = 45.0f;
+    d.state.BcPressure = bcKpa;
     d.Run(400);
     d.plugin.SetBrake(3);
     d.Frame();
     d.state.Current = -150.0f;
     d.state.SapPressure = 140.0f;
+}
+
+TEST(BrakeDisplays, FullRegenerationHoldsTheCylinderAt100AndSinksToItAt01KpaPerMs) {
+    Drive d;
+    RegenerateFrom(d, 0.0f);
     sim::BrakeDisplayState& b = d.plugin.sim.brakeDisplays;
     for (float bc : {40.0f, 80.0f, 120.0f, 200.0f}) {
         d.state.BcPressure = bc;
@@ -173,15 +180,7 @@ TEST(BrakeDisplays, FullRegenerationHoldsTheCylinderAt100AndSinksToItAt01KpaPerM
     }
 
     Drive high;
-    high.plugin.DoorClose();
-    high.plugin.SetReverser(1);
-    high.state.Speed = 45.0f;
-    high.state.BcPressure = 300.0f;
-    high.Run(400);
-    high.plugin.SetBrake(3);
-    high.Frame();
-    high.state.Current = -150.0f;
-    high.state.SapPressure = 140.0f;
+    RegenerateFrom(high, 300.0f);
     for (int frame = 1; frame <= 50; ++frame) {
         high.state.BcPressure = frame % 2 ? 300.0f : 280.0f;  // whatever the host does above 100
         high.Frame();
