@@ -1,0 +1,26 @@
+// The drive report: one HTML page that stands alone (works offline), with zoomable plots of a
+// drive against time, a spectrogram of the rendered sound, a player and a summary.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "DriveTrace.h"
+
+namespace camcab::run {
+
+struct ReportInfo {
+    std::wstring pluginPath;
+    std::wstring scenarioPath;        // empty: no scenario (one frame at rest)
+    std::vector<std::wstring> filesRead;  // the vehicle's configuration and sound files
+    double runSeconds = 0.0;          // wall-clock time the drive took
+    std::wstring audioPath;           // the rendered WAV; empty when no sound was rendered
+    int32_t audioStartTimeMs = 0;     // the scenario time at the WAV's first sample
+};
+
+// Writes the report to `path`. False with a reason in `error` when it cannot be written; a
+// missing sox only leaves the spectrogram out (the page says so).
+bool WriteDriveReport(const std::wstring& path, const DriveTrace& trace, const ReportInfo& info,
+                      std::string& error);
+
+}  // namespace camcab::run
