@@ -1,0 +1,147 @@
+#include "DriveReport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+#include <string>
+
+#include "SyntheticDrive.h"
+#include "support/TempFolder.h"
+
+namespace camcab::run {
+namespace {
+
+using test::TempFolder;
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// The page's drive data: one JavaScript object of numbers.
+std::string DriveData(const std::string& page) {
+    const size_t begin = page.find("window.driveData=");
+    const size_t end = page.find("};\n", begin);
+    return begin == std::string::npos || end == std::string::npos ? ""
+                                                                  : page.substr(begin, end - begin);
+}
+
+struct Written {
+    bool ok = false;
+    std::string error;
+    std::string page;
+};
+
+Written Write(const TempFolder& folder, const DriveTrace& trace, const ReportInfo& info) {
+    Written written;
+    written.ok = WriteDriveReport(folder.FileString(L"report.html"), trace, info, written.error);
+    written.page = test::ReadFileBytes(folder.File(L"report.html"));
+    return written;
+}
+
+TEST(DriveReportTest, NamesAreEscapedAndDataHoldsOnlyNumbers) {
+    TempFolder folder;
+    const test::SyntheticDrive drive = test::MakeSyntheticDrive(300, true);
+    ReportInfo info;
+    info.pluginPath = L"C:\\電車 & <b>\\camcab.dll";
+    info.scenarioPath = L"\"quoted\" 'drive'.txt";
+    info.filesRead = {L"</script><script>alert(1)</script>"};
+    const Written written = Write(folder, drive.trace, info);
+    ASSERT_TRUE(written.ok) << written.error;
+    const std::string& page = written.page;
+
+    EXPECT_NE(page.find("電車 &amp; &lt;b&gt;"), std::string::npos);
+    EXPECT_NE(page.find("&quot;quoted&quot; &#39;drive&#39;"), std::string::npos);
+    EXPECT_NE(page.find("&lt;/script&gt;&lt;script&gt;alert(1)"), std::string::npos);
+    // The library's script and the page's own: no name closes a script early.
+    EXPECT_EQ(Count(page, "</script>"), 2u);
+    EXPECT_EQ(page.find("sourceMappingURL"), std::string::npos);
+
+    const std::string data = DriveData(page);
+    ASSERT_FALSE(data.empty());
+    EXPECT_FALSE(std::regex_search(data, std::regex("nan|inf", std::regex::icase)));
+    EXPECT_TRUE(std::regex_search(data, std::regex(R"(speed:\[[^\]]*null)")));
+    EXPECT_TRUE(std::regex_search(data, std::regex(R"(current:\[[^\]]*null)")));
+    EXPECT_NE(data.find("e+38,"), std::string::npos);  // huge but finite: kept
+    // Lamps take only 0 and 1; the needle and the digits are plotted apart from them.
+    EXPECT_NE(data.find("lampIndices:[3,4,]"), std::string::npos);
+    EXPECT_NE(data.find("needleIndices:[10,20,]"), std::string::npos);
+    // Every host sound command is listed: the one-shots, the loop, its stop and the odd value.
+    EXPECT_EQ(Count(data, ",5,1]"), Count(data, ",5,2]"));
+    EXPECT_EQ(Count(data, ",7,-10000]"), 1u);
+    EXPECT_EQ(Count(data, ",9,-2500]"), 1u);
+
+    EXPECT_NE(page.find("No sound was rendered for this drive."), std::string::npos);
+    EXPECT_NE(page.find("<tr><th>Frames</th><td>300</td>"), std::string::npos);
+    EXPECT_NE(page.find("<tr><th>Drive time (scenario)</th><td>6.00 s</td>"), std::string::npos);
+}
+
+#ifndef _WIN32
+TEST(DriveReportTest, SoundGetsSpectrogramAndCompressedPlayer) {
+    TempFolder folder;
+    const test::SyntheticDrive drive = test::MakeSyntheticDrive(250);
+    folder.Write(L"drive.wav", drive.wavBytes);
+    ReportInfo info;
+    info.audioPath = folder.FileString(L"drive.wav");
+    info.audioStartTimeMs = test::kSyntheticStartMs;
+    info.runSeconds = 0.5;
+    const Written written = Write(folder, drive.trace, info);
+    ASSERT_TRUE(written.ok) << written.error;
+
+    EXPECT_NE(written.page.find("<audio id=\"player\" controls preload=\"metadata\" "
+                                "src=\"data:audio/ogg;base64,T2dnUw"),  // "OggS"
+              std::string::npos);
+    EXPECT_NE(written.page.find("src=\"data:image/png;base64,iVBORw0KGgo"), std::string::npos);
+    const std::string data = DriveData(written.page);
+    EXPECT_NE(data.find("audioStartMs:28800000,audioSeconds:5,"), std::string::npos);
+    EXPECT_NE(written.page.find("<td>10.0 &times; real time</td>"), std::string::npos);
+    EXPECT_EQ(written.page.find("class=\"note\""), std::string::npos);
+}
+#endif
+
+// Without sox (always so on Windows) the page holds the WAV itself and says why there is no
+// spectrogram.
+TEST(DriveReportTest, WithoutSoxTheWavIsThePlayer) {
+    TempFolder folder;
+    const test::SyntheticDrive drive = test::MakeSyntheticDrive(100);
+    folder.Write(L"drive.wav", drive.wavBytes);
+    ReportInfo info;
+    info.audioPath = folder.FileString(L"drive.wav");
+#ifndef _WIN32
+    const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    setenv("PATH", folder.Path().c_str(), 1);
+#endif
+    const Written written = Write(folder, drive.trace, info);
+#ifndef _WIN32
+    setenv("PATH", path.c_str(), 1);
+#endif
+    ASSERT_TRUE(written.ok) << written.error;
+    EXPECT_NE(written.page.find("src=\"data:audio/wav;base64,UklGR"), std::string::npos);  // "RIFF"
+    EXPECT_TRUE(
+        std::regex_search(written.page, std::regex("<p class=\"note\">No spectrogram: sox is "
+                                                   "(not installed|not run by the Windows)")));
+    EXPECT_EQ(written.page.find("id=\"spectrogram-image\""), std::string::npos);
+}
+
+TEST(DriveReportTest, NoFramesAndUnwritablePaths) {
+    TempFolder folder;
+    ReportInfo info;
+    info.audioPath = folder.FileString(L"missing.wav");
+    const Written empty = Write(folder, DriveTrace{}, info);
+    ASSERT_TRUE(empty.ok) << empty.error;
+    EXPECT_NE(empty.page.find("The drive recorded no frames."), std::string::npos);
+    EXPECT_NE(empty.page.find("The rendered sound cannot be read as a WAV file."),
+              std::string::npos);
+
+    std::string error;
+    EXPECT_FALSE(WriteDriveReport(folder.FileString(L"no-folder\\report.html"), DriveTrace{},
+                                  ReportInfo{}, error));
+    EXPECT_NE(error.find("no-folder"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace camcab::run

@@ -1,0 +1,148 @@
+#!/usr/bin/env python3
+"""Writes a drive report with report_sample and opens it in headless Chromium.
+
+check_report_page.py REPORT_SAMPLE FOLDER [FRAMES]
+
+Passes when the page ran to its end without a script error or console error, every plot holds
+data, the spectrogram was drawn and the screenshot shows a page (many colours, much ink).
+Exits 77 (skipped) when chromium is not installed.
+"""
+import html
+import json
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+
+PLOTS = ["speed", "current", "handles", "lamps", "needles", "sounds", "level"]
+
+
+def chromium():
+    for name in ("chromium", "chromium-browser", "google-chrome"):
+        path = shutil.which(name)
+        if path:
+            return path
+    return None
+
+
+def run_browser(browser, profile, url, *extra):
+    command = [browser, "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+               "--user-data-dir=" + profile, "--enable-logging=stderr", "--v=0",
+               "--virtual-time-budget=10000", "--window-size=1400,3600", *extra, url]
+    return subprocess.run(command, capture_output=True, text=True, errors="replace", timeout=240)
+
+
+def png_pixels(path):
+    """Width, height and the rows of an 8-bit RGB or RGBA PNG, as bytes per row."""
+    data = open(path, "rb").read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise ValueError("not a PNG file")
+    pos, idat = 8, b""
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+        if kind == b"IHDR":
+            width, height, depth, colour, _, _, interlace = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+    if depth != 8 or colour not in (2, 6) or interlace:
+        raise ValueError("unexpected PNG layout %d/%d/%d" % (depth, colour, interlace))
+    channels = 3 if colour == 2 else 4
+    stride = width * channels
+    raw = zlib.decompress(idat)
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for x in range(stride):
+            a = line[x - channels] if x >= channels else 0
+            b = previous[x]
+            c = previous[x - channels] if x >= channels else 0
+            if kind == 1:
+                line[x] = (line[x] + a) & 255
+            elif kind == 2:
+                line[x] = (line[x] + b) & 255
+            elif kind == 3:
+                line[x] = (line[x] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[x] = (line[x] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append(bytes(line))
+        previous = line
+    return width, height, channels, rows
+
+
+def main():
+    sample, folder = sys.argv[1], sys.argv[2]
+    frames = sys.argv[3] if len(sys.argv) > 3 else "600"
+    browser = chromium()
+    if browser is None:
+        print("chromium is not installed: skipped")
+        return 77
+    shutil.rmtree(folder, ignore_errors=True)
+    subprocess.run([sample, folder, frames], check=True)
+    page = os.path.join(folder, "report.html")
+    url = "file://" + os.path.abspath(page)
+    failures = []
+
+    with tempfile.TemporaryDirectory() as profile:
+        started = time.monotonic()
+        dom = run_browser(browser, profile, url, "--dump-dom")
+        print("page %d bytes, loaded and dumped in %.1f s" %
+              (os.path.getsize(page), time.monotonic() - started))
+        console = [line for line in dom.stderr.splitlines()
+                   if "CONSOLE" in line or "Uncaught" in line]
+        if console:
+            failures.append("console messages:\n  " + "\n  ".join(console))
+        found = re.search(r'<pre id="report-status" hidden="">(.*?)</pre>', dom.stdout, re.S)
+        if not found:
+            failures.append("the page wrote no status (its script did not run to its end)")
+            status = {}
+        else:
+            status = json.loads(html.unescape(found.group(1)))
+            print("status:", json.dumps(status))
+        if status.get("errors"):
+            failures.append("script errors: %s" % status["errors"])
+        if status and not status.get("ready"):
+            failures.append("the page's script did not finish")
+        for plot in PLOTS:
+            counts = status.get("plots", {}).get(plot, {})
+            if counts.get("rows", 0) < 2 or counts.get("series", 0) < 1:
+                failures.append("plot %s holds no data: %s" % (plot, counts))
+        if status and status.get("spectrogram") != "drawn":
+            failures.append("the spectrogram was not drawn")
+        if "<title>camcab drive report</title>" not in dom.stdout:
+            failures.append("a file name ran as script")
+
+        shot = os.path.join(folder, "report.png")
+        run_browser(browser, profile, url, "--screenshot=" + shot, "--hide-scrollbars")
+        try:
+            width, height, channels, rows = png_pixels(shot)
+            colours, inked = set(), 0
+            for row in rows[::4]:
+                for x in range(0, width * channels, channels * 4):
+                    pixel = row[x:x + 3]
+                    colours.add(pixel)
+                    inked += pixel != b"\xff\xff\xff"
+            samples = len(rows[::4]) * len(range(0, width * channels, channels * 4))
+            print("screenshot %dx%d: %d colours, %.0f%% not white" %
+                  (width, height, len(colours), 100.0 * inked / samples))
+            if len(colours) < 200 or inked < samples // 20:
+                failures.append("the screenshot looks blank")
+        except (OSError, ValueError, zlib.error) as error:
+            failures.append("no readable screenshot: %s" % error)
+
+    for failure in failures:
+        print("FAILED:", failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
