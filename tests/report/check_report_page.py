@@ -121,6 +121,16 @@ def main():
         if "<title>camcab drive report</title>" not in dom.stdout:
             failures.append("a file name ran as script")
 
+        # Zooming the first plot zooms every plot to the same range.
+        start = min(r[0] for r in status.get("ranges", {}).values()) if status.get("ranges") else 0
+        wanted = [round(start + 2.0, 3), round(start + 4.5, 3)]
+        zoomed = run_browser(browser, profile, url + "#zoom=%s,%s" % tuple(wanted), "--dump-dom")
+        found = re.search(r'<pre id="report-status" hidden="">(.*?)</pre>', zoomed.stdout, re.S)
+        ranges = json.loads(html.unescape(found.group(1))).get("ranges", {}) if found else {}
+        if sorted(ranges) != sorted(PLOTS) or any(
+                abs(r[0] - wanted[0]) > 1e-6 or abs(r[1] - wanted[1]) > 1e-6 for r in ranges.values()):
+            failures.append("zooming one plot left others elsewhere: %s" % ranges)
+
         shot = os.path.join(folder, "report.png")
         run_browser(browser, profile, url, "--screenshot=" + shot, "--hide-scrollbars")
         try:

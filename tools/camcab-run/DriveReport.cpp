@@ -660,6 +660,7 @@ constexpr std::string_view kScript = R"js(
     }
     for (var axis in options.axes || {}) settings.axes[axis] = options.axes[axis];
     var g = new Dygraph(div, rows, settings);
+    g.reportId = id;
     graphs.push(g);
     status.plots[id] = {rows: g.numRows(), series: g.numColumns() - 1};
     return g;
@@ -768,6 +769,11 @@ constexpr std::string_view kScript = R"js(
 
     plot('level', column(D.levelDbfs), ['time', 'level'], {ylabel: 'dBFS', colors: ['#2ca02c']});
   }
+  // A link may name a time range: report.html#zoom=FROM,TO (seconds of the day).
+  var zoom = /^#zoom=(-?[0-9.]+),(-?[0-9.]+)$/.exec(location.hash);
+  if (zoom && graphs.length) graphs[0].updateOptions({dateWindow: [Number(zoom[1]), Number(zoom[2])]});
+  status.ranges = {};
+  graphs.forEach(function (g) { status.ranges[g.reportId] = g.xAxisRange(); });
   if (spectrogramImage) {
     var redraw = function () { if (graphs.length) drawSpectrogram(graphs[0].xAxisRange()); };
     if (spectrogramImage.complete) redraw(); else spectrogramImage.addEventListener('load', redraw);
@@ -839,8 +845,9 @@ bool WriteDriveReport(const std::wstring& path, const DriveTrace& trace, const R
     }
     html +=
         "<p class=\"hint\">Drag across a plot to zoom in on a time range, shift-drag to pan, "
-        "double-click to zoom out: every plot and the spectrogram follow. Clicking a plot plays "
-        "the sound from that moment.</p>\n";
+        "double-click to zoom out: every plot and the spectrogram follow (dragging up or down "
+        "zooms one plot's values). Clicking a plot plays the sound from that moment. A link "
+        "can name a range: <code>report.html#zoom=FROM,TO</code> in seconds of the day.</p>\n";
     AppendPlot(html, "speed", "Speed", nullptr);
     html += "<h2>Spectrogram of the rendered sound</h2>\n";
     if (!sound.spectrogramPng.empty()) {
