@@ -283,17 +283,20 @@ RenderedSound RenderSound(const std::wstring& audioPath) {
     }
     std::error_code failure;
     const uintmax_t wavBytes = std::filesystem::file_size(wav, failure);
-    if (!failure && wavBytes <= kLargestInlineWavBytes) {
-        sound.playerBytes = ReadBytes(platform::OpenForReading(audioPath));
-        if (!sound.playerBytes.empty()) {
-            sound.playerMime = "audio/wav";
-            sound.playerNote = "The sound could not be compressed (" + error +
-                               "), so the page holds the WAV file itself.";
-            return sound;
-        }
+    if (!failure && wavBytes > kLargestInlineWavBytes) {
+        sound.playerNote = "No player: the sound could not be compressed (" + error +
+                           ") and the WAV file is too large to hold in the page.";
+        return sound;
     }
-    sound.playerNote = "No player: the sound could not be compressed (" + error +
-                       ") and the WAV file is too large to hold in the page.";
+    sound.playerBytes = ReadBytes(platform::OpenForReading(audioPath));
+    if (sound.playerBytes.empty()) {
+        sound.playerNote = "No player: the sound could not be compressed (" + error +
+                           ") and the WAV file cannot be read.";
+        return sound;
+    }
+    sound.playerMime = "audio/wav";
+    sound.playerNote =
+        "The sound could not be compressed (" + error + "), so the page holds the WAV file itself.";
     return sound;
 }
 
