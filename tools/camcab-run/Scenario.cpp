@@ -202,6 +202,17 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
             event.kind =
                 command == "keyboard-down" ? EventKind::KeyboardDown : EventKind::KeyboardUp;
             scenario.events.push_back(event);
+        } else if (command == "model") {
+            if (arguments == 1 && (word[1] == "on" || word[1] == "off")) {
+                event.kind = EventKind::Model;
+                event.value = word[1] == "on" ? 1 : 0;
+            } else if (arguments == 2 && word[1] == "step-interval" &&
+                       ParseInt(word[2], event.value) && event.value > 0) {
+                event.kind = EventKind::ModelStepInterval;
+            } else {
+                return fail("model needs on, off, or step-interval and a positive number of ms");
+            }
+            scenario.events.push_back(event);
         } else if (auto found = singleValue.find(command); found != singleValue.end()) {
             if (arguments != 1 || !ParseInt(word[1], event.value)) {
                 return fail(command + " needs one integer");
@@ -265,6 +276,9 @@ const char* ScenarioFormatHelp() {
   horn N | signal N                     HornBlow, SetSignal
   door-open | door-close                DoorOpen, DoorClose
   beacon TYPE SIGNAL DISTANCE OPTIONAL  SetBeaconData
+  model on | model off   the train model drives the train (see below), or the
+                         scripted state does (the default)
+  model step-interval MS the model's camshaft step interval (default 150)
 )";
 }
 

@@ -22,10 +22,12 @@ enum class EventKind {
     SetSignal,
     SetBeaconData,
     Initialize,
-    SetState,      // changes the train state fed to the following frames
-    Frames,        // runs `count` frames
-    KeyboardDown,  // holds a key of the real keyboard down (a virtual-key code)
-    KeyboardUp,    // lets it go again
+    SetState,           // changes the train state fed to the following frames
+    Frames,             // runs `count` frames
+    KeyboardDown,       // holds a key of the real keyboard down (a virtual-key code)
+    KeyboardUp,         // lets it go again
+    Model,              // the train model on (value 1) or off (0)
+    ModelStepInterval,  // the model's camshaft step interval in ms
 };
 
 // A field of the train state that a scenario sets.
