@@ -106,6 +106,10 @@ void WriteKeyboardChanges() {
 void Start() {
     RecorderState& state = State();
     state.recording.Finish();
+    // The plug-in's record of what it sent this module starts at 0 with every Load.
+    state.power = 0;
+    state.brake = 0;
+    state.reverser = 0;
     state.framesSeen = false;
     state.frameCount = 0;
     state.keys.fill(0);

@@ -15,6 +15,13 @@ std::wstring Recording::FileName(const platform::LocalTime& now, int suffix) {
     return fileName + L".txt";
 }
 
+Recording::~Recording() {
+    try {
+        Finish();
+    } catch (...) {
+    }
+}
+
 bool Recording::Start(const std::wstring& folder, const platform::LocalTime& now) {
     Finish();
     buffer_.clear();

@@ -19,6 +19,12 @@ class Recording {
     // Numeric suffixes tried when recordings of the same second exist.
     static constexpr int kMaxSuffix = 999;
 
+    Recording() = default;
+    // A host that unloads the module without Dispose still gets what was buffered.
+    ~Recording();
+    Recording(const Recording&) = delete;
+    Recording& operator=(const Recording&) = delete;
+
     // Creates "camcab-recording-YYYYMMDD-HHMMSS.txt" in `folder` (with "-2", "-3", ... before
     // ".txt" when that name is taken). False when no file could be made.
     bool Start(const std::wstring& folder, const platform::LocalTime& now);
