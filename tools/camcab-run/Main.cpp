@@ -1,5 +1,6 @@
 // camcab-run: the host stand-in. It loads a plug-in by path exactly as the host does, drives
 // it through a scenario and prints what the plug-in answered.
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -37,6 +38,8 @@ constexpr int32_t kSilenceMs = 100;
 // A frame whose difference level is this many times that of the last few (6 dB) starts a new
 // sound.
 constexpr double kOnsetFactor = 2.0;
+// An `elapse` frame advances the audio clock by the time since the previous frame, at most this.
+constexpr int64_t kMaxElapseAudioMs = 1000;
 
 struct Options {
     std::wstring pluginPath;
@@ -136,6 +139,8 @@ int64_t TotalFrames(const Scenario& scenario) {
     for (const Event& event : scenario.events) {
         if (event.kind == EventKind::Frames) {
             total += event.value;
+        } else if (event.kind == EventKind::Elapse) {
+            ++total;
         }
     }
     return total;
@@ -184,7 +189,8 @@ class Runner {
         plugin_.Initialize(scenario_.initialHandlePosition);
         bool ranFrames = false;
         for (const Event& event : scenario_.events) {
-            ranFrames = ranFrames || event.kind == EventKind::Frames;
+            ranFrames =
+                ranFrames || event.kind == EventKind::Frames || event.kind == EventKind::Elapse;
             Apply(event);
         }
         if (!ranFrames) {
@@ -278,20 +284,36 @@ class Runner {
                     model_->SetStepIntervalMs(event.value);
                 }
                 break;
+            case EventKind::Elapse: {
+                const int64_t sinceMs = static_cast<int64_t>(event.state.Time) - state_.Time;
+                const int32_t audioMs =
+                    frame_ == 0
+                        ? scenario_.stepMs
+                        : static_cast<int32_t>(std::clamp<int64_t>(sinceMs, 0, kMaxElapseAudioMs));
+                state_ = event.state;
+                RunElapse(audioMs);
+                progress_.Update(frame_, driveMs_);
+                break;
+            }
         }
     }
 
     static void Say(const char* call, int32_t value) { std::printf("%s %d\n", call, value); }
 
     void RunFrame() {
-        ++frame_;
-        driveMs_ += scenario_.stepMs;
         state_.Time += scenario_.stepMs;
         if (modelOn_ && model_) {
             model_->SetDoorsOpen(doorsOpen_);
             model_->Advance(state_, lastReturned_, scenario_.stepMs);
         }
         state_.Location += static_cast<double>(state_.Speed) / 3.6 * scenario_.stepMs / 1000.0;
+        RunElapse(scenario_.stepMs);
+    }
+
+    // One Elapse with the current train state; the audio clock advances by `audioMs`.
+    void RunElapse(int32_t audioMs) {
+        ++frame_;
+        driveMs_ += audioMs;
         TraceFrame traced;
         traced.state = state_;
         const Handles handles = plugin_.Elapse(state_, panel_.data(), sound_.data());
@@ -300,9 +322,11 @@ class Runner {
 #ifndef _WIN32
         // The audio clock advances with the scenario's time: render this frame's samples.
         const size_t renderedBefore = hostaudio::CapturedFrames();
-        hostaudio::Advance(scenario_.stepMs);
-        line += AudioChange(renderedBefore, hostaudio::CapturedFrames());
+        hostaudio::Advance(audioMs);
+        line += AudioChange(renderedBefore, hostaudio::CapturedFrames(), audioMs);
         traced.audioRms = hostaudio::CapturedRms(renderedBefore, hostaudio::CapturedFrames());
+#else
+        (void)audioMs;
 #endif
         if (trace_ != nullptr) {
             traced.driver = driver_;
@@ -335,7 +359,7 @@ class Runner {
     // inside a sound do not count); with the frame's level. New sounds are told by the level
     // of the sample-to-sample differences, which the clicks and hiss of the camshaft and air
     // sounds raise far more than the low hum of the motors.
-    std::string AudioChange(size_t beginFrame, size_t endFrame) {
+    std::string AudioChange(size_t beginFrame, size_t endFrame, int32_t frameMs) {
         const double rms = hostaudio::CapturedRms(beginFrame, endFrame);
         const double edgeRms = EdgeRms(beginFrame, endFrame);
         const double recentEdgeRms = recentEdgeRms_;
@@ -354,7 +378,7 @@ class Runner {
             std::snprintf(text, sizeof text, " audio %s %.0f dBFS", change, 20.0 * std::log10(rms));
             return text;
         }
-        silentMs_ += scenario_.stepMs;
+        silentMs_ += frameMs;
         if (audible_ && silentMs_ >= kSilenceMs) {
             audible_ = false;
             return " audio off";

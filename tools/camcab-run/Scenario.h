@@ -28,6 +28,7 @@ enum class EventKind {
     KeyboardUp,         // lets it go again
     Model,              // the train model on (value 1) or off (0)
     ModelStepInterval,  // the model's camshaft step interval in ms
+    Elapse,             // runs one frame with exactly `state`, which later frames keep
 };
 
 // A field of the train state that a scenario sets.
@@ -43,6 +44,7 @@ struct Event {
                         // frame count
     BeaconData beacon{};
     std::vector<StateChange> changes;
+    VehicleState state{};
 };
 
 struct Scenario {
