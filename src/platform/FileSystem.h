@@ -1,6 +1,8 @@
 // Files and paths as the library sees them: wide strings, relative to the plug-in's folder.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -38,6 +40,34 @@ using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 // Opens (creating or truncating) a regular file for writing in binary mode; null on failure,
 // and for anything that is not a regular file (writing to a FIFO could wait for a reader).
 std::FILE* OpenForWriting(const std::wstring& path);
+
+// A file made afresh for writing, written straight through: the caller keeps its own buffer.
+// It never replaces, truncates or follows anything that already exists under its name.
+class NewFile {
+  public:
+    enum class Opened { Created, NameTaken, Failed };
+
+    NewFile() = default;
+    ~NewFile() { Close(); }
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    // Creates the file. NameTaken when anything of that name exists (a file, a folder, a link).
+    Opened Create(const std::wstring& path);
+    bool IsOpen() const { return handle_ != -1; }
+    // Writes every byte, or returns false with the reason in Failure().
+    bool Write(const char* bytes, size_t size);
+    // Cuts the file back to its first `size` bytes; writing goes on from there.
+    bool Truncate(uint64_t size);
+    // Closes the file; false when the system reports that written data was lost.
+    bool Close();
+    // The system's words for the last failure.
+    const std::string& Failure() const { return failure_; }
+
+  private:
+    std::intptr_t handle_ = -1;  // a descriptor or a file handle; -1 when closed
+    std::string failure_;
+};
 
 // True when the name is absolute in the platform's sense (drive and root, or a network
 // share, on Windows; a leading '/' on POSIX).

@@ -11,11 +11,11 @@ namespace camcab::run {
 
 struct ReportInfo {
     std::wstring pluginPath;
-    std::wstring scenarioPath;        // empty: no scenario (one frame at rest)
+    std::wstring scenarioPath;            // empty: no scenario (one frame at rest)
     std::vector<std::wstring> filesRead;  // the vehicle's configuration and sound files
-    double runSeconds = 0.0;          // wall-clock time the drive took
-    std::wstring audioPath;           // the rendered WAV; empty when no sound was rendered
-    int32_t audioStartTimeMs = 0;     // the scenario time at the WAV's first sample
+    double runSeconds = 0.0;              // wall-clock time the drive took
+    std::wstring audioPath;               // the rendered WAV; empty when no sound was rendered
+    int32_t audioStartTimeMs = 0;         // the scenario time at the WAV's first sample
 };
 
 // Writes the report to `path`. False with a reason in `error` when it cannot be written; a

@@ -47,8 +47,7 @@ std::vector<int> DriveTrace::Indices(const std::vector<EntryChange>& changes) {
     return {indices.begin(), indices.end()};
 }
 
-std::vector<int32_t> DriveTrace::Column(const std::vector<EntryChange>& changes,
-                                        int index) const {
+std::vector<int32_t> DriveTrace::Column(const std::vector<EntryChange>& changes, int index) const {
     std::vector<int32_t> column(frames_.size(), 0);
     int32_t value = 0;
     size_t filled = 0;
@@ -106,9 +105,9 @@ bool WriteTraceCsv(const std::wstring& path, const DriveTrace& trace) {
             text += ',';
             AppendNumber(text, value);
         }
-        for (int32_t value : {frame.driver.Power, frame.driver.Brake, frame.driver.Reverser,
-                              frame.returned.Power, frame.returned.Brake, frame.returned.Reverser,
-                              frame.returned.ConstantSpeed}) {
+        for (int32_t value :
+             {frame.driver.Power, frame.driver.Brake, frame.driver.Reverser, frame.returned.Power,
+              frame.returned.Brake, frame.returned.Reverser, frame.returned.ConstantSpeed}) {
             text += ',';
             AppendNumber(text, value);
         }

@@ -19,9 +19,9 @@ inline constexpr int kHostArraySize = 256;
 inline constexpr std::array<int, 10> kTracedPowerCurves = {0, 1, 2, 3, 4, 5, 6, 7, 8, 10};
 
 struct TraceFrame {
-    VehicleState state{};    // as handed to Elapse
-    Handles driver{};        // the handles the scenario (the driver) set; ConstantSpeed unused
-    Handles returned{};      // what Elapse answered
+    VehicleState state{};  // as handed to Elapse
+    Handles driver{};      // the handles the scenario (the driver) set; ConstantSpeed unused
+    Handles returned{};    // what Elapse answered
     std::array<float, kTracedPowerCurves.size()> powerCurvesA{};  // c0..c8, c10 at |speed|
     float brakeFirstA = 0.0f;  // the first brake current curve at |speed|
     float brakeLastA = 0.0f;   // the last brake current curve at |speed|

@@ -1,18 +1,27 @@
 // camcab-run: the host stand-in. It loads a plug-in by path exactly as the host does, drives
 // it through a scenario and prints what the plug-in answered.
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "DriveReport.h"
+#include "DriveTrace.h"
 #include "HostKeyboard.h"
 #include "HostPlugin.h"
+#include "Progress.h"
 #include "Scenario.h"
+#include "TrainModel.h"
+#include "VehicleTables.h"
 #include "platform/FileSystem.h"
 #include "platform/WideText.h"
 #ifndef _WIN32
@@ -22,24 +31,67 @@
 namespace camcab::run {
 namespace {
 
-constexpr int kArraySize = 256;
+constexpr int kArraySize = kHostArraySize;
 // A frame whose rendered sound is below -60 dBFS counts as silent.
 constexpr double kAudibleRms = 0.001;
 constexpr int32_t kSilenceMs = 100;
 // A frame whose difference level is this many times that of the last few (6 dB) starts a new
 // sound.
 constexpr double kOnsetFactor = 2.0;
+// An `elapse` frame advances the audio clock by the time since the previous frame, at most this.
+constexpr int64_t kMaxElapseAudioMs = 1000;
 
 struct Options {
     std::wstring pluginPath;
     std::wstring scenarioPath;
-    std::wstring audioPath;  // where the rendered audio goes (Linux)
+    std::wstring audioPath;   // where the rendered audio goes (Linux)
+    std::wstring tracePath;   // the per-frame trace (CSV)
+    std::wstring reportPath;  // the drive report (HTML)
     bool everyFrame = false;
 };
 
+const char* ModelHelp() {
+    return R"(Train model ("model on"): the handles the plug-in returns drive the train; "set"
+values are only its starting point. The tables come from the plug-in's folder.
+  Powering: while the returned power notch is above 0, the reverser set, the brake
+  released and the doors closed, the camshaft advances one step per step interval: to
+  step 1, then from step s to s + 1 while the notch is at least RequiredNotch_Up of step s
+  (power parameter file). The current is the power current file's column of that step at
+  the speed. Otherwise the camshaft is back at step 0 and the current is 0 (coasting).
+  Braking: brake notch n drives the straight air pipe and brake cylinder toward
+  n / BrakeNotches x 420 kPa at 300 kPa/s (0 on release). With a service notch, the
+  reverser set, no power and the train moving, the brake camshaft starts after the breaker
+  delay (BreakerDelay_On) plus 250 ms and advances the same way on the brake parameter
+  file's RequiredNotch_Up; the current is minus the brake current file's column of its
+  step, in full above 15 km/h, fading to 0 at 5 km/h.
+  Motion: 35 t per car, 80 N per ampere per car (300 A: 2.5 km/h/s); running resistance
+  20 N/t + 0.006 N/t per (km/h)^2; 420 kPa brake cylinder: 4 km/h/s.
+  Air: brake pipe and equalizing reservoir held at 490 kPa (100 kPa/s), vented at
+  500 kPa/s on the emergency notch; the main reservoir gives 0.1 kPa per kPa of brake
+  cylinder rise and 0.2 kPa per kPa of brake pipe recharge; the compressor starts below
+  690 kPa and charges 8 kPa/s up to 780 kPa.
+)";
+}
+
+const char* TraceHelp() {
+    return R"(Trace (--trace): CSV, a header row, then one row per frame:
+  time_ms, location_m, speed_kmh, current_a, bc_kpa, mr_kpa, er_kpa, bp_kpa, sap_kpa
+                         the train state handed to Elapse
+  driver_power, driver_brake, driver_reverser    the handles the scenario set
+  power, brake, reverser, constant_speed         the handles Elapse returned
+  panel_N, sound_N       every panel and sound index the plug-in wrote during the drive,
+                         with its value after the frame
+  c0_a .. c8_a, c10_a    the power current curves the camshaft compares the current
+                         with, at the frame's speed (read from the plug-in's folder)
+  brake_first_a, brake_last_a    the first and last brake current curves
+  audio_rms              RMS of the plug-in's own sound in the frame (Linux; else empty)
+)";
+}
+
 void PrintUsage(std::FILE* out) {
     std::fprintf(out,
-                 "Usage: camcab-run [--every-frame] [--audio WAV] PLUGIN [SCENARIO]\n"
+                 "Usage: camcab-run [--every-frame] [--audio WAV] [--trace CSV] [--report HTML]\n"
+                 "                  PLUGIN [SCENARIO]\n"
                  "\n"
                  "Loads the plug-in PLUGIN (a camcab.dll or libcamcab.so, or any plug-in of the\n"
                  "same host interface) the way the host does, calls Load, GetPluginVersion,\n"
@@ -52,13 +104,21 @@ void PrintUsage(std::FILE* out) {
                  "  --every-frame   print the handles of every frame, changed or not\n"
                  "  --audio WAV     (Linux) write the plug-in's own sounds, rendered frame by\n"
                  "                  frame in step with the scenario's time, to the WAV file\n"
+                 "  --trace CSV     write a per-frame trace (see below)\n"
+                 "  --report HTML   write the drive report: one page that works offline, with\n"
+                 "                  zoomable plots against time of the speed, the current with\n"
+                 "                  the camshaft's curves as +-2 A bands, the handles set and\n"
+                 "                  returned, the panel, the host sound commands and the sound\n"
+                 "                  level; on Linux also a spectrogram and a player of the\n"
+                 "                  rendered sound (sox makes both), and a summary\n"
                  "  --help          show this text\n"
                  "\n"
                  "Exit status: 0 on success; 1 when the plug-in is missing, cannot be loaded,\n"
                  "lacks an export, fails its version check or raises an error; 2 on bad usage or\n"
-                 "a bad scenario.\n"
-                 "\n%s",
-                 ScenarioFormatHelp());
+                 "a bad scenario, reported with its file, line number and reason.\n"
+                 "A long drive shows a progress bar on standard error when that is a terminal.\n"
+                 "\n%s\n%s\n%s",
+                 ScenarioFormatHelp(), ModelHelp(), TraceHelp());
 }
 
 std::string Hex(const std::string& bytes) {
@@ -74,19 +134,43 @@ std::string Hex(const std::string& bytes) {
     return out;
 }
 
+int64_t TotalFrames(const Scenario& scenario) {
+    int64_t total = 0;
+    for (const Event& event : scenario.events) {
+        if (event.kind == EventKind::Frames) {
+            total += event.value;
+        } else if (event.kind == EventKind::Elapse) {
+            ++total;
+        }
+    }
+    return total;
+}
+
 class Runner {
   public:
-    Runner(HostPlugin& plugin, const Scenario& scenario, bool everyFrame, std::wstring logPath)
+    // `tables` (the vehicle's, read from the plug-in's folder) may be null when neither the
+    // model nor the trace needs them; `trace` is null when no trace is kept.
+    Runner(HostPlugin& plugin, const Scenario& scenario, bool everyFrame, std::wstring logPath,
+           const VehicleTables* tables, DriveTrace* trace)
         : plugin_(plugin),
           logPath_(std::move(logPath)),
           scenario_(scenario),
           everyFrame_(everyFrame),
+          tables_(tables),
+          trace_(trace),
+          progress_(TotalFrames(scenario)),
           state_(scenario.initialState) {
         panel_.fill(0);
         sound_.fill(0);
         shownPanel_ = panel_;
         shownSound_ = sound_;
+        if (tables_ != nullptr) {
+            model_.emplace(*tables_, scenario.vehicle);
+        }
     }
+
+    int frames() const { return frame_; }
+    double driveMs() const { return driveMs_; }
 
     // Returns the process exit status.
     int Run() {
@@ -105,12 +189,14 @@ class Runner {
         plugin_.Initialize(scenario_.initialHandlePosition);
         bool ranFrames = false;
         for (const Event& event : scenario_.events) {
-            ranFrames = ranFrames || event.kind == EventKind::Frames;
+            ranFrames =
+                ranFrames || event.kind == EventKind::Frames || event.kind == EventKind::Elapse;
             Apply(event);
         }
         if (!ranFrames) {
             RunFrame();
         }
+        progress_.Finish();
         std::printf("Dispose\n");
         plugin_.Dispose();
         std::printf("%d frames\n", frame_);
@@ -122,14 +208,17 @@ class Runner {
         switch (event.kind) {
             case EventKind::SetPower:
                 Say("SetPower", event.value);
+                driver_.Power = event.value;
                 plugin_.SetPower(event.value);
                 break;
             case EventKind::SetBrake:
                 Say("SetBrake", event.value);
+                driver_.Brake = event.value;
                 plugin_.SetBrake(event.value);
                 break;
             case EventKind::SetReverser:
                 Say("SetReverser", event.value);
+                driver_.Reverser = event.value;
                 plugin_.SetReverser(event.value);
                 break;
             case EventKind::KeyDown:
@@ -146,10 +235,12 @@ class Runner {
                 break;
             case EventKind::DoorOpen:
                 std::printf("DoorOpen\n");
+                doorsOpen_ = true;
                 plugin_.DoorOpen();
                 break;
             case EventKind::DoorClose:
                 std::printf("DoorClose\n");
+                doorsOpen_ = false;
                 plugin_.DoorClose();
                 break;
             case EventKind::SetSignal:
@@ -181,25 +272,70 @@ class Runner {
             case EventKind::Frames:
                 for (int32_t i = 0; i < event.value; ++i) {
                     RunFrame();
+                    progress_.Update(frame_, driveMs_);
                 }
                 break;
+            case EventKind::Model:
+                modelOn_ = event.value != 0;
+                std::printf("model %s\n", modelOn_ ? "on" : "off");
+                break;
+            case EventKind::ModelStepInterval:
+                if (model_) {
+                    model_->SetStepIntervalMs(event.value);
+                }
+                break;
+            case EventKind::Elapse: {
+                const int64_t sinceMs = static_cast<int64_t>(event.state.Time) - state_.Time;
+                const int32_t audioMs =
+                    frame_ == 0
+                        ? scenario_.stepMs
+                        : static_cast<int32_t>(std::clamp<int64_t>(sinceMs, 0, kMaxElapseAudioMs));
+                state_ = event.state;
+                RunElapse(audioMs);
+                progress_.Update(frame_, driveMs_);
+                break;
+            }
         }
     }
 
     static void Say(const char* call, int32_t value) { std::printf("%s %d\n", call, value); }
 
     void RunFrame() {
-        ++frame_;
         state_.Time += scenario_.stepMs;
+        if (modelOn_ && model_) {
+            model_->SetDoorsOpen(doorsOpen_);
+            model_->Advance(state_, lastReturned_, scenario_.stepMs);
+        }
         state_.Location += static_cast<double>(state_.Speed) / 3.6 * scenario_.stepMs / 1000.0;
+        RunElapse(scenario_.stepMs);
+    }
+
+    // One Elapse with the current train state; the audio clock advances by `audioMs`.
+    void RunElapse(int32_t audioMs) {
+        ++frame_;
+        driveMs_ += audioMs;
+        TraceFrame traced;
+        traced.state = state_;
         const Handles handles = plugin_.Elapse(state_, panel_.data(), sound_.data());
+        lastReturned_ = handles;
         std::string line;
 #ifndef _WIN32
         // The audio clock advances with the scenario's time: render this frame's samples.
         const size_t renderedBefore = hostaudio::CapturedFrames();
-        hostaudio::Advance(scenario_.stepMs);
-        line += AudioChange(renderedBefore, hostaudio::CapturedFrames());
+        hostaudio::Advance(audioMs);
+        line += AudioChange(renderedBefore, hostaudio::CapturedFrames(), audioMs);
+        traced.audioRms = hostaudio::CapturedRms(renderedBefore, hostaudio::CapturedFrames());
+#else
+        (void)audioMs;
 #endif
+        if (trace_ != nullptr) {
+            traced.driver = driver_;
+            traced.returned = handles;
+            if (tables_ != nullptr) {
+                EvaluateCurves(tables_->notchTable, traced);
+            }
+            trace_->Record(traced, panel_.data(), sound_.data());
+        }
         const bool handlesChanged = frame_ == 1 || handles.Brake != shownHandles_.Brake ||
                                     handles.Power != shownHandles_.Power ||
                                     handles.Reverser != shownHandles_.Reverser ||
@@ -223,7 +359,7 @@ class Runner {
     // inside a sound do not count); with the frame's level. New sounds are told by the level
     // of the sample-to-sample differences, which the clicks and hiss of the camshaft and air
     // sounds raise far more than the low hum of the motors.
-    std::string AudioChange(size_t beginFrame, size_t endFrame) {
+    std::string AudioChange(size_t beginFrame, size_t endFrame, int32_t frameMs) {
         const double rms = hostaudio::CapturedRms(beginFrame, endFrame);
         const double edgeRms = EdgeRms(beginFrame, endFrame);
         const double recentEdgeRms = recentEdgeRms_;
@@ -242,7 +378,7 @@ class Runner {
             std::snprintf(text, sizeof text, " audio %s %.0f dBFS", change, 20.0 * std::log10(rms));
             return text;
         }
-        silentMs_ += scenario_.stepMs;
+        silentMs_ += frameMs;
         if (audible_ && silentMs_ >= kSilenceMs) {
             audible_ = false;
             return " audio off";
@@ -283,6 +419,15 @@ class Runner {
     const std::wstring logPath_;
     const Scenario& scenario_;
     const bool everyFrame_;
+    const VehicleTables* tables_;
+    DriveTrace* trace_;
+    std::optional<TrainModel> model_;
+    bool modelOn_ = false;
+    bool doorsOpen_ = false;
+    Handles driver_{};        // what the scenario set
+    Handles lastReturned_{};  // what the plug-in answered on the last frame
+    double driveMs_ = 0.0;
+    Progress progress_;
     VehicleState state_;
     std::array<int32_t, kArraySize> panel_;
     std::array<int32_t, kArraySize> sound_;
@@ -312,18 +457,51 @@ bool ReadText(const std::wstring& path, std::string& text) {
     return true;
 }
 
+bool UsesModel(const Scenario& scenario) {
+    for (const Event& event : scenario.events) {
+        if (event.kind == EventKind::Model && event.value != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The sound files the plug-in named in its start-up log, loaded or not.
+std::vector<std::wstring> SoundFilesInLog(const std::wstring& logPath) {
+    std::vector<std::wstring> files;
+    std::string text;
+    if (!ReadText(logPath, text)) {
+        return files;
+    }
+    const std::string label = "ファイル名：";
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.rfind(label, 0) == 0) {
+            files.push_back(platform::DecodeUtf8(line.substr(label.size())));
+        }
+    }
+    return files;
+}
+
 int Main(const std::vector<std::wstring>& arguments) {
     Options options;
     std::vector<std::wstring> positional;
-    bool expectAudioPath = false;
+    std::wstring* expectedPath = nullptr;  // the option whose file name comes next
     for (const std::wstring& argument : arguments) {
         if (argument == L"--help" || argument == L"-h") {
             PrintUsage(stdout);
             return 0;
         }
-        if (expectAudioPath) {
-            options.audioPath = argument;
-            expectAudioPath = false;
+        if (expectedPath != nullptr) {
+            *expectedPath = argument;
+            expectedPath = nullptr;
+        } else if (argument == L"--trace") {
+            expectedPath = &options.tracePath;
+        } else if (argument == L"--report") {
+            expectedPath = &options.reportPath;
         } else if (argument == L"--every-frame") {
             options.everyFrame = true;
         } else if (argument == L"--audio") {
@@ -331,7 +509,7 @@ int Main(const std::vector<std::wstring>& arguments) {
             std::fprintf(stderr, "camcab-run: --audio is available in the Linux build only\n");
             return 2;
 #else
-            expectAudioPath = true;
+            expectedPath = &options.audioPath;
 #endif
         } else if (argument.rfind(L"--", 0) == 0) {
             std::fprintf(stderr, "camcab-run: unknown option %s (see --help)\n",
@@ -341,7 +519,12 @@ int Main(const std::vector<std::wstring>& arguments) {
             positional.push_back(argument);
         }
     }
-    if (expectAudioPath || positional.empty() || positional.size() > 2) {
+    if (expectedPath != nullptr) {
+        std::fprintf(stderr, "camcab-run: %s needs a file name (see --help)\n",
+                     platform::EncodeUtf8(arguments.back()).c_str());
+        return 2;
+    }
+    if (positional.empty() || positional.size() > 2) {
         PrintUsage(stderr);
         return 2;
     }
@@ -374,13 +557,23 @@ int Main(const std::vector<std::wstring>& arguments) {
         return 1;
     }
     std::printf("plug-in %s\n", platform::EncodeUtf8(options.pluginPath).c_str());
+    const std::wstring pluginFolder = platform::FolderOf(options.pluginPath);
+    const bool keepTrace = !options.tracePath.empty() || !options.reportPath.empty();
+    std::unique_ptr<VehicleTables> tables;
+    if (keepTrace || UsesModel(scenario)) {
+        tables = std::make_unique<VehicleTables>(ReadVehicleTables(pluginFolder));
+    }
+    DriveTrace trace;
+    // The plug-in writes its start-up log beside itself.
+    const std::wstring logPath = platform::AppendPath(pluginFolder, L"XAudio2初期化ログ.txt");
     int status = 0;
+    double driveMs = 0.0;
+    const auto started = std::chrono::steady_clock::now();
     try {
-        // The plug-in writes its start-up log beside itself.
-        const std::wstring logPath =
-            platform::AppendPath(platform::FolderOf(options.pluginPath), L"XAudio2初期化ログ.txt");
-        Runner runner(plugin, scenario, options.everyFrame, logPath);
+        Runner runner(plugin, scenario, options.everyFrame, logPath, tables.get(),
+                      keepTrace ? &trace : nullptr);
         status = runner.Run();
+        driveMs = runner.driveMs();
     } catch (const std::runtime_error& failure) {
         // The plug-in refused the run, as the host would be told (a chained module of another
         // interface version). Its message is raw bytes in the host's code page.
@@ -394,19 +587,71 @@ int Main(const std::vector<std::wstring>& arguments) {
         std::fprintf(stderr, "camcab-run: error: the plug-in raised an unknown exception\n");
         status = 1;
     }
+    const double runSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     UnloadHostPlugin(plugin);
+    if (status != 0) {
+        return status;
+    }
+    std::printf("drove %.1f s in %.2f s: %.0fx real time\n", driveMs / 1000.0, runSeconds,
+                runSeconds > 0.0 ? driveMs / 1000.0 / runSeconds : 0.0);
+
+    std::wstring audioPath = options.audioPath;
 #ifndef _WIN32
-    if (!options.audioPath.empty()) {
-        const std::string audioPath = platform::NativeNameFromWide(options.audioPath);
-        if (!hostaudio::WriteCapture(audioPath)) {
-            std::fprintf(stderr, "camcab-run: error: cannot write %s\n", audioPath.c_str());
-            return status == 0 ? 1 : status;
+    // The report shows the rendered sound, so it is written even when no WAV was asked for;
+    // that one is removed again.
+    const bool temporaryAudio = audioPath.empty() && !options.reportPath.empty();
+    if (temporaryAudio) {
+        audioPath = options.reportPath + L".wav";
+    }
+    if (!audioPath.empty()) {
+        const std::string nativeAudioPath = platform::NativeNameFromWide(audioPath);
+        if (!hostaudio::WriteCapture(nativeAudioPath)) {
+            std::fprintf(stderr, "camcab-run: error: cannot write %s\n", nativeAudioPath.c_str());
+            return 1;
         }
-        std::printf("audio %zu frames written to %s\n", hostaudio::CapturedFrames(),
-                    audioPath.c_str());
+        if (!temporaryAudio) {
+            std::printf("audio %zu frames written to %s\n", hostaudio::CapturedFrames(),
+                        nativeAudioPath.c_str());
+        }
     }
 #endif
-    return status;
+    if (!options.tracePath.empty()) {
+        if (!WriteTraceCsv(options.tracePath, trace)) {
+            std::fprintf(stderr, "camcab-run: error: cannot write the trace %s\n",
+                         platform::EncodeUtf8(options.tracePath).c_str());
+            return 1;
+        }
+        std::printf("trace of %zu frames written to %s\n", trace.Frames().size(),
+                    platform::EncodeUtf8(options.tracePath).c_str());
+    }
+    if (!options.reportPath.empty()) {
+        ReportInfo info;
+        info.pluginPath = options.pluginPath;
+        info.scenarioPath = options.scenarioPath;
+        info.filesRead = tables->filesRead;
+        for (const std::wstring& sound : SoundFilesInLog(logPath)) {
+            info.filesRead.push_back(sound);
+        }
+        info.runSeconds = runSeconds;
+        info.audioPath = audioPath;
+        info.audioStartTimeMs = scenario.initialState.Time;
+        std::string error;
+        const bool written = WriteDriveReport(options.reportPath, trace, info, error);
+#ifndef _WIN32
+        if (temporaryAudio) {
+            std::error_code ignored;
+            std::filesystem::remove(platform::NativeNameFromWide(audioPath), ignored);
+        }
+#endif
+        if (!written) {
+            std::fprintf(stderr, "camcab-run: error: cannot write the report %s: %s\n",
+                         platform::EncodeUtf8(options.reportPath).c_str(), error.c_str());
+            return 1;
+        }
+        std::printf("report written to %s\n", platform::EncodeUtf8(options.reportPath).c_str());
+    }
+    return 0;
 }
 
 }  // namespace

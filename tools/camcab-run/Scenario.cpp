@@ -1,6 +1,7 @@
 #include "Scenario.h"
 
 #include <cctype>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <map>
@@ -27,6 +28,33 @@ bool ParseReal(const std::string& word, double& value) {
     }
     const auto result = std::from_chars(first, last, value);
     return result.ec == std::errc() && result.ptr == last && std::isfinite(value);
+}
+
+// A number for a float field of the train state: finite and within the float's range.
+bool ParseFloat(const std::string& word, float& value) {
+    double number = 0.0;
+    if (!ParseReal(word, number) || std::fabs(number) > FLT_MAX) {
+        return false;
+    }
+    value = static_cast<float>(number);
+    return true;
+}
+
+// elapse TIME LOCATION SPEED BC MR ER BP SAP CURRENT
+bool ParseFrameState(const std::vector<std::string>& word, VehicleState& state) {
+    float* const floats[] = {&state.Speed,      &state.BcPressure, &state.MrPressure,
+                             &state.ErPressure, &state.BpPressure, &state.SapPressure,
+                             &state.Current};
+    if (word.size() != 10 || !ParseInt(word[1], state.Time) ||
+        !ParseReal(word[2], state.Location)) {
+        return false;
+    }
+    for (size_t i = 0; i < 7; ++i) {
+        if (!ParseFloat(word[i + 3], *floats[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool IsStateField(const std::string& field) {
@@ -156,6 +184,15 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
             event.kind = EventKind::Frames;
             framesSeen = true;
             scenario.events.push_back(event);
+        } else if (command == "elapse") {
+            if (!ParseFrameState(word, event.state)) {
+                return fail(
+                    "elapse needs: time-ms location speed bc mr er bp sap current (finite "
+                    "numbers)");
+            }
+            event.kind = EventKind::Elapse;
+            framesSeen = true;
+            scenario.events.push_back(event);
         } else if (command == "set") {
             if (arguments == 0 || arguments % 2 != 0) {
                 return fail("set needs field value pairs");
@@ -201,6 +238,17 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
             }
             event.kind =
                 command == "keyboard-down" ? EventKind::KeyboardDown : EventKind::KeyboardUp;
+            scenario.events.push_back(event);
+        } else if (command == "model") {
+            if (arguments == 1 && (word[1] == "on" || word[1] == "off")) {
+                event.kind = EventKind::Model;
+                event.value = word[1] == "on" ? 1 : 0;
+            } else if (arguments == 2 && word[1] == "step-interval" &&
+                       ParseInt(word[2], event.value) && event.value > 0) {
+                event.kind = EventKind::ModelStepInterval;
+            } else {
+                return fail("model needs on, off, or step-interval and a positive number of ms");
+            }
             scenario.events.push_back(event);
         } else if (auto found = singleValue.find(command); found != singleValue.end()) {
             if (arguments != 1 || !ParseInt(word[1], event.value)) {
@@ -254,6 +302,12 @@ const char* ScenarioFormatHelp() {
                          current (A)
   frames N               run N frames (Elapse); time advances by the step and the
                          location by the speed
+  elapse TIME LOCATION SPEED BC MR ER BP SAP CURRENT
+                         run one frame with exactly this train state (units as for
+                         set; TIME in ms of day), which the following frames keep; the
+                         audio clock advances by the time since the previous frame
+                         (0 to 1000 ms; the step on the first frame). camcab-recorder
+                         writes one per recorded frame
   power N | brake N | reverser N        SetPower, SetBrake, SetReverser
   key-down K | key-up K                 KeyDown, KeyUp with the host key code
   keyboard-down KEY | keyboard-up KEY   hold a key of the real keyboard down, or let it go,
@@ -265,6 +319,9 @@ const char* ScenarioFormatHelp() {
   horn N | signal N                     HornBlow, SetSignal
   door-open | door-close                DoorOpen, DoorClose
   beacon TYPE SIGNAL DISTANCE OPTIONAL  SetBeaconData
+  model on | model off   the train model drives the train (see below), or the
+                         scripted state does (the default)
+  model step-interval MS the model's camshaft step interval (default 150)
 )";
 }
 

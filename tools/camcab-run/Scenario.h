@@ -22,10 +22,13 @@ enum class EventKind {
     SetSignal,
     SetBeaconData,
     Initialize,
-    SetState,      // changes the train state fed to the following frames
-    Frames,        // runs `count` frames
-    KeyboardDown,  // holds a key of the real keyboard down (a virtual-key code)
-    KeyboardUp,    // lets it go again
+    SetState,           // changes the train state fed to the following frames
+    Frames,             // runs `count` frames
+    KeyboardDown,       // holds a key of the real keyboard down (a virtual-key code)
+    KeyboardUp,         // lets it go again
+    Model,              // the train model on (value 1) or off (0)
+    ModelStepInterval,  // the model's camshaft step interval in ms
+    Elapse,             // runs one frame with exactly `state`, which later frames keep
 };
 
 // A field of the train state that a scenario sets.
@@ -41,6 +44,7 @@ struct Event {
                         // frame count
     BeaconData beacon{};
     std::vector<StateChange> changes;
+    VehicleState state{};
 };
 
 struct Scenario {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/WideText.h"
 #include "platform/posix/RegularFile.h"
@@ -96,6 +97,58 @@ std::FILE* OpenForWriting(const std::wstring& path) {
         ::close(descriptor);
     }
     return file;
+}
+
+NewFile::Opened NewFile::Create(const std::wstring& path) {
+    Close();
+    failure_.clear();
+    const int descriptor = ::open(NativeNameFromWide(path).c_str(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (descriptor < 0) {
+        failure_ = std::strerror(errno);
+        return errno == EEXIST ? Opened::NameTaken : Opened::Failed;
+    }
+    handle_ = descriptor;
+    return Opened::Created;
+}
+
+bool NewFile::Write(const char* bytes, size_t size) {
+    while (size > 0 && IsOpen()) {
+        const ssize_t written = ::write(static_cast<int>(handle_), bytes, size);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            failure_ = written < 0 ? std::strerror(errno) : "nothing written";
+            return false;
+        }
+        bytes += written;
+        size -= static_cast<size_t>(written);
+    }
+    return size == 0;
+}
+
+bool NewFile::Truncate(uint64_t size) {
+    const int descriptor = static_cast<int>(handle_);
+    if (!IsOpen() || ::ftruncate(descriptor, static_cast<off_t>(size)) != 0 ||
+        ::lseek(descriptor, static_cast<off_t>(size), SEEK_SET) < 0) {
+        failure_ = IsOpen() ? std::strerror(errno) : "not open";
+        return false;
+    }
+    return true;
+}
+
+bool NewFile::Close() {
+    if (!IsOpen()) {
+        return true;
+    }
+    const int result = ::close(static_cast<int>(handle_));
+    handle_ = -1;
+    if (result != 0 && errno != EINTR) {
+        failure_ = std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 bool IsAbsolutePath(const std::wstring& path) {

@@ -6,8 +6,12 @@
 
 #include <share.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
 #include <string_view>
+
+#include "platform/WideText.h"
 
 namespace camcab::platform {
 namespace {
@@ -169,6 +173,86 @@ std::FILE* OpenForReading(const std::wstring& path) {
 
 std::FILE* OpenForWriting(const std::wstring& path) {
     return _wfsopen(ForFileApi(path).c_str(), L"wb", _SH_DENYNO);
+}
+
+namespace {
+
+std::string SystemMessage(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = length > 0 && text != nullptr ? std::wstring(text, length) : L"";
+    LocalFree(text);
+    while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' ||
+                                message.back() == L' ' || message.back() == L'.')) {
+        message.pop_back();
+    }
+    return "error " + std::to_string(error) + (message.empty() ? "" : ": " + EncodeUtf8(message));
+}
+
+HANDLE AsHandle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+}  // namespace
+
+NewFile::Opened NewFile::Create(const std::wstring& path) {
+    Close();
+    failure_.clear();
+    if (path.empty() || NamesDevice(path)) {
+        failure_ = "not a file name";
+        return Opened::Failed;
+    }
+    const HANDLE file =
+        CreateFileW(ForFileApi(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        failure_ = SystemMessage(error);
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Opened::NameTaken
+                                                                           : Opened::Failed;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    return Opened::Created;
+}
+
+bool NewFile::Write(const char* bytes, size_t size) {
+    while (size > 0 && IsOpen()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(AsHandle(handle_), bytes, chunk, &written, nullptr) || written == 0) {
+            failure_ = SystemMessage(GetLastError());
+            return false;
+        }
+        bytes += written;
+        size -= written;
+    }
+    return size == 0;
+}
+
+bool NewFile::Truncate(uint64_t size) {
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(size);
+    if (!IsOpen() || !SetFilePointerEx(AsHandle(handle_), position, nullptr, FILE_BEGIN) ||
+        !SetEndOfFile(AsHandle(handle_))) {
+        failure_ = IsOpen() ? SystemMessage(GetLastError()) : "not open";
+        return false;
+    }
+    return true;
+}
+
+bool NewFile::Close() {
+    if (!IsOpen()) {
+        return true;
+    }
+    const BOOL closed = CloseHandle(AsHandle(handle_));
+    handle_ = -1;
+    if (!closed) {
+        failure_ = SystemMessage(GetLastError());
+        return false;
+    }
+    return true;
 }
 
 bool IsAbsolutePath(const std::wstring& path) {

@@ -1,0 +1,231 @@
+// The recorder module loaded as the host loads it: what it writes, in which order, how it
+// answers the handles, and how it behaves when its file cannot be made or written.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Scenario.h"
+#include "chain/DetailModule.h"
+#include "platform/Module.h"
+#include "support/TempFolder.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
+
+namespace camcab::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The recorder copied into a folder of its own, whose name needs wide paths.
+class RecorderFolder {
+  public:
+    RecorderFolder() : folder_(L"camcab-録音 テスト") {
+        const fs::path built = BuiltFile(CAMCAB_RECORDER_FILE);
+        fs::copy_file(built, folder_.Path() / built.filename());
+        module_ = platform::LoadModule(WideFromPath(folder_.Path() / built.filename()));
+        if (module_ == nullptr) {
+            throw std::runtime_error("cannot load the recorder: " + platform::LastModuleError());
+        }
+        calls_ = chain::BindDetailModule(module_);
+    }
+    ~RecorderFolder() { platform::UnloadModule(module_); }
+
+    const chain::DetailModule& Calls() const { return calls_; }
+    const TempFolder& Folder() const { return folder_; }
+    // The recordings in the folder, by name.
+    std::vector<fs::path> Recordings() const {
+        std::vector<fs::path> found;
+        for (const auto& entry : fs::directory_iterator(folder_.Path())) {
+            if (entry.is_regular_file() &&
+                entry.path().filename().string().rfind("camcab-recording-", 0) == 0) {
+                found.push_back(entry.path());
+            }
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+
+  private:
+    TempFolder folder_;
+    platform::ModuleHandle module_ = nullptr;
+    chain::DetailModule calls_{};
+};
+
+run::Scenario Parse(const std::string& text) {
+    run::Scenario scenario;
+    std::string error;
+    EXPECT_TRUE(run::ParseScenario(text, scenario, error)) << error << "\n" << text;
+    return scenario;
+}
+
+TEST(Recorder, WritesEveryCallWhereItHappenedAndAnswersTheHandlesItWasGiven) {
+    RecorderFolder recorder;
+    const chain::DetailModule& m = recorder.Calls();
+    int32_t panel[256] = {}, sound[256] = {};
+    m.Load();
+    m.SetVehicleSpec(VehicleSpec{7, 4, 8, 5, 6});
+    m.Initialize(1);
+    m.DoorOpen();
+    m.SetPower(2);
+    m.SetBrake(3);
+    m.SetReverser(1);
+    VehicleState state{1234.5678901234567, 12.345f, 36000000, 1, 2, 3, 4, 5, -6.25f};
+    Handles h = m.Elapse(state, panel, sound);
+    EXPECT_EQ(h.Brake, 3);
+    EXPECT_EQ(h.Power, 2);
+    EXPECT_EQ(h.Reverser, 1);
+    EXPECT_EQ(h.ConstantSpeed, 0);
+    m.KeyDown(5);
+    m.KeyUp(5);
+    m.HornBlow(1);
+    m.SetSignal(4);
+    m.SetBeaconData(BeaconData{10, 2, NAN, 7});
+    m.DoorClose();
+    m.SetPower(-3);
+    // Values camcab-run cannot read back are written as numbers it can, and noted.
+    state.Time += 16;
+    state.Speed = NAN;
+    state.Current = INFINITY;
+    state.Location = -INFINITY;
+    h = m.Elapse(state, panel, sound);
+    EXPECT_EQ(h.Power, -3);
+    m.SetVehicleSpec(VehicleSpec{8, 5, 9, 6, 4});
+    m.Dispose();
+
+    const std::vector<fs::path> files = recorder.Recordings();
+    ASSERT_EQ(files.size(), 1u);
+    const std::string text = ReadFileBytes(files[0]);
+    std::cout << text;
+    EXPECT_EQ(text.rfind("# camcab-recorder: a drive recorded in the simulator", 0), 0u);
+    EXPECT_NE(text.find("# not finite: location -inf written as -1.7e+308, speed NaN written as "
+                        "0, current +inf written as 3.4e+38"),
+              std::string::npos);
+    EXPECT_NE(text.find("# after the first frame, not replayed: vehicle 8 5 9 6 4"),
+              std::string::npos);
+    const run::Scenario scenario = Parse(text);
+    EXPECT_EQ(scenario.vehicle.BrakeNotches, 7);
+    EXPECT_EQ(scenario.vehicle.Cars, 6);
+    EXPECT_EQ(scenario.initialHandlePosition, 1);
+    using K = run::EventKind;
+    std::vector<K> kinds;
+    for (const run::Event& event : scenario.events) {
+        kinds.push_back(event.kind);
+    }
+    EXPECT_EQ(kinds, (std::vector<K>{K::DoorOpen, K::SetPower, K::SetBrake, K::SetReverser,
+                                     K::Elapse, K::KeyDown, K::KeyUp, K::HornBlow, K::SetSignal,
+                                     K::SetBeaconData, K::DoorClose, K::SetPower, K::Elapse}));
+    const VehicleState& first = scenario.events[4].state;
+    EXPECT_EQ(first.Location, 1234.5678901234567);
+    EXPECT_EQ(first.Speed, 12.345f);
+    EXPECT_EQ(first.Time, 36000000);
+    EXPECT_EQ(first.SapPressure, 5.0f);
+    EXPECT_EQ(first.Current, -6.25f);
+    EXPECT_EQ(scenario.events[9].beacon.Distance, 0.0f);
+    EXPECT_EQ(scenario.events[9].beacon.Optional, 7);
+    const VehicleState& second = scenario.events[12].state;
+    EXPECT_EQ(second.Time, 36000016);
+    EXPECT_EQ(second.Speed, 0.0f);
+    EXPECT_TRUE(std::isfinite(second.Current) && second.Current > 3e38f);
+    EXPECT_TRUE(std::isfinite(second.Location) && second.Location < -1e308);
+}
+
+// The local file name of a recording started `laterS` seconds from now.
+std::string NameAfter(int laterS) {
+    const std::time_t when = std::time(nullptr) + laterS;
+    char name[64];
+    std::strftime(name, sizeof name, "camcab-recording-%Y%m%d-%H%M%S.txt", std::localtime(&when));
+    return name;
+}
+
+TEST(Recorder, EachLoadStartsANewFileAndNothingInTheWayIsTouched) {
+    RecorderFolder recorder;
+    // Folders in the way of the plain names of the next seconds: the suffix is taken.
+    for (int s = 0; s < 5; ++s) {
+        fs::create_directory(recorder.Folder().Path() / NameAfter(s));
+    }
+    const chain::DetailModule& m = recorder.Calls();
+    int32_t panel[256] = {}, sound[256] = {};
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        m.Load();
+        m.Elapse(VehicleState{}, panel, sound);
+        m.Dispose();
+    }
+    const std::vector<fs::path> files = recorder.Recordings();
+    ASSERT_EQ(files.size(), 3u);
+    for (const fs::path& file : files) {
+        EXPECT_NE(file.filename().string().find(".txt"), std::string::npos);
+        EXPECT_TRUE(file.stem().string().size() > NameAfter(0).size() - 4) << "a suffix";
+        EXPECT_EQ(Parse(ReadFileBytes(file)).events.size(), 1u);
+    }
+}
+
+#ifndef _WIN32
+// A disk that fills up, as a file size limit shows it: the drive goes on untouched, the file
+// keeps its whole lines, and its last line says why it ends there.
+TEST(Recorder, AFullDiskStopsTheRecordingAndItsLastLineSaysWhy) {
+    RecorderFolder recorder;
+    const chain::DetailModule& m = recorder.Calls();
+    constexpr rlim_t kLimitBytes = 100 * 1024;
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit limited = before;
+    limited.rlim_cur = kLimitBytes;
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    int32_t panel[256] = {}, sound[256] = {};
+    m.Load();
+    m.SetBrake(4);
+    VehicleState state{};
+    bool answered = true;
+    for (int frame = 0; frame < 5000; ++frame) {
+        state.Time += 16;
+        state.Location += 0.123456789;
+        answered = answered && m.Elapse(state, panel, sound).Brake == 4;
+    }
+    m.Dispose();
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldSignal);
+
+    EXPECT_TRUE(answered);
+    const std::vector<fs::path> files = recorder.Recordings();
+    ASSERT_EQ(files.size(), 1u);
+    const std::string text = ReadFileBytes(files[0]);
+    EXPECT_LE(text.size(), kLimitBytes);
+    const size_t lastLine = text.rfind('\n', text.size() - 2) + 1;
+    EXPECT_EQ(text.substr(lastLine), "# recording stopped: cannot write: File too large\n");
+    const run::Scenario scenario = Parse(text);
+    EXPECT_GT(scenario.events.size(), 500u);
+    EXPECT_LT(scenario.events.size(), 5000u);
+}
+#endif
+
+TEST(ElapseCommand, RunsAnExactStateAndRefusesWhatIsNoState) {
+    const run::Scenario scenario = Parse("elapse -5 1e300 -3.5 1 2 3 4 5 -700\n");
+    ASSERT_EQ(scenario.events.size(), 1u);
+    const VehicleState& s = scenario.events[0].state;
+    EXPECT_EQ(s.Time, -5);
+    EXPECT_EQ(s.Location, 1e300);
+    EXPECT_EQ(s.Speed, -3.5f);
+    EXPECT_EQ(s.Current, -700.0f);
+    for (const char* bad : {"elapse 1 2 3 4 5 6 7 8", "elapse 1 2 nan 4 5 6 7 8 9",
+                            "elapse 1 2 1e39 4 5 6 7 8 9", "elapse 1.5 2 3 4 5 6 7 8 9"}) {
+        run::Scenario refused;
+        std::string error;
+        EXPECT_FALSE(run::ParseScenario(bad, refused, error)) << bad;
+        EXPECT_NE(error.find("elapse needs"), std::string::npos) << error;
+    }
+}
+
+}  // namespace
+}  // namespace camcab::test

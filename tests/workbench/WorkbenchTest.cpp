@@ -1,0 +1,201 @@
+// The train model drives the sample vehicle through the built plug-in, loaded by camcab-run
+// as the host loads it; the per-frame trace shows what the camshaft met.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> SplitCsv(const std::string& line) {
+    std::vector<std::string> fields;
+    std::istringstream cells(line);
+    for (std::string cell; std::getline(cells, cell, ',');) {
+        fields.push_back(cell);
+    }
+    return fields;
+}
+
+struct Trace {
+    std::map<std::string, size_t> columns;
+    std::vector<std::vector<std::string>> rows;
+
+    double At(size_t row, const std::string& name) const {
+        const auto found = columns.find(name);
+        if (found == columns.end()) {
+            ADD_FAILURE() << "no column " << name;
+            return NAN;
+        }
+        return std::stod(rows.at(row).at(found->second));
+    }
+};
+
+Trace ReadTrace(const fs::path& path) {
+    Trace trace;
+    std::istringstream lines(ReadAll(path));
+    std::string line;
+    std::getline(lines, line);
+    const std::vector<std::string> header = SplitCsv(line);
+    for (size_t i = 0; i < header.size(); ++i) {
+        trace.columns[header[i]] = i;
+    }
+    while (std::getline(lines, line)) {
+        std::vector<std::string> row = SplitCsv(line);
+        row.resize(header.size());
+        trace.rows.push_back(row);
+    }
+    return trace;
+}
+
+// A copy of the sample vehicle with the built plug-in and the pass-through module, driven by
+// camcab-run through `scenario`; the trace and the printed output are kept.
+struct Drive {
+    Trace trace;
+    std::string output;
+};
+
+Drive RunDrive(const std::string& name, const fs::path& scenario) {
+    const fs::path work = fs::path(CAMCAB_WORK_DIR) / name;
+    const fs::path vehicle = work / "vehicle";
+    fs::remove_all(work);
+    fs::create_directories(vehicle);
+    fs::copy(fs::path(CAMCAB_SOURCE_DIR) / "examples/vehicle", vehicle,
+             fs::copy_options::recursive);
+    fs::copy_file(CAMCAB_PLUGIN_FILE, vehicle / "libcamcab.so");
+    fs::copy_file(CAMCAB_PASSTHROUGH_FILE, vehicle / "camcab-passthrough.so");
+    const fs::path tracePath = work / "trace.csv";
+    const fs::path outputPath = work / "output.txt";
+    const std::string command = std::string("'") + CAMCAB_RUN_FILE + "' --trace '" +
+                                tracePath.string() + "' '" + (vehicle / "libcamcab.so").string() +
+                                "' '" + scenario.string() + "' > '" + outputPath.string() + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return Drive{ReadTrace(tracePath), ReadAll(outputPath)};
+}
+
+class ModelDrive : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        drive = new Drive(
+            RunDrive("drive", fs::path(CAMCAB_SOURCE_DIR) / "examples/scenarios/drive.txt"));
+    }
+    static void TearDownTestSuite() { delete drive; }
+
+    static Drive* drive;
+};
+
+Drive* ModelDrive::drive = nullptr;
+
+TEST_F(ModelDrive, NotchTwoIsReturnedAsThreeOnceTheCurrentMeetsCurve1) {
+    const Trace& t = drive->trace;
+    ASSERT_GT(t.rows.size(), 4000u);
+    size_t raised = 0;
+    for (size_t r = 1; r < t.rows.size() && raised == 0; ++r) {
+        if (t.At(r, "driver_power") == 2 && t.At(r, "power") == 3) {
+            raised = r;
+        }
+    }
+    ASSERT_NE(raised, 0u) << "notch 2 is never returned as 3";
+    EXPECT_LT(std::fabs(t.At(raised, "current_a") - t.At(raised, "c1_a")), 2.0);
+    for (size_t r = 0; r < raised; ++r) {
+        EXPECT_LE(t.At(r, "power"), 2) << "row " << r;
+    }
+}
+
+TEST_F(ModelDrive, EveryStageLightsTheCamshaftLamp) {
+    const Trace& t = drive->trace;
+    for (const char* curve : {"c1_a", "c2_a", "c4_a", "c7_a", "c10_a"}) {
+        bool met = false;
+        bool lit = false;
+        for (size_t r = 0; r < t.rows.size(); ++r) {
+            const double current = t.At(r, "current_a");
+            if (current > 0 && std::fabs(current - t.At(r, curve)) < 0.5) {
+                met = true;
+                lit = lit || t.At(r, "panel_41") == 1;
+            }
+        }
+        EXPECT_TRUE(met) << "the current never meets " << curve;
+        // The transition (curve 2) is no lit stage of its own.
+        if (std::string(curve) != "c2_a") {
+            EXPECT_TRUE(lit) << "the lamp stays dark on " << curve;
+        }
+    }
+}
+
+TEST_F(ModelDrive, NotchOffIsHeardThenRegenerationReturnsMinusTopNotchAndTheTrainStops) {
+    const std::string& out = drive->output;
+    const size_t notchOff = out.find("SetPower 0");
+    ASSERT_NE(notchOff, std::string::npos);
+    const std::string afterNotchOff = out.substr(notchOff, 400);
+    EXPECT_NE(afterNotchOff.find("audio up"), std::string::npos) << afterNotchOff;
+
+    const Trace& t = drive->trace;
+    size_t brakeApplied = 0;
+    size_t regenerating = 0;
+    for (size_t r = 0; r < t.rows.size(); ++r) {
+        if (brakeApplied == 0 && t.At(r, "speed_kmh") > 30 && t.At(r, "brake") > 0) {
+            brakeApplied = r;
+        }
+        if (brakeApplied != 0 && regenerating == 0 && t.At(r, "power") == -7) {
+            regenerating = r;
+            EXPECT_LT(t.At(r, "current_a"), 0);
+        }
+    }
+    ASSERT_NE(regenerating, 0u) << "no regeneration at -7 (the sample's top brake notch)";
+    // The breaker delay (0.25 s) passes with no current before the motors regenerate.
+    EXPECT_GE(t.At(regenerating, "time_ms") - t.At(brakeApplied, "time_ms"), 250);
+    EXPECT_EQ(t.At(t.rows.size() - 1, "speed_kmh"), 0);
+    EXPECT_EQ(t.At(t.rows.size() - 1, "current_a"), 0);
+}
+
+// At a speed that is a row of the current files, the curve columns are those rows' cells: the
+// power curves c0..c8 and c10 are columns 4..12 and 12 (the sample's RequiredNotch_Up), the
+// brake curves columns 7 and 10.
+TEST(TraceCurves, AreTheNotchTableColumnsAtTheSpeed) {
+    const fs::path scenario = fs::path(CAMCAB_WORK_DIR) / "at-50.txt";
+    fs::create_directories(CAMCAB_WORK_DIR);
+    std::ofstream(scenario) << "set speed 50 current 0\nframes 2\nset speed -30\nframes 1\n";
+    const Drive drive = RunDrive("curves", scenario);
+    const fs::path notch = fs::path(CAMCAB_SOURCE_DIR) / "examples/vehicle/notch";
+    const auto row = [](const fs::path& file, const std::string& speed) {
+        std::istringstream lines(ReadAll(file));
+        for (std::string line; std::getline(lines, line);) {
+            std::vector<std::string> cells = SplitCsv(line);
+            if (!cells.empty() && cells[0] == speed) {
+                return cells;
+            }
+        }
+        return std::vector<std::string>{};
+    };
+    const int powerColumns[] = {4, 5, 6, 7, 8, 9, 10, 11, 12, 12};
+    const char* powerCurves[] = {"c0_a", "c1_a", "c2_a", "c3_a", "c4_a",
+                                 "c5_a", "c6_a", "c7_a", "c8_a", "c10_a"};
+    for (const auto& [frame, speed] : {std::pair{size_t{1}, "50"}, std::pair{size_t{2}, "30"}}) {
+        const std::vector<std::string> power = row(notch / "power_current.csv", speed);
+        const std::vector<std::string> brake = row(notch / "brake_current.csv", speed);
+        ASSERT_EQ(power.size(), 13u);
+        ASSERT_EQ(brake.size(), 11u);
+        for (size_t k = 0; k < 10; ++k) {
+            EXPECT_EQ(drive.trace.At(frame, powerCurves[k]), std::stod(power[powerColumns[k]]))
+                << powerCurves[k] << " at " << speed;
+        }
+        EXPECT_EQ(drive.trace.At(frame, "brake_first_a"), std::stod(brake[7])) << speed;
+        EXPECT_EQ(drive.trace.At(frame, "brake_last_a"), std::stod(brake[10])) << speed;
+    }
+}
+
+}  // namespace
