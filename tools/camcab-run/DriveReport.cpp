@@ -39,6 +39,11 @@ constexpr int kSpectrogramHeight = 257;
 constexpr int kSpectrogramRateHz = 16000;
 // Sound levels below this (and silence) are drawn at this level.
 constexpr double kLevelFloorDbfs = -120.0;
+// The camshaft reaches a stage when the current comes this close to its curve; the
+// transition (curve 2) needs it closer.
+constexpr double kStageToleranceA = 2.0;
+constexpr double kTransitionToleranceA = 0.5;
+constexpr int kTransitionCurve = 2;
 // Annotations are page elements: beyond this many sound commands only points are drawn.
 constexpr size_t kMostSoundAnnotations = 1000;
 
@@ -461,7 +466,14 @@ std::string DriveData(const DriveTrace& trace, const ReportInfo& info, double so
         AppendColumn(js, frames, [c](const TraceFrame& f) { return f.powerCurvesA[c]; });
         js += ',';
     }
-    js += "],brakeFirst:";
+    js += "],curveTolerances:[";
+    for (int curve : kTracedPowerCurves) {
+        AppendNumber(js, curve == kTransitionCurve ? kTransitionToleranceA : kStageToleranceA);
+        js += ',';
+    }
+    js += "],brakeTolerance:";
+    AppendNumber(js, kStageToleranceA);
+    js += ",brakeFirst:";
     AppendColumn(js, frames, [](const TraceFrame& f) { return f.brakeFirstA; });
     js += ",brakeLast:";
     AppendColumn(js, frames, [](const TraceFrame& f) { return f.brakeLastA; });
@@ -608,7 +620,7 @@ constexpr std::string_view kScript = R"js(
     return low;
   }
 
-  // The curves' bands of +-2 A, drawn under the lines: one polygon per stretch of values,
+  // The curves' bands (value +- tolerance), drawn under the lines: one polygon per stretch of values,
   // at about one point per pixel.
   function bandPainter(bands) {
     return function (ctx, area, g) {
@@ -630,8 +642,8 @@ constexpr std::string_view kScript = R"js(
           if (v === null || !isFinite(v)) { close(); continue; }
           var x = g.toDomXCoord(t[i]);
           if (!back.length) ctx.beginPath();
-          ctx.lineTo(x, g.toDomYCoord(v + 2));
-          back.push(x, g.toDomYCoord(v - 2));
+          ctx.lineTo(x, g.toDomYCoord(v + band.tolerance));
+          back.push(x, g.toDomYCoord(v - band.tolerance));
           if (i === last) break;
         }
         close();
@@ -658,8 +670,9 @@ constexpr std::string_view kScript = R"js(
       drawCallback: synchronize, clickCallback: seek, connectSeparatedPoints: false,
       highlightCircleSize: 2
     };
+    if (options.height) div.style.height = options.height + 'px';
     for (var key in options) {
-      if (key !== 'axes') settings[key] = options[key];
+      if (key !== 'axes' && key !== 'height') settings[key] = options[key];
     }
     for (var axis in options.axes || {}) settings.axes[axis] = options.axes[axis];
     var g = new Dygraph(div, rows, settings);
@@ -677,6 +690,15 @@ constexpr std::string_view kScript = R"js(
     return h + ':' + (m < 10 ? '0' : '') + m + ':' + (Number(rest) < 10 ? '0' : '') + rest;
   }
 
+  // Plots of one row per entry (lamps, sounds): a tick per row, labelled with its index, and
+  // room for every row.
+  function rowTicks(indices, spacing) {
+    return function () {
+      return indices.map(function (index, k) { return {v: k * spacing, label: String(index)}; });
+    };
+  }
+  function rowsHeight(count) { return Math.max(260, 80 + 22 * count); }
+
   function column(values) { return values.map(function (v, i) { return [t[i], v]; }); }
   function seconds(rows) { return rows.map(function (row) { return [row[0] / 1000].concat(row.slice(1)); }); }
 
@@ -692,12 +714,13 @@ constexpr std::string_view kScript = R"js(
       return 'hsl(' + Math.round(100 + 220 * k / Math.max(1, D.curveNames.length - 1)) + ',65%,45%)';
     });
     var bandColors = curveColors.concat(['#d62728', '#ff7f0e']);
+    var bandTolerances = D.curveTolerances.concat([D.brakeTolerance, D.brakeTolerance]);
     plot('current', currentRows,
       ['time', 'current'].concat(D.curveNames, ['brake first (−)', 'brake last (−)']),
       {ylabel: 'A', colors: ['#000'].concat(bandColors), strokeWidth: 0.8,
        series: {current: {strokeWidth: 1.6}},
        underlayCallback: bandPainter(bandValues.map(function (values, k) {
-         return {values: values, color: bandColors[k]};
+         return {values: values, color: bandColors[k], tolerance: bandTolerances[k]};
        }))});
 
     plot('handles', seconds(D.handles),
@@ -715,11 +738,8 @@ constexpr std::string_view kScript = R"js(
       return [row[0]].concat(row.slice(1).map(function (v, k) { return v + k * 1.5; }));
     }), ['time'].concat(lampNames), {
       ylabel: 'lamp (panel index)', stepPlot: true,
-      valueRange: [-0.5, Math.max(1, lampNames.length) * 1.5],
-      axes: {y: {axisLabelWidth: 60,
-        ticker: function () {
-          return D.lampIndices.map(function (index, k) { return {v: k * 1.5, label: String(index)}; });
-        },
+      valueRange: [-0.5, Math.max(1, lampNames.length) * 1.5], height: rowsHeight(lampNames.length),
+      axes: {y: {axisLabelWidth: 60, ticker: rowTicks(D.lampIndices, 1.5),
         valueFormatter: function (y, opts, name) { return String(Math.round(y - (lampOffset[name] || 0))); }}}
     });
 
@@ -740,7 +760,7 @@ constexpr std::string_view kScript = R"js(
         soundRows.push(last);
         soundValues.push({});
       }
-      last[soundColumn[command[1]]] = command[1];
+      last[soundColumn[command[1]]] = soundColumn[command[1]] - 1;
       soundValues[soundValues.length - 1][soundColumn[command[1]]] = command[2];
       if (annotations.length < D.mostSoundAnnotations) {
         var k = kind(command[2]);
@@ -758,8 +778,8 @@ constexpr std::string_view kScript = R"js(
     }
     var sounds = plot('sounds', soundRows, ['time'].concat(D.soundIndices.map(function (i) { return 'sound ' + i; })), {
       ylabel: 'sound index', drawPoints: true, strokeWidth: 0, pointSize: 3,
-      valueRange: [Math.min.apply(null, D.soundIndices.concat([0])) - 1, Math.max.apply(null, D.soundIndices.concat([0])) + 1],
-      axes: {y: {axisLabelWidth: 60,
+      valueRange: [-1, D.soundIndices.length], height: rowsHeight(D.soundIndices.length),
+      axes: {y: {axisLabelWidth: 60, ticker: rowTicks(D.soundIndices, 1),
         valueFormatter: function (y, opts, name, g, row, col) {
           var value = soundValues[row] && soundValues[row][col];
           return value === undefined ? '' : kind(value)[1];
@@ -868,9 +888,9 @@ bool WriteDriveReport(const std::wstring& path, const DriveTrace& trace, const R
     AppendPlot(html, "current", "Current and the camshaft's curves",
                "The motor current (black) with the power curves c0 to c8 and c10 and the first "
                "and last brake curves at the frame's speed, each drawn as a band of &plusmn;2 A "
-               "around its value: a stage is reached when the current enters the band of its "
-               "curve. The brake curves are drawn negated (&minus;value), where the regenerative "
-               "current runs.",
+               "around its value (c2, the transition: &plusmn;0.5 A): a stage is reached when "
+               "the current enters the band of its curve. The brake curves are drawn negated "
+               "(&minus;value), where the regenerative current runs. Zoom in to see the bands.",
                true);
     AppendPlot(html, "handles", "Handles",
                "Dashed: as the driver set them. Solid: as the plug-in returned them.");
@@ -878,7 +898,7 @@ bool WriteDriveReport(const std::wstring& path, const DriveTrace& trace, const R
                "Panel entries that only take 0 and 1, one line each (raised when lit).", true);
     AppendPlot(html, "needles", "Panel: needles, digits and other values", nullptr, true);
     AppendPlot(html, "sounds", "Host sound commands",
-               "Each change of a host sound entry, at the height of its index: P play once, "
+               "Each change of a host sound entry, one row per sound index: P play once, "
                "L looping, S stop, C continue, V any other value.");
     AppendPlot(html, "level", "Sound level", "RMS level of the plug-in's own sound per frame.");
     html += "<pre id=\"report-status\" hidden></pre>\n<script>\n";
