@@ -67,6 +67,8 @@ TEST(DriveReportTest, NamesAreEscapedAndDataHoldsOnlyNumbers) {
     EXPECT_TRUE(std::regex_search(data, std::regex(R"(speed:\[[^\]]*null)")));
     EXPECT_TRUE(std::regex_search(data, std::regex(R"(current:\[[^\]]*null)")));
     EXPECT_NE(data.find("e+38,"), std::string::npos);  // huge but finite: kept
+    // The transition (c2) is met within 0.5 A, every other stage within 2 A.
+    EXPECT_NE(data.find("curveTolerances:[2,2,0.5,2,2,2,2,2,2,2,]"), std::string::npos);
     // Lamps take only 0 and 1; the needle and the digits are plotted apart from them.
     EXPECT_NE(data.find("lampIndices:[3,4,]"), std::string::npos);
     EXPECT_NE(data.find("needleIndices:[10,20,]"), std::string::npos);

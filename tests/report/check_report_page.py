@@ -1,7 +1,11 @@
 #!/usr/bin/env python3
-"""Writes a drive report with report_sample and opens it in headless Chromium.
+"""Writes a drive report and opens it in headless Chromium.
 
-check_report_page.py REPORT_SAMPLE FOLDER [FRAMES]
+check_report_page.py FOLDER sample REPORT_SAMPLE
+    the made-up drive of report_sample (names with markup, NaN and infinities)
+check_report_page.py FOLDER drive CAMCAB_RUN VEHICLE PLUGIN PASSTHROUGH SCENARIO
+    camcab-run --report drives a copy of VEHICLE, with the plug-in and the pass-through module
+    installed, through SCENARIO
 
 Passes when the page ran to its end without a script error or console error, every plot holds
 data, the spectrogram was drawn and the screenshot shows a page (many colours, much ink).
@@ -79,16 +83,31 @@ def png_pixels(path):
     return width, height, channels, rows
 
 
+def write_page(folder, mode, arguments):
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    page = os.path.join(folder, "report.html")
+    if mode == "sample":
+        subprocess.run([arguments[0], folder, "600"], check=True)
+    else:
+        run, vehicle_source, plugin, passthrough, scenario = arguments
+        vehicle = os.path.join(folder, "vehicle")
+        shutil.copytree(vehicle_source, vehicle)
+        for module in (plugin, passthrough):
+            shutil.copy(module, vehicle)
+        environment = dict(os.environ, SDL_AUDIODRIVER="dummy", SDL_NO_SIGNAL_HANDLERS="1")
+        subprocess.run([run, "--report", page, os.path.join(vehicle, os.path.basename(plugin)),
+                        scenario], check=True, env=environment, stdout=subprocess.DEVNULL)
+    return page
+
+
 def main():
-    sample, folder = sys.argv[1], sys.argv[2]
-    frames = sys.argv[3] if len(sys.argv) > 3 else "600"
+    folder, mode, arguments = sys.argv[1], sys.argv[2], sys.argv[3:]
     browser = chromium()
     if browser is None:
         print("chromium is not installed: skipped")
         return 77
-    shutil.rmtree(folder, ignore_errors=True)
-    subprocess.run([sample, folder, frames], check=True)
-    page = os.path.join(folder, "report.html")
+    page = write_page(folder, mode, arguments)
     url = "file://" + os.path.abspath(page)
     failures = []
 
