@@ -136,6 +136,7 @@ TEST(DriveReportTest, NoFramesAndUnwritablePaths) {
     const Written empty = Write(folder, DriveTrace{}, info);
     ASSERT_TRUE(empty.ok) << empty.error;
     EXPECT_NE(empty.page.find("The drive recorded no frames."), std::string::npos);
+    EXPECT_NE(empty.page.find("No level: no sound was rendered."), std::string::npos);
     EXPECT_NE(empty.page.find("The rendered sound cannot be read as a WAV file."),
               std::string::npos);
 

@@ -245,7 +245,8 @@ struct RenderedSound {
 RenderedSound RenderSound(const std::wstring& audioPath) {
     RenderedSound sound;
     if (audioPath.empty()) {
-        sound.spectrogramNote = sound.playerNote = "No sound was rendered for this drive.";
+        sound.playerNote = "No sound was rendered for this drive.";
+        sound.spectrogramNote = "No spectrogram: no sound was rendered.";
         return sound;
     }
     sound.seconds = WaveSeconds(audioPath);
@@ -900,7 +901,13 @@ bool WriteDriveReport(const std::wstring& path, const DriveTrace& trace, const R
     AppendPlot(html, "sounds", "Host sound commands",
                "Each change of a host sound entry, one row per sound index: P play once, "
                "L looping, S stop, C continue, V any other value.");
-    AppendPlot(html, "level", "Sound level", "RMS level of the plug-in's own sound per frame.");
+    const std::vector<TraceFrame>& frames = trace.Frames();
+    if (std::any_of(frames.begin(), frames.end(),
+                    [](const TraceFrame& frame) { return frame.audioRms >= 0.0; })) {
+        AppendPlot(html, "level", "Sound level", "RMS level of the plug-in's own sound per frame.");
+    } else {
+        html += "<h2>Sound level</h2>\n<p class=\"note\">No level: no sound was rendered.</p>\n";
+    }
     html += "<pre id=\"report-status\" hidden></pre>\n<script>\n";
     html += DriveData(trace, info, sound.seconds);
     out.Write(html);
