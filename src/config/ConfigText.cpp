@@ -134,12 +134,11 @@ ConfigFile OpenConfigFile(const std::wstring& path, Diagnostics* diagnostics, Se
     if (diagnostics != nullptr) {
         file.diagnostics_ = diagnostics;
         file.path_ = path;
-        if (file.IsOpen()) {
-            diagnostics->FileRead(path);
-        } else if (platform::PathExists(path)) {
-            file.Report(ifMissing, L"cannot be read: not a regular file, or no permission");
-        } else {
-            file.Report(ifMissing, L"missing");
+        diagnostics->FileOpened(path, file.IsOpen());
+        if (!file.IsOpen()) {
+            file.Report(ifMissing, platform::PathExists(path)
+                                       ? L"cannot be read: not a regular file, or no permission"
+                                       : L"missing");
         }
     }
     return file;

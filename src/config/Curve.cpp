@@ -111,7 +111,7 @@ void ReadCurveFile(const std::wstring& path, Curve& curve, CurvePointBudget& bud
             const std::optional<float> x = ToFloat(fields[0], file);
             const std::optional<float> y = ToFloat(fields[1], file);
             if (x && y) {
-                order.See(file, *x, std::nullopt);
+                order.See(file, *x, uint64_t{1});
                 curve.push_back({*x, *y});
                 --budget.left;
             }

@@ -25,8 +25,8 @@ struct Diagnostic {
 class Diagnostics {
   public:
     virtual void Report(const Diagnostic& diagnostic) = 0;
-    // A configuration file that was opened and read.
-    virtual void FileRead(const std::wstring& /*path*/) {}
+    // A named configuration file a reader opened and read (`opened`), or could not open.
+    virtual void FileOpened(const std::wstring& /*path*/, bool /*opened*/) {}
 
   protected:
     ~Diagnostics() = default;
