@@ -1,6 +1,7 @@
 #include "config/Curve.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <utility>
 
 #include "config/ConfigText.h"
@@ -18,20 +19,27 @@ void SortAndShrink(Curve& curve) {
     curve.shrink_to_fit();
 }
 
+std::wstring Shown(float value) {
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%g", static_cast<double>(value));
+    return text;
+}
+
 // While reporting: the first row of a curve whose x lies below that of an earlier row.
 class OrderWatch {
   public:
-    void See(const ConfigFile& file, float x, std::optional<uint64_t> column) {
+    // `column` is the table column of the curve; `named` tells whether the file has several.
+    void See(const ConfigFile& file, float x, uint64_t column, bool named) {
         if (reported_ || !file.Reporting()) {
             return;
         }
         if (seen_ && x < highestX_) {
             reported_ = true;
             file.Report(Severity::Warning,
-                        (column ? L"column " + std::to_wstring(*column) + L": " : std::wstring()) +
-                            L"rows out of order (x " + std::to_wstring(x) + L" after " +
-                            std::to_wstring(highestX_) + L" of line " +
-                            std::to_wstring(highestLine_) + L"): the table is used sorted by x",
+                        (named ? L"column " + std::to_wstring(column) + L": " : std::wstring()) +
+                            L"rows out of order (x " + Shown(x) + L" after " + Shown(highestX_) +
+                            L" of line " + std::to_wstring(highestLine_) +
+                            L"): the table is used sorted by x",
                         column);
         } else if (!seen_ || x > highestX_) {
             highestX_ = x;
@@ -111,7 +119,7 @@ void ReadCurveFile(const std::wstring& path, Curve& curve, CurvePointBudget& bud
             const std::optional<float> x = ToFloat(fields[0], file);
             const std::optional<float> y = ToFloat(fields[1], file);
             if (x && y) {
-                order.See(file, *x, uint64_t{1});
+                order.See(file, *x, 1, false);
                 curve.push_back({*x, *y});
                 --budget.left;
             }
@@ -176,7 +184,7 @@ void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& col
                                                        ? ToFloat(fields[column], file, column)
                                                        : ToFloat(fields[column])) {
                     if (!order.empty() && firstReader) {
-                        order[k].See(file, *x, column);
+                        order[k].See(file, *x, column, true);
                     }
                     curves[k].push_back({*x, *y});
                     --budget.left;
