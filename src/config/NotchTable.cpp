@@ -316,7 +316,7 @@ void ReadNoLoadCurrent(NotchTable& table, Diagnostics* diagnostics) {
         }
     }
     if (file.Reporting()) {
-        file.Report(Severity::Error, L"no usable row: the no-load current stays 0 A");
+        file.ReportWhole(Severity::Error, L"no usable row: the no-load current stays 0 A");
     }
 }
 

@@ -317,6 +317,8 @@ void CheckSounds(CheckReport& report, Collector& collector, const config::MotorS
     const auto inFolder = [&](const wchar_t* name) {
         return platform::AppendPath(folder, platform::NativeSeparators(name));
     };
+    // As in the plug-in's audio start-up, the media framework runs while the sounds load.
+    const bool mediaFoundationStarted = !platform::Failed(platform::StartMediaFoundation());
     for (size_t k = 0; k < motor.MotorSoundFiles.size(); ++k) {
         if (!motor.MotorSoundFiles[k].empty()) {
             CheckSound(report, collector, L"motor " + std::to_wstring(k), motor.MotorSoundFiles[k],
@@ -338,6 +340,9 @@ void CheckSounds(CheckReport& report, Collector& collector, const config::MotorS
                sound::kDefaultMaxFrequencyRatio);
     CheckSound(report, collector, L"pipe.wav", inFolder(sound::kPipeSoundFile),
                sound::kDefaultMaxFrequencyRatio);
+    if (mediaFoundationStarted) {
+        platform::ShutDownMediaFoundation();
+    }
 }
 
 bool EndsWith(const std::wstring& text, const std::wstring& suffix) {
