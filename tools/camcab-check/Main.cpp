@@ -87,15 +87,20 @@ const char* SeverityName(Severity severity) {
 }
 
 // A file name relative to the checked folder, with '/' on every platform.
+// (A sound's path is in its normal form, with '\\' for '/' on Windows.)
 std::string Shown(const std::wstring& path, const std::wstring& folder) {
-    std::wstring shown = path;
-    if (shown.size() >= folder.size() && shown.compare(0, folder.size(), folder) == 0) {
-        shown = shown.substr(folder.size());
-    }
-    for (wchar_t& c : shown) {
-        if (c == L'\\') {
-            c = L'/';
+    const auto slashed = [](std::wstring text) {
+        for (wchar_t& c : text) {
+            if (c == L'\\') {
+                c = L'/';
+            }
         }
+        return text;
+    };
+    std::wstring shown = slashed(path);
+    const std::wstring base = slashed(folder);
+    if (shown.size() >= base.size() && shown.compare(0, base.size(), base) == 0) {
+        shown = shown.substr(base.size());
     }
     return platform::EncodeUtf8(shown);
 }
