@@ -102,7 +102,8 @@ std::string Shown(const std::wstring& path, const std::wstring& folder) {
     if (shown.size() >= base.size() && shown.compare(0, base.size(), base) == 0) {
         shown = shown.substr(base.size());
     }
-    return platform::EncodeUtf8(shown);
+    // An empty file name in a configuration line names the folder itself.
+    return shown.empty() ? std::string(".") : platform::EncodeUtf8(shown);
 }
 
 std::string JsonString(const std::string& text) {
