@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "chain/ModuleList.h"
 #include "config/Configuration.h"
+#include "platform/FileSystem.h"
 #include "support/TempFolder.h"
 
 namespace camcab {
@@ -262,6 +264,53 @@ TEST(CamcabCheck, ReadersReadTheSameWithTheSinkOn) {
     EXPECT_EQ(m.PowerFrequencyCurves, n.PowerFrequencyCurves);
     EXPECT_EQ(plain.needleTables.speedNeedleTable, reported.needleTables.speedNeedleTable);
     EXPECT_EQ(plain.needleTables.speedNeedleTable.front().x, 0.0f);  // used sorted
+}
+
+// The findings a sink receives: where they are (file, line, column) and how much they weigh.
+struct Recorded final : config::Diagnostics {
+    std::vector<config::Diagnostic> findings;
+    void Report(const config::Diagnostic& diagnostic) override { findings.push_back(diagnostic); }
+    std::string Where() const {
+        std::string out;
+        for (const config::Diagnostic& d : findings) {
+            const std::wstring name = d.file.substr(d.file.find_last_of(L"/\\") + 1);
+            out += std::string(name.begin(), name.end()) + ":" + std::to_string(d.line) +
+                   (d.column ? "." + std::to_string(*d.column) : "") + ":" +
+                   "nwe"[static_cast<int>(d.severity)] + " ";
+        }
+        return out;
+    }
+};
+
+TEST(CamcabCheck, FindingsCarryTheirFileLineColumnAndWeight) {
+    const test::TempFolder folder(L"camcab-check-lines");
+    // CRLF line ends, a comment line and a blank line count as lines.
+    folder.Write(L"notch\\notch.txt",
+                 "; index\r\n[Power]\r\nParams = p.csv\r\n\r\nParams = p.csv\r\nNoise\r\n");
+    folder.Write(L"notch\\p.csv", "RequiredNotch_Up, 1, 3x, 3\nStep, 1, 2, 3\n");
+    folder.Write(L"c.csv", "Speed, A, B\n20, 1, 2\n10, 1, x\n");
+    Recorded sink;
+    config::NotchTable table;
+    config::LoadNotchTable(table, folder.Directory() + L"notch/notch.txt", &sink);
+    config::CurvePointBudget budget;
+    std::vector<config::Curve> curves;
+    config::ReadColumnCurves(folder.Directory() + L"c.csv", {1, 2, 2}, curves, budget, &sink);
+    EXPECT_EQ(sink.Where(),
+              "notch.txt:5:w notch.txt:6:w notch.txt:0:e notch.txt:0:e notch.txt:0:e "
+              "notch.txt:0:w p.csv:1.2:w p.csv:2:n c.csv:3.1:w c.csv:3.2:e ");
+
+    // The module list counts its lines the same way and stops at invalid UTF-8.
+    folder.Write(L"list.txt", "a.dll\r\nb.dll\n\xff\nc.dll\n");
+    const platform::UniqueFile file(platform::OpenForReading(folder.FileString(L"list.txt")));
+    Recorded listSink;
+    chain::ModuleList list(file.get(), &listSink, L"list.txt");
+    std::wstring entry;
+    std::vector<uint64_t> lines;
+    while (list.Next(entry)) {
+        lines.push_back(list.LineNumber());
+    }
+    EXPECT_EQ(lines, (std::vector<uint64_t>{1, 2}));
+    EXPECT_EQ(listSink.Where(), "list.txt:3:e ");
 }
 
 }  // namespace
