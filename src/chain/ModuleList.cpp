@@ -5,6 +5,12 @@
 
 namespace camcab::chain {
 
+void ModuleList::Report(config::Severity severity, const wchar_t* message) const {
+    if (diagnostics_ != nullptr) {
+        diagnostics_->Report(config::Diagnostic{path_, lineNumber_, severity, message, {}});
+    }
+}
+
 bool ModuleList::Next(std::wstring& entry) {
     entry.clear();
     if (atEnd_ || file_ == nullptr) {
@@ -31,8 +37,10 @@ bool ModuleList::Next(std::wstring& entry) {
         }
     }
     // An entry cut by the bound on the bytes read would name another file (a.dll.bak as a.dll).
+    ++lineNumber_;
     if (!endedByLineFeed && bytesRead_ >= kMaxModuleListBytes) {
         atEnd_ = true;
+        Report(config::Severity::Error, L"the list is longer than 1 MiB: the rest is not read");
         return false;
     }
     // Text mode reads carriage return plus line feed as a line feed; a lone one stays.
@@ -44,9 +52,12 @@ bool ModuleList::Next(std::wstring& entry) {
     if (!complete && !overlong) {
         atEnd_ = true;
         entry.clear();
+        Report(config::Severity::Error,
+               L"invalid UTF-8: this entry and the rest of the list are not used");
         return false;
     }
     if (overlong) {
+        Report(config::Severity::Error, L"entry longer than 64 KiB: it names no file");
         // Far beyond any file name: an entry that names nothing.
         entry.assign(1, L'\0');
     }

@@ -2,16 +2,23 @@
 // unchanged (no trimming, no comments, no quoting), read the way a text-mode stream reads it.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
+
+#include "config/Diagnostics.h"
 
 namespace camcab::chain {
 
 class ModuleList {
   public:
-    // Reads from an open file; the caller keeps ownership and closes it.
-    explicit ModuleList(std::FILE* file) : file_(file) {}
+    // Reads from an open file; the caller keeps ownership and closes it. With a sink, lines
+    // that yield no usable entry are reported under `path`.
+    explicit ModuleList(std::FILE* file, config::Diagnostics* diagnostics = nullptr,
+                        std::wstring path = {})
+        : file_(file), diagnostics_(diagnostics), path_(std::move(path)) {}
 
     // The next entry, without its line end. Carriage return plus line feed ends a line like
     // a line feed. End of file is tested before each line, so a file that ends with a line
@@ -21,9 +28,17 @@ class ModuleList {
     // kMaxModuleListBytes; an entry cut short there is not used.
     bool Next(std::wstring& entry);
 
+    // The line of the entry read last, from 1.
+    uint64_t LineNumber() const { return lineNumber_; }
+
   private:
+    void Report(config::Severity severity, const wchar_t* message) const;
+
     std::FILE* file_;
+    config::Diagnostics* diagnostics_;
+    std::wstring path_;
     std::size_t bytesRead_ = 0;
+    uint64_t lineNumber_ = 0;
     bool atEnd_ = false;
 };
 

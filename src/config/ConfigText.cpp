@@ -72,7 +72,10 @@ ConfigFile::ConfigFile(ConfigFile&& other) noexcept
       bufferPos_(other.bufferPos_),
       bufferEnd_(other.bufferEnd_),
       bytesRead_(other.bytesRead_),
-      ended_(other.ended_) {}
+      ended_(other.ended_),
+      lineNumber_(other.lineNumber_),
+      diagnostics_(other.diagnostics_),
+      path_(std::move(other.path_)) {}
 
 ConfigFile& ConfigFile::operator=(ConfigFile&& other) noexcept {
     if (this != &other) {
@@ -85,6 +88,9 @@ ConfigFile& ConfigFile::operator=(ConfigFile&& other) noexcept {
         bufferEnd_ = other.bufferEnd_;
         bytesRead_ = other.bytesRead_;
         ended_ = other.ended_;
+        lineNumber_ = other.lineNumber_;
+        diagnostics_ = other.diagnostics_;
+        path_ = std::move(other.path_);
     }
     return *this;
 }
@@ -107,11 +113,35 @@ bool ConfigFile::FillBuffer() {
     return true;
 }
 
-ConfigFile OpenConfigFile(const std::wstring& path) {
+void ConfigFile::Report(Severity severity, std::wstring message,
+                        std::optional<uint64_t> column) const {
+    if (diagnostics_ != nullptr) {
+        diagnostics_->Report(Diagnostic{path_, lineNumber_, severity, std::move(message), column});
+    }
+}
+
+void ConfigFile::ReportWhole(Severity severity, std::wstring message) const {
+    if (diagnostics_ != nullptr) {
+        diagnostics_->Report(Diagnostic{path_, 0, severity, std::move(message), std::nullopt});
+    }
+}
+
+ConfigFile OpenConfigFile(const std::wstring& path, Diagnostics* diagnostics, Severity ifMissing) {
     if (path.empty()) {
         return ConfigFile();
     }
-    return ConfigFile(platform::OpenForReading(path));
+    ConfigFile file(platform::OpenForReading(path));
+    if (diagnostics != nullptr) {
+        file.diagnostics_ = diagnostics;
+        file.path_ = path;
+        diagnostics->FileOpened(path, file.IsOpen());
+        if (!file.IsOpen()) {
+            file.Report(ifMissing, platform::PathExists(path)
+                                       ? L"cannot be read: not a regular file, or no permission"
+                                       : L"missing");
+        }
+    }
+    return file;
 }
 
 bool ReadConfigLine(ConfigFile& file, std::wstring& line) {
@@ -156,9 +186,16 @@ bool ReadConfigLine(ConfigFile& file, std::wstring& line) {
     // number cut short would read as another number.
     if (!sawLineFeed && file.bytesRead_ >= kMaxConfigFileBytes) {
         line.clear();
+        if (file.Reporting()) {
+            file.Report(Severity::Error, L"the file is longer than 16 MiB: the rest is not read");
+        }
         return false;
     }
+    ++file.lineNumber_;
     if (overLong) {
+        if (file.Reporting()) {
+            file.Report(Severity::Error, L"line longer than 1 MiB: ignored");
+        }
         return true;
     }
     if (sawLineFeed && !bytes.empty() && bytes.back() == '\r') {
@@ -170,6 +207,11 @@ bool ReadConfigLine(ConfigFile& file, std::wstring& line) {
         // Invalid UTF-8 ends the file here; the text before it is still a line.
         file.ended_ = true;
         file.bufferPos_ = file.bufferEnd_;
+        if (file.Reporting()) {
+            file.Report(
+                Severity::Error,
+                L"invalid UTF-8: the line is cut there and the rest of the file is not read");
+        }
     }
     return true;
 }
@@ -261,8 +303,12 @@ std::wstring JoinPath(const std::wstring& folder, std::wstring_view name) {
     return platform::AppendPath(folder, platform::NativeSeparators(std::wstring(name)));
 }
 
-std::optional<int32_t> ToInt32(std::wstring_view field) {
+namespace {
+
+// Each conversion also tells how many characters of the field its number took.
+std::optional<int32_t> ConvertInt32(std::wstring_view field, size_t& used) {
     const std::string text = IntegerText(field);
+    used = text.size();
     const char* first = text.data();
     if (!text.empty() && text[0] == '+') {
         ++first;
@@ -275,8 +321,9 @@ std::optional<int32_t> ToInt32(std::wstring_view field) {
     return value;
 }
 
-std::optional<uint64_t> ToUint64(std::wstring_view field) {
+std::optional<uint64_t> ConvertUint64(std::wstring_view field, size_t& used) {
     const std::string text = IntegerText(field);
+    used = text.size();
     if (text.empty()) {
         return std::nullopt;
     }
@@ -290,7 +337,7 @@ std::optional<uint64_t> ToUint64(std::wstring_view field) {
     return value;
 }
 
-std::optional<float> ToFloat(std::wstring_view field) {
+std::optional<float> ConvertFloat(std::wstring_view field, size_t& used) {
     const std::string text = AsciiPrefix(field);
     const char* first = text.data();
     const char* last = text.data() + text.size();
@@ -305,7 +352,65 @@ std::optional<float> ToFloat(std::wstring_view field) {
     if (error != std::errc() || end == first || !std::isfinite(value)) {
         return std::nullopt;
     }
+    used = static_cast<size_t>(end - text.data());
     return value;
+}
+
+template <typename Number>
+std::optional<Number> ConvertReporting(std::optional<Number> (*convert)(std::wstring_view, size_t&),
+                                       std::wstring_view field, const ConfigFile& file,
+                                       std::optional<uint64_t> column, const wchar_t* kind) {
+    size_t used = 0;
+    const std::optional<Number> value = convert(field, used);
+    if (!file.Reporting()) {
+        return value;
+    }
+    const std::wstring where =
+        column ? L"column " + std::to_wstring(*column) + L": " : std::wstring();
+    if (!value) {
+        file.Report(
+            Severity::Error,
+            where + L"'" + std::wstring(field) + L"' is not " + kind + L" (or out of range)",
+            column);
+    } else if (used < field.size()) {
+        file.Report(Severity::Warning,
+                    where + L"'" + std::wstring(field) + L"' reads as '" +
+                        std::wstring(field.substr(0, used)) + L"': the rest is ignored",
+                    column);
+    }
+    return value;
+}
+
+}  // namespace
+
+std::optional<int32_t> ToInt32(std::wstring_view field) {
+    size_t used = 0;
+    return ConvertInt32(field, used);
+}
+
+std::optional<uint64_t> ToUint64(std::wstring_view field) {
+    size_t used = 0;
+    return ConvertUint64(field, used);
+}
+
+std::optional<float> ToFloat(std::wstring_view field) {
+    size_t used = 0;
+    return ConvertFloat(field, used);
+}
+
+std::optional<int32_t> ToInt32(std::wstring_view field, const ConfigFile& file,
+                               std::optional<uint64_t> column) {
+    return ConvertReporting(&ConvertInt32, field, file, column, L"an integer");
+}
+
+std::optional<uint64_t> ToUint64(std::wstring_view field, const ConfigFile& file,
+                                 std::optional<uint64_t> column) {
+    return ConvertReporting(&ConvertUint64, field, file, column, L"an unsigned integer");
+}
+
+std::optional<float> ToFloat(std::wstring_view field, const ConfigFile& file,
+                             std::optional<uint64_t> column) {
+    return ConvertReporting(&ConvertFloat, field, file, column, L"a number");
 }
 
 }  // namespace camcab::config

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "config/Diagnostics.h"
+
 namespace camcab::config {
 
 // A line longer than this many bytes is no configuration line: it reads as an empty line,
@@ -35,8 +37,19 @@ class ConfigFile {
 
     bool IsOpen() const { return file_ != nullptr; }
 
+    // Whether findings go anywhere: a reader builds a message only then.
+    bool Reporting() const { return diagnostics_ != nullptr; }
+    // Reports a finding at the line read last (line 0 before the first).
+    void Report(Severity severity, std::wstring message,
+                std::optional<uint64_t> column = std::nullopt) const;
+    // Reports a finding about the file as a whole (line 0).
+    void ReportWhole(Severity severity, std::wstring message) const;
+    uint64_t LineNumber() const { return lineNumber_; }
+
   private:
     friend bool ReadConfigLine(ConfigFile& file, std::wstring& line);
+    friend ConfigFile OpenConfigFile(const std::wstring& path, Diagnostics* diagnostics,
+                                     Severity ifMissing);
     bool FillBuffer();
 
     std::FILE* file_ = nullptr;
@@ -45,11 +58,17 @@ class ConfigFile {
     size_t bufferEnd_ = 0;
     size_t bytesRead_ = 0;
     bool ended_ = false;
+    uint64_t lineNumber_ = 0;
+    Diagnostics* diagnostics_ = nullptr;
+    std::wstring path_;  // kept only while reporting
 };
 
 // Opens a regular file for reading. A file that cannot be opened, and anything that is no
-// regular file (a folder, FIFO, device or pipe), gives a file that reads no lines.
-ConfigFile OpenConfigFile(const std::wstring& path);
+// regular file (a folder, FIFO, device or pipe), gives a file that reads no lines. With a
+// sink, a named file that cannot be opened is reported with `ifMissing`, and the file's lines
+// that cannot be used are reported as it is read.
+ConfigFile OpenConfigFile(const std::wstring& path, Diagnostics* diagnostics = nullptr,
+                          Severity ifMissing = Severity::Error);
 
 // The next line, without its line feed and without a carriage return before it; a byte-order
 // mark stays as U+FEFF. False once the file has no more lines.
@@ -96,5 +115,14 @@ std::optional<uint64_t> ToUint64(std::wstring_view field);
 // character that cannot continue it. Empty when no number begins the field, when it is out
 // of the float range, and for infinities and NaN, which no characteristic can use.
 std::optional<float> ToFloat(std::wstring_view field);
+
+// The same conversions of a field of `file`'s current line, reporting a field that is no
+// number (an error) or that holds more text after its number (a warning: the number counts).
+std::optional<int32_t> ToInt32(std::wstring_view field, const ConfigFile& file,
+                               std::optional<uint64_t> column = std::nullopt);
+std::optional<uint64_t> ToUint64(std::wstring_view field, const ConfigFile& file,
+                                 std::optional<uint64_t> column = std::nullopt);
+std::optional<float> ToFloat(std::wstring_view field, const ConfigFile& file,
+                             std::optional<uint64_t> column = std::nullopt);
 
 }  // namespace camcab::config

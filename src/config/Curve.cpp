@@ -1,6 +1,7 @@
 #include "config/Curve.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <utility>
 
 #include "config/ConfigText.h"
@@ -16,6 +17,55 @@ void SortAndShrink(Curve& curve) {
         std::stable_sort(curve.begin(), curve.end(), byX);
     }
     curve.shrink_to_fit();
+}
+
+std::wstring Shown(float value) {
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%g", static_cast<double>(value));
+    return text;
+}
+
+// While reporting: the first row of a curve whose x lies below that of an earlier row.
+class OrderWatch {
+  public:
+    // `column` is the table column of the curve; `named` tells whether the file has several.
+    void See(const ConfigFile& file, float x, uint64_t column, bool named) {
+        if (reported_ || !file.Reporting()) {
+            return;
+        }
+        if (seen_ && x < highestX_) {
+            reported_ = true;
+            file.Report(Severity::Warning,
+                        (named ? L"column " + std::to_wstring(column) + L": " : std::wstring()) +
+                            L"rows out of order (x " + Shown(x) + L" after " + Shown(highestX_) +
+                            L" of line " + std::to_wstring(highestLine_) +
+                            L"): the table is used sorted by x",
+                        column);
+        } else if (!seen_ || x > highestX_) {
+            highestX_ = x;
+            highestLine_ = file.LineNumber();
+        }
+        seen_ = true;
+    }
+
+  private:
+    bool seen_ = false;
+    bool reported_ = false;
+    float highestX_ = 0.0f;
+    uint64_t highestLine_ = 0;
+};
+
+void ReportBudgetSpent(const ConfigFile& file, const CurvePointBudget& budget) {
+    if (budget.left == 0 && file.Reporting()) {
+        file.Report(Severity::Error, L"the tables of this group hold more than " +
+                                         std::to_wstring(kMaxGroupCurvePoints) +
+                                         L" points: no further row is read");
+    }
+}
+
+// A line of white space alone: no row, and nothing worth reporting.
+bool IsBlank(std::wstring_view text) {
+    return TrimLine(text).empty();
 }
 
 }  // namespace
@@ -45,9 +95,11 @@ float InterpolateCurve(float x, const Curve& curve) {
     return offset + b.y;
 }
 
-void ReadCurveFile(const std::wstring& path, Curve& curve, CurvePointBudget& budget) {
+void ReadCurveFile(const std::wstring& path, Curve& curve, CurvePointBudget& budget,
+                   Diagnostics* diagnostics, Severity ifMissing) {
     curve.clear();
-    ConfigFile file = OpenConfigFile(path);
+    ConfigFile file = OpenConfigFile(path, diagnostics, ifMissing);
+    OrderWatch order;
     std::wstring line;
     if (ReadConfigLine(file, line)) {  // the heading
         while (budget.left > 0 && ReadConfigLine(file, line)) {
@@ -57,15 +109,24 @@ void ReadCurveFile(const std::wstring& path, Curve& curve, CurvePointBudget& bud
             }
             const std::vector<std::wstring_view> fields = SplitFields(text);
             if (fields.size() < 2 || fields[1].empty()) {
+                if (file.Reporting() && !IsBlank(text)) {
+                    file.Report(fields.size() < 2 ? Severity::Error : Severity::Note,
+                                fields.size() < 2 ? L"row without a second field: skipped"
+                                                  : L"row with an empty second field: skipped");
+                }
                 continue;
             }
-            const std::optional<float> x = ToFloat(fields[0]);
-            const std::optional<float> y = ToFloat(fields[1]);
+            const std::optional<float> x = ToFloat(fields[0], file);
+            const std::optional<float> y = ToFloat(fields[1], file);
             if (x && y) {
+                order.See(file, *x, 1, false);
                 curve.push_back({*x, *y});
                 --budget.left;
             }
         }
+        ReportBudgetSpent(file, budget);
+    } else if (file.IsOpen() && file.Reporting()) {
+        file.Report(Severity::Error, L"empty file: not even a heading line");
     }
     SortAndShrink(curve);
 }
@@ -76,7 +137,8 @@ void ReadCurveFile(const std::wstring& path, Curve& curve) {
 }
 
 void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& columns,
-                      std::vector<Curve>& curves, CurvePointBudget& budget) {
+                      std::vector<Curve>& curves, CurvePointBudget& budget,
+                      Diagnostics* diagnostics, Severity ifMissing) {
     curves.assign(columns.size(), Curve());
     // The curves by column number, so a row visits only the columns it has: a short row
     // costs little however many curves there are.
@@ -88,7 +150,8 @@ void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& col
     std::stable_sort(byColumn.begin(), byColumn.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
 
-    ConfigFile file = OpenConfigFile(path);
+    ConfigFile file = OpenConfigFile(path, diagnostics, ifMissing);
+    std::vector<OrderWatch> order(file.Reporting() ? curves.size() : 0);
     std::wstring line;
     if (ReadConfigLine(file, line)) {  // the heading
         while (budget.left > 0 && ReadConfigLine(file, line)) {
@@ -97,10 +160,16 @@ void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& col
                 continue;
             }
             const std::vector<std::wstring_view> fields = SplitFields(text);
-            const std::optional<float> x = fields.empty() ? std::nullopt : ToFloat(fields[0]);
+            if (file.Reporting() && IsBlank(text)) {
+                continue;  // reads as an unusable x below, as a line of white space should
+            }
+            const std::optional<float> x =
+                fields.empty() ? std::nullopt : ToFloat(fields[0], file, uint64_t{0});
             if (!x) {
                 continue;  // a row without a usable x gives no points
             }
+            // A column that several curves read is reported once, for the first of them.
+            std::optional<uint64_t> previousColumn;
             for (const auto& [column, k] : byColumn) {
                 if (column >= fields.size() || budget.left == 0) {
                     break;
@@ -108,13 +177,23 @@ void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& col
                 if (fields[column].empty()) {
                     continue;
                 }
+                const bool firstReader = previousColumn != column;
+                previousColumn = column;
                 // An unconvertible cell gives no point, like an empty one.
-                if (const std::optional<float> y = ToFloat(fields[column])) {
+                if (const std::optional<float> y = firstReader
+                                                       ? ToFloat(fields[column], file, column)
+                                                       : ToFloat(fields[column])) {
+                    if (!order.empty() && firstReader) {
+                        order[k].See(file, *x, column, true);
+                    }
                     curves[k].push_back({*x, *y});
                     --budget.left;
                 }
             }
         }
+        ReportBudgetSpent(file, budget);
+    } else if (file.IsOpen() && file.Reporting()) {
+        file.Report(Severity::Error, L"empty file: not even a heading line");
     }
     for (Curve& curve : curves) {
         SortAndShrink(curve);

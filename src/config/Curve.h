@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "config/Diagnostics.h"
+
 namespace camcab::config {
 
 struct CurvePoint {
@@ -36,14 +38,18 @@ float InterpolateCurve(float x, const Curve& curve);
 
 // Fills `curve` from a two-column table (heading line, then x, y rows), sorted by x.
 // A missing file gives an empty curve. Without a budget, the table is a group of its own.
-void ReadCurveFile(const std::wstring& path, Curve& curve, CurvePointBudget& budget);
+// With a sink, rows that give no point and rows out of order are reported, and a missing
+// file with `ifMissing`.
+void ReadCurveFile(const std::wstring& path, Curve& curve, CurvePointBudget& budget,
+                   Diagnostics* diagnostics = nullptr, Severity ifMissing = Severity::Error);
 void ReadCurveFile(const std::wstring& path, Curve& curve);
 
 // Fills one curve per entry of `columns` from a many-column table (heading line, then rows
 // whose column 0 is x and column c the y of the curves reading column c), each sorted by x.
-// `curves` always ends with as many curves as `columns` has entries.
+// `curves` always ends with as many curves as `columns` has entries. With a sink, as above.
 void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& columns,
-                      std::vector<Curve>& curves, CurvePointBudget& budget);
+                      std::vector<Curve>& curves, CurvePointBudget& budget,
+                      Diagnostics* diagnostics = nullptr, Severity ifMissing = Severity::Error);
 void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& columns,
                       std::vector<Curve>& curves);
 

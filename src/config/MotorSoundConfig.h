@@ -31,7 +31,9 @@ struct MotorSoundConfig {
     uint64_t MotorSoundCount = 0;
 };
 
-// Reads "AtsMotorConfig.txt" in `pluginDirectory` and the six tables it names.
-void LoadMotorSoundConfig(MotorSoundConfig& config, const std::wstring& pluginDirectory);
+// Reads "AtsMotorConfig.txt" in `pluginDirectory` and the six tables it names, reporting to
+// `diagnostics`, when given, every line and file that is not used as written.
+void LoadMotorSoundConfig(MotorSoundConfig& config, const std::wstring& pluginDirectory,
+                          Diagnostics* diagnostics = nullptr);
 
 }  // namespace camcab::config

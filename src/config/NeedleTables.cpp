@@ -4,19 +4,19 @@
 
 namespace camcab::config {
 
-void ReadNeedleTables(NeedleTables& tables, const std::wstring& pluginDirectory) {
-    // The five tables share one bound.
+void ReadNeedleTables(NeedleTables& tables, const std::wstring& pluginDirectory,
+                      Diagnostics* diagnostics) {
+    // The five tables share one bound. A missing table leaves its needle showing its input.
     CurvePointBudget budget;
-    ReadCurveFile(JoinPath(pluginDirectory, L"NeedleTable\\PressureL.csv"),
-                  tables.pressureLNeedleTable, budget);
-    ReadCurveFile(JoinPath(pluginDirectory, L"NeedleTable\\PressureR.csv"),
-                  tables.pressureRNeedleTable, budget);
-    ReadCurveFile(JoinPath(pluginDirectory, L"NeedleTable\\Speed.csv"), tables.speedNeedleTable,
-                  budget);
-    ReadCurveFile(JoinPath(pluginDirectory, L"NeedleTable\\Current.csv"), tables.currentNeedleTable,
-                  budget);
-    ReadCurveFile(JoinPath(pluginDirectory, L"NeedleTable\\Voltage.csv"), tables.voltageNeedleTable,
-                  budget);
+    const auto read = [&](const wchar_t* name, Curve& curve) {
+        ReadCurveFile(JoinPath(pluginDirectory, name), curve, budget, diagnostics,
+                      Severity::Warning);
+    };
+    read(L"NeedleTable\\PressureL.csv", tables.pressureLNeedleTable);
+    read(L"NeedleTable\\PressureR.csv", tables.pressureRNeedleTable);
+    read(L"NeedleTable\\Speed.csv", tables.speedNeedleTable);
+    read(L"NeedleTable\\Current.csv", tables.currentNeedleTable);
+    read(L"NeedleTable\\Voltage.csv", tables.voltageNeedleTable);
 }
 
 }  // namespace camcab::config

@@ -16,7 +16,8 @@ struct NeedleTables {
 };
 
 // Reads the five tables of the "NeedleTable" folder in `pluginDirectory`, in the order
-// PressureL, PressureR, Speed, Current, Voltage.
-void ReadNeedleTables(NeedleTables& tables, const std::wstring& pluginDirectory);
+// PressureL, PressureR, Speed, Current, Voltage; reporting to `diagnostics`, when given.
+void ReadNeedleTables(NeedleTables& tables, const std::wstring& pluginDirectory,
+                      Diagnostics* diagnostics = nullptr);
 
 }  // namespace camcab::config

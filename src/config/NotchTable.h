@@ -31,7 +31,9 @@ struct NotchTable {
     uint64_t BrakeTopNotch = 10;
 };
 
-// Reads the index file at `indexPath` and the data files it names into `table`.
-void LoadNotchTable(NotchTable& table, const std::wstring& indexPath);
+// Reads the index file at `indexPath` and the data files it names into `table`, reporting to
+// `diagnostics`, when given, every line and file that is not used as written.
+void LoadNotchTable(NotchTable& table, const std::wstring& indexPath,
+                    Diagnostics* diagnostics = nullptr);
 
 }  // namespace camcab::config

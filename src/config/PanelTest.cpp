@@ -5,9 +5,17 @@
 
 namespace camcab::config {
 
-bool TestPanelModify(const std::wstring& pluginDirectory) {
+bool TestPanelModify(const std::wstring& pluginDirectory, Diagnostics* diagnostics) {
     // Only existence counts; every failure to tell counts as absent.
-    return platform::PathExists(JoinPath(pluginDirectory, L"PanelModify.txt"));
+    const std::wstring path = JoinPath(pluginDirectory, L"PanelModify.txt");
+    const bool present = platform::PathExists(path);
+    if (present && diagnostics != nullptr) {
+        diagnostics->Report(Diagnostic{path, 0, Severity::Warning,
+                                       L"present: the panel test mode is on (host keys 0, 5 and 6 "
+                                       L"put raw values on the needles)",
+                                       std::nullopt});
+    }
+    return present;
 }
 
 }  // namespace camcab::config

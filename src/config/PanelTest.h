@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "config/Diagnostics.h"
+
 namespace camcab::config {
 
 struct PanelTest {
@@ -11,6 +13,7 @@ struct PanelTest {
 };
 
 // True when a file or folder named "PanelModify.txt" exists in `pluginDirectory`.
-bool TestPanelModify(const std::wstring& pluginDirectory);
+// With a sink, a present file is reported: a vehicle is rarely meant to ship in test mode.
+bool TestPanelModify(const std::wstring& pluginDirectory, Diagnostics* diagnostics = nullptr);
 
 }  // namespace camcab::config

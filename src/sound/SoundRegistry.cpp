@@ -79,39 +79,17 @@ void LoadSounds(SoundRegistry& registry, platform::AudioEngine* engine, platform
     }
     registry.motorSounds.shrink_to_fit();
 
-    registry.resetSound.Reload(engine, log, InFolder(pluginDirectory, L"kamujiku\\reset.wav"),
-                               kOneShot, kDefaultMaxFrequencyRatio);
-    registry.start1Sound.Reload(engine, log, InFolder(pluginDirectory, L"kamujiku\\start1.wav"),
-                                kOneShot, kDefaultMaxFrequencyRatio);
-    registry.start2Sound.Reload(engine, log, InFolder(pluginDirectory, L"kamujiku\\start2.wav"),
-                                kOneShot, kDefaultMaxFrequencyRatio);
-    registry.reverser1Sound.Reload(engine, log,
-                                   InFolder(pluginDirectory, L"kamujiku\\reverser1.wav"), kOneShot,
-                                   kDefaultMaxFrequencyRatio);
-    registry.reverser2Sound.Reload(engine, log,
-                                   InFolder(pluginDirectory, L"kamujiku\\reverser2.wav"), kOneShot,
-                                   kDefaultMaxFrequencyRatio);
-    registry.reverser3Sound.Reload(engine, log,
-                                   InFolder(pluginDirectory, L"kamujiku\\reverser3.wav"), kOneShot,
-                                   kDefaultMaxFrequencyRatio);
-    registry.notchOffSound.Reload(engine, log, InFolder(pluginDirectory, L"kamujiku\\notchoff.wav"),
-                                  kOneShot, kDefaultMaxFrequencyRatio);
-    registry.breakerOffSound.Reload(engine, log,
-                                    InFolder(pluginDirectory, L"kamujiku\\breakeroff.wav"),
-                                    kOneShot, kDefaultMaxFrequencyRatio);
-    registry.shindan1Sound.Reload(engine, log, InFolder(pluginDirectory, L"kamujiku\\shindan1.wav"),
-                                  kOneShot, kDefaultMaxFrequencyRatio);
-    registry.shindan2Sound.Reload(engine, log, InFolder(pluginDirectory, L"kamujiku\\shindan2.wav"),
-                                  kOneShot, kDefaultMaxFrequencyRatio);
-    registry.watariSound.Reload(engine, log, InFolder(pluginDirectory, L"kamujiku\\watari.wav"),
-                                kOneShot, kDefaultMaxFrequencyRatio);
-    registry.sapSound.Reload(engine, log, InFolder(pluginDirectory, L"air\\sap.wav"), kOneShot,
-                             kDefaultMaxFrequencyRatio);
+    for (const NamedSoundFile& named : kOneShotSoundFiles) {
+        (registry.*named.slot)
+            .Reload(engine, log, InFolder(pluginDirectory, named.file), kOneShot,
+                    kDefaultMaxFrequencyRatio);
+    }
     // Without the SAP sound the brake-cylinder loop falls back to the folder's own loop.
-    const wchar_t* bcFile = registry.sapSound.voice != nullptr ? L"air\\bc.wav" : L"airloop.wav";
+    const wchar_t* bcFile =
+        registry.sapSound.voice != nullptr ? kBcSoundFile : kBcFallbackSoundFile;
     registry.bcSound.Reload(engine, log, InFolder(pluginDirectory, bcFile), kLooping,
                             kDefaultMaxFrequencyRatio);
-    registry.pipeSound.Reload(engine, log, InFolder(pluginDirectory, L"air\\pipe.wav"), kLooping,
+    registry.pipeSound.Reload(engine, log, InFolder(pluginDirectory, kPipeSoundFile), kLooping,
                               kDefaultMaxFrequencyRatio);
 }
 

@@ -38,6 +38,33 @@ struct SoundRegistry {
     uint32_t reverser2LengthFrames = 0;
 };
 
+// A named one-shot sound and its file in the plug-in's folder.
+struct NamedSoundFile {
+    SoundSlot SoundRegistry::*slot;
+    const wchar_t* file;
+};
+
+// The named one-shot sounds, in load order (the order of their log lines).
+inline constexpr NamedSoundFile kOneShotSoundFiles[] = {
+    {&SoundRegistry::resetSound, L"kamujiku\\reset.wav"},
+    {&SoundRegistry::start1Sound, L"kamujiku\\start1.wav"},
+    {&SoundRegistry::start2Sound, L"kamujiku\\start2.wav"},
+    {&SoundRegistry::reverser1Sound, L"kamujiku\\reverser1.wav"},
+    {&SoundRegistry::reverser2Sound, L"kamujiku\\reverser2.wav"},
+    {&SoundRegistry::reverser3Sound, L"kamujiku\\reverser3.wav"},
+    {&SoundRegistry::notchOffSound, L"kamujiku\\notchoff.wav"},
+    {&SoundRegistry::breakerOffSound, L"kamujiku\\breakeroff.wav"},
+    {&SoundRegistry::shindan1Sound, L"kamujiku\\shindan1.wav"},
+    {&SoundRegistry::shindan2Sound, L"kamujiku\\shindan2.wav"},
+    {&SoundRegistry::watariSound, L"kamujiku\\watari.wav"},
+    {&SoundRegistry::sapSound, L"air\\sap.wav"},
+};
+// The looping air sounds, loaded after the one-shots. The brake-cylinder loop is "air\bc.wav"
+// when the SAP sound got a voice, else the folder's own "airloop.wav".
+inline constexpr const wchar_t* kBcSoundFile = L"air\\bc.wav";
+inline constexpr const wchar_t* kBcFallbackSoundFile = L"airloop.wav";
+inline constexpr const wchar_t* kPipeSoundFile = L"air\\pipe.wav";
+
 // The largest frequency ratio motor sound k is ever asked for: the largest of the highest
 // point of each of its three frequency curves and their values at 160 km/h.
 float MotorMaxFrequencyRatio(const config::MotorSoundConfig& config, uint64_t k);

@@ -212,40 +212,33 @@ int32_t SoundSlot::CreateVoiceAndBuffer() noexcept {
     return code;
 }
 
-int32_t SoundSlot::DecodeAndCreateVoice(const std::wstring& path,
-                                        platform::StartUpLog* log) noexcept {
-    int32_t code = kSuccess;
-    bool mediaFoundationStarted = false;
-    std::wstring normal;
+SoundDecoding DecodeSound(const std::wstring& normalPath, platform::WaveFormat& format,
+                          std::vector<uint8_t>& pcm) noexcept {
+    SoundDecoding result;
+    int32_t& code = result.code;
     try {
-        normal = NormalPath(path);
         std::unique_ptr<platform::AudioFileReader> reader;
-        code = platform::OpenAudioFile(normal, reader);
+        code = platform::OpenAudioFile(normalPath, reader);
         if (Failed(code)) {
             // The media framework may not be running yet: start it and try once more.
-            mediaFoundationStarted = !Failed(platform::StartMediaFoundation());
-            code = platform::OpenAudioFile(normal, reader);
+            result.mediaFoundationStarted = !Failed(platform::StartMediaFoundation());
+            code = platform::OpenAudioFile(normalPath, reader);
         }
         if (!Failed(code)) {
             platform::WaveFormat decoded{};
             code = reader->DecodedFormat(decoded);
             if (!Failed(code)) {
                 if (decoded.wFormatTag != platform::kWaveFormatPcm && decoded.nChannels != 1) {
-                    reader.reset();
-                    if (mediaFoundationStarted) {
-                        platform::ShutDownMediaFoundation();
-                    }
-                    return platform::kInvalidArgument;
+                    format = decoded;
+                    result.formatRejected = true;
+                    code = platform::kInvalidArgument;
+                    return result;
                 }
                 if (decoded.wFormatTag != platform::kWaveFormatPcm) {
                     // Only 18 bytes are kept: no extension may be announced beyond them.
                     decoded.cbSize = 0;
                 }
-                if (!EnsureRecords()) {
-                    code = platform::kOutOfMemory;
-                } else {
-                    *format = decoded;
-                }
+                format = decoded;
             }
         }
         if (!Failed(code)) {
@@ -262,6 +255,36 @@ int32_t SoundSlot::DecodeAndCreateVoice(const std::wstring& path,
         // The buffer describes byte counts in 32 bits.
         if (!Failed(code) && pcm.size() > UINT32_MAX) {
             code = platform::kOutOfMemory;
+        }
+    } catch (...) {
+        code = platform::kOutOfMemory;
+    }
+    return result;
+}
+
+int32_t SoundSlot::DecodeAndCreateVoice(const std::wstring& path,
+                                        platform::StartUpLog* log) noexcept {
+    int32_t code = kSuccess;
+    bool mediaFoundationStarted = false;
+    std::wstring normal;
+    try {
+        normal = NormalPath(path);
+        platform::WaveFormat decoded{};
+        const SoundDecoding decoding = DecodeSound(normal, decoded, pcm);
+        code = decoding.code;
+        mediaFoundationStarted = decoding.mediaFoundationStarted;
+        if (decoding.formatRejected) {
+            if (mediaFoundationStarted) {
+                platform::ShutDownMediaFoundation();
+            }
+            return code;
+        }
+        if (!Failed(code)) {
+            if (!EnsureRecords()) {
+                code = platform::kOutOfMemory;
+            } else {
+                *format = decoded;
+            }
         }
     } catch (...) {
         code = platform::kOutOfMemory;

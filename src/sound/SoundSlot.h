@@ -18,6 +18,22 @@ inline constexpr uint32_t kOneShot = 0;
 inline constexpr uint32_t kLooping = platform::kLoopInfinite;
 inline constexpr float kDefaultMaxFrequencyRatio = 2.0f;
 
+// What decoding a sound file the way a slot loads it gave.
+struct SoundDecoding {
+    // The code the start-up log shows for the file (a voice that cannot be made aside).
+    int32_t code = platform::kSuccess;
+    // The decoded format is neither PCM nor mono: the load ends with E_INVALIDARG and no log
+    // line.
+    bool formatRejected = false;
+    // This decoding started the media framework; the caller shuts it down when done.
+    bool mediaFoundationStarted = false;
+};
+
+// Decodes the file at `normalPath` whole into `pcm` (emptied first) and its format into
+// `format`: the decoding half of a slot's load, shared with tools that check sound files.
+SoundDecoding DecodeSound(const std::wstring& normalPath, platform::WaveFormat& format,
+                          std::vector<uint8_t>& pcm) noexcept;
+
 class SoundSlot {
   public:
     // An empty slot: no engine, no voice.

@@ -1,0 +1,317 @@
+// The built camcab-check on copies of the sample vehicle, each broken in one way, and the
+// readers giving the same records with the diagnostics sink on as with it off.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <functional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "chain/ModuleList.h"
+#include "config/Configuration.h"
+#include "platform/FileSystem.h"
+#include "support/TempFolder.h"
+
+namespace camcab {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status = -1;
+    std::string output;
+};
+
+Outcome RunCommand(const std::string& command) {
+    Outcome run;
+    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) {
+        return run;
+    }
+    char chunk[4096];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+        run.output.append(chunk, got);
+    }
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::string Quoted(const fs::path& path) {
+    return "'" + path.string() + "'";
+}
+
+Outcome Check(const test::TempFolder& vehicle, const std::string& options = "") {
+    return RunCommand(std::string(CAMCAB_CHECK_FILE) + " " + options + " " +
+                      Quoted(vehicle.Path()));
+}
+
+// The sample vehicle as it is installed: its files with the pass-through module beside them.
+void MakeVehicle(const test::TempFolder& vehicle) {
+    fs::copy(CAMCAB_SAMPLE_VEHICLE, vehicle.Path(), fs::copy_options::recursive);
+    vehicle.Copy(CAMCAB_PASSTHROUGH_FILE, L"camcab-passthrough.so");
+}
+
+void Replace(const test::TempFolder& vehicle, std::wstring_view file, const std::string& from,
+             const std::string& to) {
+    std::string text = test::ReadFileBytes(vehicle.File(file));
+    const size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+    vehicle.Write(file, text);
+}
+
+void Append(const test::TempFolder& vehicle, std::wstring_view file, const std::string& text) {
+    vehicle.Write(file, test::ReadFileBytes(vehicle.File(file)) + text);
+}
+
+struct Fault {
+    const char* name;
+    std::function<void(const test::TempFolder&)> breakIt;
+    int status;
+    const char* expected;  // a regular expression one line of the output must match
+};
+
+const Fault kFaults[] = {
+    {"missing notch index", [](auto& v) { fs::remove(v.File(L"notch\\notch.txt")); }, 1,
+     "^notch/notch.txt: error: missing$"},
+    {"unconvertible number",
+     [](auto& v) { Replace(v, L"notch\\brake_params.csv", "0.25", "quarter"); }, 1,
+     "^notch/brake_params.csv:3: error: column 1: 'quarter' is not a number"},
+    {"number with trailing text",
+     [](auto& v) { Replace(v, L"NeedleTable\\Speed.csv", "100, 100.8", "1O0, 100.8"); }, 0,
+     "^NeedleTable/Speed.csv:7: warning: '1O0' reads as '1'"},
+    {"key in the wrong section",
+     [](auto& v) { Replace(v, L"notch\\notch.txt", "[Brake]", "NoLoadCurrent = x.csv\n[Brake]"); },
+     0,
+     "^notch/notch.txt:7: warning: key 'NoLoadCurrent' in the wrong section: ignored in "
+     "\\[Power\\]"},
+    {"unknown section", [](auto& v) { Append(v, L"AtsMotorConfig.txt", "[Horn]\n"); }, 0,
+     "^AtsMotorConfig.txt:22: warning: unknown section \\[Horn\\]"},
+    {"rows out of order",
+     [](auto& v) { Replace(v, L"NeedleTable\\Speed.csv", "0, 0\n20, 20.5", "20, 20.5\n0, 0"); }, 0,
+     "^NeedleTable/Speed.csv:3: warning: rows out of order \\(x 0 after 20 of line 2\\)"},
+    {"motor sound number without file",
+     [](auto& v) { Replace(v, L"AtsMotorConfig.txt", "3 = motor\\motor3.wav\n", ""); }, 0,
+     "^AtsMotorConfig.txt: warning: motor sound 3 has no file line"},
+    {"sound file that does not decode",
+     [](auto& v) { v.Write(L"kamujiku\\reset.wav", "RIFF but not really"); }, 1,
+     "^kamujiku/reset.wav: error: cannot be decoded: .*エラー:0XC00D36C4\\)$"},
+    {"missing motor sound file", [](auto& v) { fs::remove(v.File(L"motor\\motor2.wav")); }, 1,
+     "^motor/motor2.wav: error: cannot be decoded: file not found .*エラー:0X80070002\\)$"},
+    {"frequency ratio beyond the engine",
+     [](auto& v) { Replace(v, L"motor\\power_frequency.csv", "\n140, 2,", "\n140, 2000,"); }, 0,
+     "^motor/power_frequency.csv: warning: column 1 \\(motor sound 0\\): frequency ratio 5996 at "
+     "160 km/h is above the voice's limit 1024 \\(the engine's largest ratio\\)"},
+    {"frequency ratio rising below the first row",
+     [](auto& v) {
+         Replace(v, L"motor\\brake_frequency.csv", "\n0, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5\n10, 1,",
+                 "\n10, 3,");
+     },
+     0,
+     "^motor/brake_frequency.csv: warning: column 1 \\(motor sound 0\\): frequency ratio 4 at 0 "
+     "km/h is above the voice's limit 3 \\(its highest point"},
+    {"frequency ratio below the engine's smallest",
+     [](auto& v) { Replace(v, L"motor\\neutral_frequency.csv", "\n0, 0.5,", "\n0, -0.5,"); }, 0,
+     "^motor/neutral_frequency.csv: warning: column 1 \\(motor sound 0\\): frequency ratio -0.5 "
+     "at 0 km/h is below the engine's smallest ratio"},
+    {"needle table short of its range",
+     [](auto& v) { Replace(v, L"NeedleTable\\Speed.csv", "160, 160\n", ""); }, 0,
+     "^NeedleTable/Speed.csv: warning: covers 0..120 km/h, not 0..160 km/h"},
+    {"module missing", [](auto& v) { Append(v, L"detailmodulesx64.txt", "ats.so \n"); }, 0,
+     "^detailmodulesx64.txt:3: warning: 'ats.so ': missing: the module is not chained \\(entries "
+     "are used as written"},
+    {"module that is no library",
+     [](auto& v) {
+         v.Write(L"ats.so", "not a library");
+         Append(v, L"detailmodulesx64.txt", "ats.so\n");
+     },
+     1, "^detailmodulesx64.txt:3: error: 'ats.so': cannot be loaded"},
+    {"module without the interface",
+     [](auto& v) {
+         v.Copy(CAMCAB_NO_EXPORTS_FILE, L"plain.so");
+         Append(v, L"detailmodulesx64.txt", "plain.so\n");
+     },
+     1, "^detailmodulesx64.txt:3: error: 'plain.so': exports none of the sixteen entry points"},
+    {"module of another version",
+     [](auto& v) {
+         v.Copy(CAMCAB_OLD_VERSION_FILE, L"old.so");
+         Append(v, L"detailmodulesx64.txt", "old.so\n");
+     },
+     1, "^detailmodulesx64.txt:3: error: 'old.so': interface version 0x10000, not 0x20000"},
+};
+
+TEST(CamcabCheck, TheInstalledSampleVehicleChecksClean) {
+    const test::TempFolder vehicle(L"camcab-check-sample");
+    MakeVehicle(vehicle);
+    const Outcome run = Check(vehicle);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find("warning:"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("error:"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("19 of 19 files read, 56 curves, 20 of 20 sounds decoded, 2 modules "
+                              "listed: 0 errors, 0 warnings"),
+              std::string::npos)
+        << run.output;
+}
+
+TEST(CamcabCheck, EachFaultIsReportedWithItsFileLineAndExitStatus) {
+    for (const Fault& fault : kFaults) {
+        SCOPED_TRACE(fault.name);
+        const test::TempFolder vehicle(L"camcab-check-fault");
+        MakeVehicle(vehicle);
+        fault.breakIt(vehicle);
+        const Outcome run = Check(vehicle);
+        EXPECT_EQ(run.status, fault.status) << run.output;
+        EXPECT_TRUE(
+            std::regex_search(run.output, std::regex(fault.expected, std::regex::multiline)))
+            << run.output;
+    }
+}
+
+TEST(CamcabCheck, JsonHoldsTheSameFindingsAndTheCurveAndSoundInformation) {
+    const test::TempFolder vehicle(L"camcab-check-json");
+    MakeVehicle(vehicle);
+    Replace(vehicle, L"NeedleTable\\Speed.csv", "0, 0\n20, 20.5", "20, 20.5\n0, 0");
+    vehicle.Write(L"kamujiku\\watari.wav", "no sound");
+    const Outcome text = Check(vehicle);
+    const fs::path json = vehicle.File(L"findings.json");
+    const Outcome run = Check(vehicle, "--json > " + Quoted(json));
+    EXPECT_EQ(run.status, 1) << run.output;
+    const Outcome parsed = RunCommand(
+        "python3 -c 'import json, sys\n"
+        "d = json.load(open(sys.argv[1], encoding=\"utf-8\"))\n"
+        "for f in d[\"findings\"]: print(\"%s:%s: %s: %s\" % (f[\"file\"], f[\"line\"], "
+        "f[\"severity\"], f[\"message\"]))\n"
+        "print([c[\"name\"] for c in d[\"curves\"] if c[\"outOfOrder\"]])\n"
+        "s = [s for s in d[\"sounds\"] if s[\"name\"] == \"motor 0\"][0]\n"
+        "print(s[\"decoded\"], s[\"channels\"], s[\"sampleRate\"], s[\"frames\"], s[\"seconds\"])\n"
+        "print(d[\"errors\"], d[\"warnings\"], len(d[\"modules\"]))' " +
+        Quoted(json));
+    ASSERT_EQ(parsed.status, 0) << parsed.output;
+    EXPECT_NE(parsed.output.find("NeedleTable/Speed.csv:3: warning: rows out of order"),
+              std::string::npos)
+        << parsed.output;
+    EXPECT_NE(parsed.output.find("kamujiku/watari.wav:0: error: cannot be decoded"),
+              std::string::npos)
+        << parsed.output;
+    EXPECT_NE(parsed.output.find("['needle Speed']"), std::string::npos) << parsed.output;
+    EXPECT_NE(parsed.output.find("True 1 22050 11025 0.5"), std::string::npos) << parsed.output;
+    EXPECT_NE(parsed.output.find("1 1 2"), std::string::npos) << parsed.output;
+    // The text output's summary counts the same findings.
+    EXPECT_NE(text.output.find("1 errors, 1 warnings"), std::string::npos) << text.output;
+}
+
+TEST(CamcabCheck, BadUsageExitsWithTwo) {
+    const test::TempFolder vehicle(L"camcab-check-usage");
+    const std::string program = CAMCAB_CHECK_FILE;
+    EXPECT_EQ(RunCommand(program).status, 2);
+    EXPECT_EQ(RunCommand(program + " --frobnicate " + Quoted(vehicle.Path())).status, 2);
+    EXPECT_EQ(RunCommand(program + " " + Quoted(vehicle.File(L"no-such-folder"))).status, 2);
+    EXPECT_EQ(RunCommand(program + " --top-speed fast " + Quoted(vehicle.Path())).status, 2);
+    EXPECT_EQ(RunCommand(program + " " + Quoted(vehicle.Path()) + " second").status, 2);
+    const Outcome help = RunCommand(program + " --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.output.find("Speed.csv      0 .. the top speed"), std::string::npos);
+}
+
+// A folder with a fault in every reader: the records read with the sink on equal those read
+// without it, so the checker reads what the plug-in reads.
+TEST(CamcabCheck, ReadersReadTheSameWithTheSinkOn) {
+    const test::TempFolder vehicle(L"camcab-check-same");
+    MakeVehicle(vehicle);
+    Replace(vehicle, L"notch\\notch.txt", "[Brake]", "NoLoadCurrent = x.csv\n[Brake]\n[Bad]");
+    Replace(vehicle, L"notch\\power_params.csv", "1, 1, 2", "1, x, 2");
+    Append(vehicle, L"notch\\power_params.csv", "RequiredNotch_Up, 1, 3, 3\n");
+    Replace(vehicle, L"notch\\brake_params.csv", "0.25", "0.2s");
+    Replace(vehicle, L"notch\\power_current.csv", "\n10, 153", "\n10, bad");
+    Append(vehicle, L"notch\\brake_current.csv", "5, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10\n");
+    Replace(vehicle, L"AtsMotorConfig.txt", "5 = ", "Volume = motor\\brake_volume.csv\n9 = ");
+    Replace(vehicle, L"motor\\power_volume.csv", "\n10, 1,", "\n10, ,");
+    Replace(vehicle, L"NeedleTable\\Speed.csv", "0, 0\n20, 20.5", "20, 20.5\n0\n0, 0");
+
+    struct Sink final : config::Diagnostics {
+        size_t reports = 0;
+        void Report(const config::Diagnostic&) override { ++reports; }
+    } sink;
+    config::Configuration plain;
+    config::Configuration reported;
+    const std::wstring folder = vehicle.Directory();
+    config::LoadNotchTable(plain.notchTable, folder + L"notch/notch.txt");
+    config::LoadNotchTable(reported.notchTable, folder + L"notch/notch.txt", &sink);
+    config::LoadMotorSoundConfig(plain.motorSoundConfig, folder);
+    config::LoadMotorSoundConfig(reported.motorSoundConfig, folder, &sink);
+    config::ReadNeedleTables(plain.needleTables, folder);
+    config::ReadNeedleTables(reported.needleTables, folder, &sink);
+    EXPECT_GE(sink.reports, 9u);
+
+    const config::NotchTable& a = plain.notchTable;
+    const config::NotchTable& b = reported.notchTable;
+    EXPECT_EQ(a.PowerCurveColumns, b.PowerCurveColumns);
+    EXPECT_EQ(a.PowerCurrentCurves, b.PowerCurrentCurves);
+    EXPECT_EQ(a.BrakeCurveColumns, b.BrakeCurveColumns);
+    EXPECT_EQ(a.BrakeCurrentCurves, b.BrakeCurrentCurves);
+    EXPECT_EQ(a.BreakerDelayOn, b.BreakerDelayOn);
+    EXPECT_EQ(a.NoLoadCurrent, b.NoLoadCurrent);
+    EXPECT_EQ(a.BrakeTopNotch, b.BrakeTopNotch);
+    const config::MotorSoundConfig& m = plain.motorSoundConfig;
+    const config::MotorSoundConfig& n = reported.motorSoundConfig;
+    EXPECT_EQ(m.MotorSoundFiles, n.MotorSoundFiles);
+    EXPECT_EQ(m.PowerVolumeCurves, n.PowerVolumeCurves);
+    EXPECT_EQ(m.NeutralVolumeCurves, n.NeutralVolumeCurves);
+    EXPECT_EQ(m.PowerFrequencyCurves, n.PowerFrequencyCurves);
+    EXPECT_EQ(plain.needleTables.speedNeedleTable, reported.needleTables.speedNeedleTable);
+    EXPECT_EQ(plain.needleTables.speedNeedleTable.front().x, 0.0f);  // used sorted
+}
+
+// The findings a sink receives: where they are (file, line, column) and how much they weigh.
+struct Recorded final : config::Diagnostics {
+    std::vector<config::Diagnostic> findings;
+    void Report(const config::Diagnostic& diagnostic) override { findings.push_back(diagnostic); }
+    std::string Where() const {
+        std::string out;
+        for (const config::Diagnostic& d : findings) {
+            const std::wstring name = d.file.substr(d.file.find_last_of(L"/\\") + 1);
+            out += std::string(name.begin(), name.end()) + ":" + std::to_string(d.line) +
+                   (d.column ? "." + std::to_string(*d.column) : "") + ":" +
+                   "nwe"[static_cast<int>(d.severity)] + " ";
+        }
+        return out;
+    }
+};
+
+TEST(CamcabCheck, FindingsCarryTheirFileLineColumnAndWeight) {
+    const test::TempFolder folder(L"camcab-check-lines");
+    // CRLF line ends, a comment line and a blank line count as lines.
+    folder.Write(L"notch\\notch.txt",
+                 "; index\r\n[Power]\r\nParams = p.csv\r\n\r\nParams = p.csv\r\nNoise\r\n");
+    folder.Write(L"notch\\p.csv", "RequiredNotch_Up, 1, 3x, 3\nStep, 1, 2, 3\n");
+    folder.Write(L"c.csv", "Speed, A, B\n20, 1, 2\n10, 1, x\n");
+    Recorded sink;
+    config::NotchTable table;
+    config::LoadNotchTable(table, folder.Directory() + L"notch/notch.txt", &sink);
+    config::CurvePointBudget budget;
+    std::vector<config::Curve> curves;
+    config::ReadColumnCurves(folder.Directory() + L"c.csv", {1, 2, 2}, curves, budget, &sink);
+    EXPECT_EQ(sink.Where(),
+              "notch.txt:5:w notch.txt:6:w notch.txt:0:e notch.txt:0:e notch.txt:0:e "
+              "notch.txt:0:w p.csv:1.2:w p.csv:2:n c.csv:3.1:w c.csv:3.2:e ");
+
+    // The module list counts its lines the same way and stops at invalid UTF-8.
+    folder.Write(L"list.txt", "a.dll\r\nb.dll\n\xff\nc.dll\n");
+    const platform::UniqueFile file(platform::OpenForReading(folder.FileString(L"list.txt")));
+    Recorded listSink;
+    chain::ModuleList list(file.get(), &listSink, L"list.txt");
+    std::wstring entry;
+    std::vector<uint64_t> lines;
+    while (list.Next(entry)) {
+        lines.push_back(list.LineNumber());
+    }
+    EXPECT_EQ(lines, (std::vector<uint64_t>{1, 2}));
+    EXPECT_EQ(listSink.Where(), "list.txt:3:e ");
+}
+
+}  // namespace
+}  // namespace camcab

@@ -1,0 +1,485 @@
+#include "Checker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <set>
+#include <utility>
+
+#include "chain/DetailModule.h"
+#include "chain/DetailModuleChain.h"
+#include "chain/ModuleList.h"
+#include "config/ConfigText.h"
+#include "config/Configuration.h"
+#include "host/HostRecords.h"
+#include "platform/AudioDecoder.h"
+#include "platform/FileSystem.h"
+#include "platform/Module.h"
+#include "platform/WideText.h"
+#include "sound/NormalPath.h"
+#include "sound/SoundRegistry.h"
+#include "sound/SoundSlot.h"
+
+namespace camcab::check {
+namespace {
+
+using config::Severity;
+
+#ifdef _WIN32
+constexpr const wchar_t* kOtherPlatformSuffix = L".so";
+#else
+constexpr const wchar_t* kOtherPlatformSuffix = L".dll";
+#endif
+
+std::wstring Number(float value) {
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%g", static_cast<double>(value));
+    return text;
+}
+
+// Collects the readers' findings and the files they opened.
+class Collector final : public config::Diagnostics {
+  public:
+    explicit Collector(CheckReport& report) : report_(report) {}
+
+    void Report(const config::Diagnostic& diagnostic) override {
+        report_.findings.push_back(diagnostic);
+        if (diagnostic.column && diagnostic.message.find(L"out of order") != std::wstring::npos) {
+            outOfOrder_.insert({diagnostic.file, *diagnostic.column});
+        }
+    }
+
+    void FileOpened(const std::wstring& path, bool opened) override {
+        report_.files.push_back({path, opened                       ? FileStatus::Read
+                                       : platform::PathExists(path) ? FileStatus::Unreadable
+                                                                    : FileStatus::Missing});
+    }
+
+    bool OutOfOrder(const std::wstring& file, uint64_t column) const {
+        return outOfOrder_.count({file, column}) != 0;
+    }
+
+    bool WasRead(const std::wstring& file) const {
+        return std::any_of(report_.files.begin(), report_.files.end(), [&](const FileInfo& info) {
+            return info.path == file && info.status == FileStatus::Read;
+        });
+    }
+
+    void Add(Severity severity, const std::wstring& file, uint64_t line, std::wstring message) {
+        report_.findings.push_back({file, line, severity, std::move(message), std::nullopt});
+    }
+
+  private:
+    CheckReport& report_;
+    std::set<std::pair<std::wstring, uint64_t>> outOfOrder_;
+};
+
+CurveInfo Describe(const Collector& collector, std::wstring name, const std::wstring& file,
+                   uint64_t column, const config::Curve& curve) {
+    CurveInfo info;
+    info.name = std::move(name);
+    info.file = file;
+    info.column = column;
+    info.points = curve.size();
+    if (!curve.empty()) {
+        info.xMin = curve.front().x;
+        info.xMax = curve.back().x;
+        info.yMin = info.yMax = curve.front().y;
+        for (const config::CurvePoint& point : curve) {
+            info.yMin = std::min(info.yMin, point.y);
+            info.yMax = std::max(info.yMax, point.y);
+        }
+    }
+    info.outOfOrder = collector.OutOfOrder(file, column);
+    return info;
+}
+
+// The lowest and highest value a curve gives for inputs within [low, high], with the inputs
+// where it gives them: piecewise linear, so the ends and the points in between decide.
+struct Extremes {
+    float lowest, lowestAt, highest, highestAt;
+};
+
+Extremes ExtremesOver(const config::Curve& curve, float low, float high) {
+    std::vector<float> inputs{low, high};
+    for (const config::CurvePoint& point : curve) {
+        if (point.x > low && point.x < high) {
+            inputs.push_back(point.x);
+        }
+    }
+    Extremes e{INFINITY, low, -INFINITY, low};
+    for (const float x : inputs) {
+        const float y = config::InterpolateCurve(x, curve);
+        if (y < e.lowest) {
+            e.lowest = y;
+            e.lowestAt = x;
+        }
+        if (y > e.highest) {
+            e.highest = y;
+            e.highestAt = x;
+        }
+    }
+    return e;
+}
+
+void CheckNotchTable(CheckReport& report, Collector& collector, const config::NotchTable& table) {
+    const auto add = [&](const wchar_t* kind, const std::wstring& file,
+                         const std::vector<uint64_t>& columns,
+                         const std::vector<config::Curve>& curves) {
+        for (size_t k = 0; k < curves.size() && k < columns.size(); ++k) {
+            report.curves.push_back(
+                Describe(collector, kind + std::to_wstring(k), file, columns[k], curves[k]));
+            if (curves[k].empty() && collector.WasRead(file)) {
+                collector.Add(Severity::Error, file, 0,
+                              L"column " + std::to_wstring(columns[k]) +
+                                  L" has no points: the camshaft compares the current with the "
+                                  L"speed itself");
+            }
+        }
+    };
+    add(L"power current ", table.powerCurrentFile, table.PowerCurveColumns,
+        table.PowerCurrentCurves);
+    add(L"brake current ", table.brakeCurrentFile, table.BrakeCurveColumns,
+        table.BrakeCurrentCurves);
+}
+
+// The highest current the notch table's curves reach within the speed range: what the
+// current needle must show.
+float TopCurrent(const config::NotchTable& table, float topSpeedKmh) {
+    float top = 0.0f;
+    for (const auto* curves : {&table.PowerCurrentCurves, &table.BrakeCurrentCurves}) {
+        for (const config::Curve& curve : *curves) {
+            if (!curve.empty()) {
+                top = std::max(top, std::fabs(ExtremesOver(curve, 0.0f, topSpeedKmh).highest));
+                top = std::max(top, std::fabs(ExtremesOver(curve, 0.0f, topSpeedKmh).lowest));
+            }
+        }
+    }
+    return top;
+}
+
+void CheckMotorCurves(CheckReport& report, Collector& collector,
+                      const config::MotorSoundConfig& motor, float topSpeedKmh) {
+    const struct {
+        const wchar_t* name;
+        const std::wstring& file;
+        const std::vector<config::Curve>& curves;
+        bool frequency;
+    } lists[] = {
+        {L"power volume ", motor.powerVolumeTable, motor.PowerVolumeCurves, false},
+        {L"brake volume ", motor.brakeVolumeTable, motor.BrakeVolumeCurves, false},
+        {L"neutral volume ", motor.neutralVolumeTable, motor.NeutralVolumeCurves, false},
+        {L"power frequency ", motor.powerFrequencyTable, motor.PowerFrequencyCurves, true},
+        {L"brake frequency ", motor.brakeFrequencyTable, motor.BrakeFrequencyCurves, true},
+        {L"neutral frequency ", motor.neutralFrequencyTable, motor.NeutralFrequencyCurves, true},
+    };
+    for (const auto& list : lists) {
+        for (size_t k = 0; k < list.curves.size(); ++k) {
+            const config::Curve& curve = list.curves[k];
+            report.curves.push_back(
+                Describe(collector, list.name + std::to_wstring(k), list.file, k + 1, curve));
+            const bool hasSound =
+                k < motor.MotorSoundFiles.size() && !motor.MotorSoundFiles[k].empty();
+            if (!hasSound) {
+                continue;
+            }
+            if (curve.empty()) {
+                if (collector.WasRead(list.file)) {
+                    collector.Add(Severity::Error, list.file, 0,
+                                  L"column " + std::to_wstring(k + 1) + L" (motor sound " +
+                                      std::to_wstring(k) + L") has no points: " +
+                                      (list.frequency ? L"its frequency ratio is the speed itself"
+                                                      : L"it plays at full volume from 1 km/h on"));
+                }
+                continue;
+            }
+            if (!list.frequency) {
+                continue;
+            }
+            const float limit = sound::MotorMaxFrequencyRatio(motor, k);
+            const Extremes e = ExtremesOver(curve, 0.0f, topSpeedKmh);
+            const std::wstring which = L"column " + std::to_wstring(k + 1) + L" (motor sound " +
+                                       std::to_wstring(k) + L"): ";
+            if (e.highest > limit) {
+                collector.Add(Severity::Warning, list.file, 0,
+                              which + L"frequency ratio " + Number(e.highest) + L" at " +
+                                  Number(e.highestAt) + L" km/h is above the voice's limit " +
+                                  Number(limit) +
+                                  (limit >= platform::kMaxFrequencyRatio
+                                       ? L" (the engine's largest ratio)"
+                                       : L" (its highest point and its value at 160 km/h)") +
+                                  L": the pitch is held there");
+            }
+            if (e.lowest < platform::kMinFrequencyRatio) {
+                collector.Add(Severity::Warning, list.file, 0,
+                              which + L"frequency ratio " + Number(e.lowest) + L" at " +
+                                  Number(e.lowestAt) +
+                                  L" km/h is below the engine's smallest ratio 1/1024: the "
+                                  L"pitch is held there");
+            }
+        }
+    }
+}
+
+void CheckNeedles(CheckReport& report, Collector& collector, const config::NeedleTables& needles,
+                  const std::wstring& folder, const CheckRanges& ranges, float topCurrentA) {
+    const struct {
+        const wchar_t* name;
+        const config::Curve& curve;
+        float low, high;
+        const wchar_t* unit;
+    } tables[] = {
+        {L"PressureL", needles.pressureLNeedleTable, 0.0f, ranges.pressureLKpa, L" kPa"},
+        {L"PressureR", needles.pressureRNeedleTable, 0.0f, ranges.pressureRKpa, L" kPa"},
+        {L"Speed", needles.speedNeedleTable, 0.0f, ranges.topSpeedKmh, L" km/h"},
+        {L"Current", needles.currentNeedleTable, 0.0f, topCurrentA, L" A"},
+        {L"Voltage", needles.voltageNeedleTable, ranges.voltageLowV, ranges.voltageHighV, L" V"},
+    };
+    for (const auto& table : tables) {
+        const std::wstring file =
+            config::JoinPath(folder, std::wstring(L"NeedleTable\\") + table.name + L".csv");
+        report.curves.push_back(
+            Describe(collector, std::wstring(L"needle ") + table.name, file, 1, table.curve));
+        if (!collector.WasRead(file)) {
+            continue;
+        }
+        if (table.curve.empty()) {
+            collector.Add(Severity::Warning, file, 0,
+                          L"no rows: the needle shows its input unchanged");
+        } else if (table.curve.front().x > table.low || table.curve.back().x < table.high) {
+            collector.Add(Severity::Warning, file, 0,
+                          L"covers " + Number(table.curve.front().x) + L".." +
+                              Number(table.curve.back().x) + table.unit + L", not " +
+                              Number(table.low) + L".." + Number(table.high) + table.unit +
+                              L": beyond it the needle follows the first or last two rows' line");
+        }
+    }
+}
+
+std::wstring CodeReason(int32_t code) {
+    switch (static_cast<uint32_t>(code)) {
+        case 0x80070002u:
+            return L"file not found";
+        case 0x80070003u:
+            return L"path not found";
+        case 0x80070005u:
+            return L"access denied";
+        case 0xC00D36C4u:
+            return L"not a sound file the decoder reads, or a format it refuses";
+        case 0x8007000Eu:
+            return L"out of memory";
+        default:
+            return L"the decoder failed";
+    }
+}
+
+void CheckSound(CheckReport& report, Collector& collector, std::wstring name,
+                const std::wstring& path, float maxFrequencyRatio) {
+    SoundInfo info;
+    info.name = std::move(name);
+    info.file = sound::NormalPath(path);
+    info.maxFrequencyRatio = maxFrequencyRatio;
+    platform::WaveFormat format{};
+    std::vector<uint8_t> pcm;
+    const sound::SoundDecoding decoding = sound::DecodeSound(info.file, format, pcm);
+    if (decoding.mediaFoundationStarted) {
+        platform::ShutDownMediaFoundation();
+    }
+    info.code = decoding.code;
+    info.decoded = !platform::Failed(decoding.code);
+    info.formatTag = format.wFormatTag;
+    info.channels = format.nChannels;
+    info.sampleRate = format.nSamplesPerSec;
+    info.bitsPerSample = format.wBitsPerSample;
+    if (info.decoded && format.nChannels != 0 && format.wBitsPerSample != 0) {
+        info.frames = uint64_t{pcm.size()} * 8u / format.nChannels / format.wBitsPerSample;
+    }
+    if (decoding.formatRejected) {
+        collector.Add(Severity::Error, info.file, 0,
+                      L"decodes to " + std::to_wstring(format.nChannels) +
+                          L" channels that are not PCM: the sound is refused with code " +
+                          sound::FormatCode(decoding.code, true) + L" and no start-up log line");
+    } else if (!info.decoded) {
+        collector.Add(Severity::Error, info.file, 0,
+                      L"cannot be decoded: " + CodeReason(decoding.code) +
+                          L" (start-up log: ソースボイスの作成失敗, エラー:" +
+                          sound::FormatCode(decoding.code, true) + L")");
+    } else if (info.frames == 0) {
+        collector.Add(Severity::Warning, info.file, 0, L"decodes to no samples: it is silent");
+    }
+    report.sounds.push_back(std::move(info));
+}
+
+void CheckSounds(CheckReport& report, Collector& collector, const config::MotorSoundConfig& motor,
+                 const std::wstring& folder) {
+    const auto inFolder = [&](const wchar_t* name) {
+        return platform::AppendPath(folder, platform::NativeSeparators(name));
+    };
+    // As in the plug-in's audio start-up, the media framework runs while the sounds load.
+    const bool mediaFoundationStarted = !platform::Failed(platform::StartMediaFoundation());
+    for (size_t k = 0; k < motor.MotorSoundFiles.size(); ++k) {
+        if (!motor.MotorSoundFiles[k].empty()) {
+            CheckSound(report, collector, L"motor " + std::to_wstring(k), motor.MotorSoundFiles[k],
+                       sound::MotorMaxFrequencyRatio(motor, k));
+        }
+    }
+    for (const sound::NamedSoundFile& named : sound::kOneShotSoundFiles) {
+        std::wstring name = named.file;
+        name = name.substr(name.find_last_of(L'\\') + 1);
+        CheckSound(report, collector, name, inFolder(named.file), sound::kDefaultMaxFrequencyRatio);
+    }
+    const bool sapDecoded = report.sounds.back().decoded;  // air\sap.wav comes last
+    if (!sapDecoded) {
+        collector.Add(Severity::Note, report.sounds.back().file, 0,
+                      L"without this sound the brake-cylinder loop is airloop.wav");
+    }
+    const wchar_t* bcFile = sapDecoded ? sound::kBcSoundFile : sound::kBcFallbackSoundFile;
+    CheckSound(report, collector, sapDecoded ? L"bc.wav" : L"airloop.wav", inFolder(bcFile),
+               sound::kDefaultMaxFrequencyRatio);
+    CheckSound(report, collector, L"pipe.wav", inFolder(sound::kPipeSoundFile),
+               sound::kDefaultMaxFrequencyRatio);
+    if (mediaFoundationStarted) {
+        platform::ShutDownMediaFoundation();
+    }
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& suffix) {
+    return text.size() >= suffix.size() &&
+           std::equal(suffix.rbegin(), suffix.rend(), text.rbegin(), [](wchar_t a, wchar_t b) {
+               return config::ToUpperCase(a) == config::ToUpperCase(b);
+           });
+}
+
+void CheckModule(ModuleInfo& info, Collector& collector, const std::wstring& listPath) {
+    const auto add = [&](Severity severity, const std::wstring& message) {
+        collector.Add(severity, listPath, info.line, L"'" + info.entry + L"': " + message);
+    };
+    std::wstring hint;
+    if (!info.entry.empty() && info.entry.front() == L'\xFEFF') {
+        hint = L" (it begins with a byte-order mark: save the list without one)";
+    } else if (!info.entry.empty() && (config::IsConfigSpace(info.entry.front()) ||
+                                       config::IsConfigSpace(info.entry.back()))) {
+        hint = L" (entries are used as written, blanks included)";
+    }
+    const std::optional<std::wstring> path =
+        chain::ModuleEntryPath(platform::FolderOf(listPath), info.entry);
+    if (!path) {
+        add(Severity::Error, L"holds a NUL character: it names no file");
+        return;
+    }
+    info.path = *path;
+    if (!platform::PathExists(*path)) {
+        if (hint.empty() && EndsWith(info.entry, kOtherPlatformSuffix)) {
+            add(Severity::Note, L"a library of the other platform: not loaded here");
+        } else {
+            add(Severity::Warning, L"missing: the module is not chained" + hint);
+        }
+        return;
+    }
+    if (platform::LeadsToDevice(*path)) {
+        info.status = ModuleStatus::NotLoadable;
+        add(Severity::Error, L"names a device, FIFO or socket: skipped");
+        return;
+    }
+    const platform::ModuleHandle module = platform::LoadModule(*path);
+    if (module == nullptr) {
+        info.status = ModuleStatus::NotLoadable;
+        add(Severity::Error,
+            L"cannot be loaded, so it is not chained (not a library of this "
+            L"platform, or a dependency is missing): " +
+                platform::DecodeUtf8(platform::LastModuleError()));
+        return;
+    }
+    info.status = ModuleStatus::Loaded;
+    std::wstring lacking;
+    for (const char* name : kExportNames) {
+        if (platform::FindExport(module, name) != nullptr) {
+            ++info.exports;
+        } else {
+            lacking += (lacking.empty() ? L"" : L", ") + std::wstring(name, name + strlen(name));
+        }
+    }
+    if (info.exports == 0) {
+        add(Severity::Error,
+            L"exports none of the sixteen entry points: not a plug-in of this "
+            L"interface");
+    } else if (info.exports < 16) {
+        add(Severity::Warning, L"lacks " + lacking + L": those calls are not forwarded to it");
+    }
+    const chain::DetailModule bound = chain::BindDetailModule(module);
+    if (bound.GetPluginVersion != nullptr) {
+        try {
+            info.version = bound.GetPluginVersion();
+        } catch (...) {
+            add(Severity::Error, L"GetPluginVersion raised an error");
+        }
+        if (info.version && *info.version != kInterfaceVersion) {
+            wchar_t text[64];
+            std::swprintf(text, 64, L"interface version %#x, not %#x",
+                          static_cast<unsigned>(*info.version),
+                          static_cast<unsigned>(kInterfaceVersion));
+            add(Severity::Error, std::wstring(text) +
+                                     L": the plug-in's GetPluginVersion fails and the host "
+                                     L"refuses the vehicle");
+        }
+    }
+    platform::UnloadModule(module);
+}
+
+void CheckModules(CheckReport& report, Collector& collector, const std::wstring& folder) {
+    const std::wstring listPath = platform::AppendPath(folder, chain::kModuleListFileName);
+    const platform::UniqueFile file(platform::OpenForReading(listPath));
+    collector.FileOpened(listPath, file != nullptr);
+    if (file == nullptr) {
+        if (platform::PathExists(listPath)) {
+            collector.Add(Severity::Error, listPath, 0,
+                          L"cannot be read: not a regular file, or no permission");
+        }
+        return;  // no list: no module, as intended by most vehicles
+    }
+    chain::ModuleList list(file.get(), &collector, listPath);
+    std::wstring entry;
+    while (list.Next(entry)) {
+        if (entry.empty()) {
+            continue;  // the folder itself: loads nothing (the end of the last line gives one)
+        }
+        ModuleInfo info;
+        info.line = list.LineNumber();
+        info.entry = entry;
+        CheckModule(info, collector, listPath);
+        report.modules.push_back(std::move(info));
+    }
+}
+
+}  // namespace
+
+size_t CheckReport::Count(config::Severity severity) const {
+    return static_cast<size_t>(
+        std::count_if(findings.begin(), findings.end(),
+                      [&](const config::Diagnostic& d) { return d.severity == severity; }));
+}
+
+CheckReport CheckVehicleFolder(const std::wstring& folder, const CheckRanges& ranges) {
+    CheckReport report;
+    report.folder = folder;
+    Collector collector(report);
+    // The order of Load: modules, notch table, motor sounds, panel test switch, needles.
+    CheckModules(report, collector, folder);
+    config::Configuration configuration;
+    config::LoadNotchTable(configuration.notchTable, config::JoinPath(folder, L"notch\\notch.txt"),
+                           &collector);
+    config::LoadMotorSoundConfig(configuration.motorSoundConfig, folder, &collector);
+    CheckSounds(report, collector, configuration.motorSoundConfig, folder);
+    config::TestPanelModify(folder, &collector);
+    config::ReadNeedleTables(configuration.needleTables, folder, &collector);
+
+    CheckNotchTable(report, collector, configuration.notchTable);
+    CheckMotorCurves(report, collector, configuration.motorSoundConfig, ranges.topSpeedKmh);
+    CheckNeedles(report, collector, configuration.needleTables, folder, ranges,
+                 TopCurrent(configuration.notchTable, ranges.topSpeedKmh));
+    return report;
+}
+
+}  // namespace camcab::check
