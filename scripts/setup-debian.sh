@@ -10,7 +10,7 @@ packages=(
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
     wine wine64 gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     clang libclang-rt-14-dev llvm
-    libjs-dygraphs sox libsox-fmt-base chromium
+    libjs-dygraphs sox libsox-fmt-base chromium python3 unzip
 )
 if [ "${1:-}" = "--runtime-only" ]; then
     packages=(cmake ninja-build g++ make pkg-config googletest libbenchmark-dev libfaudio-dev libsndfile1-dev libsdl2-dev

@@ -157,6 +157,11 @@ SampleSound Make(const std::wstring& name, Encoding encoding, const Signal& left
     switch (encoding) {
         case Encoding::Mono8:
             layout.bitsPerSample = 8;
+            // An even number of bytes: some WAV readers (Wine's Media Foundation among them)
+            // give nothing for a data chunk of odd length.
+            if (samples.size() % 2 != 0) {
+                samples.push_back(0.0f);
+            }
             break;
         case Encoding::Mono16:
             break;
