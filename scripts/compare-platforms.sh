@@ -25,9 +25,10 @@ CAMCAB_WINE_ROOT="$root/build/windows" bash cmake/wine-run.sh \
     build/windows/tools/camcab-run/camcab-run.exe --every-frame \
     "$scratch/windows/camcab.dll" "$scenario" | tr -d '\r' > "$scratch/windows.txt"
 
-# The frames as both platforms answer them: no paths, no audio marks, no line voltage.
+# The frames as both platforms answer them: no paths, no audio marks, no line voltage, no
+# render speed.
 normalise() {
-    grep -v -e '^plug-in ' -e '^start-up log ' "$1" |
+    grep -v -e '^plug-in ' -e '^start-up log ' -e '^drove ' "$1" |
         sed -E -e 's/ audio (on|up) -?[0-9]+ dBFS//; s/ audio off//' \
             -e 's/ 232=-?[0-9]+//' -e 's/ panel$//; s/ panel sound/ sound/'
 }
