@@ -68,6 +68,14 @@ void Append(const test::TempFolder& vehicle, std::wstring_view file, const std::
     vehicle.Write(file, test::ReadFileBytes(vehicle.File(file)) + text);
 }
 
+// A 16-bit mono PCM WAV file with no samples.
+std::string EmptyWave() {
+    const char header[] =
+        "RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x44\xAC\0\0\x88\x58\x01\0\x02\0\x10\0"
+        "data\0\0\0\0";
+    return std::string(header, sizeof header - 1);
+}
+
 struct Fault {
     const char* name;
     std::function<void(const test::TempFolder&)> breakIt;
@@ -142,6 +150,29 @@ const Fault kFaults[] = {
          Append(v, L"detailmodulesx64.txt", "old.so\n");
      },
      1, "^detailmodulesx64.txt:3: error: 'old.so': interface version 0x10000, not 0x20000"},
+    {"module lacking some entry points",
+     [](auto& v) {
+         v.Copy(CAMCAB_FEW_EXPORTS_FILE, L"few.so");
+         Append(v, L"detailmodulesx64.txt", "few.so\n");
+     },
+     0, "^detailmodulesx64.txt:3: warning: 'few.so': lacks .*: those calls are not forwarded"},
+    {"the plug-in itself listed",
+     [](auto& v) {
+         v.Copy(CAMCAB_PLUGIN_FILE, L"libcamcab.so");
+         Append(v, L"detailmodulesx64.txt", "libcamcab.so\n");
+     },
+     0, "^detailmodulesx64.txt:3: note: 'libcamcab.so': the plug-in itself: skipped"},
+    {"unreadable current file",
+     [](auto& v) {
+         fs::remove(v.File(L"notch\\power_current.csv"));
+         fs::create_directory(v.File(L"notch\\power_current.csv"));
+     },
+     1, "^notch/power_current.csv: error: cannot be read"},
+    {"looping sound without samples", [](auto& v) { v.Write(L"motor\\motor1.wav", EmptyWave()); },
+     1, "^motor/motor1.wav: error: decodes to no samples, .*エラー:0X88960001\\)$"},
+    {"one-row needle table",
+     [](auto& v) { v.Write(L"NeedleTable\\Voltage.csv", "V, Needle\n1500, 750\n"); }, 0,
+     "^NeedleTable/Voltage.csv: warning: one row: the needle shows 750 whatever its input"},
 };
 
 TEST(CamcabCheck, TheInstalledSampleVehicleChecksClean) {

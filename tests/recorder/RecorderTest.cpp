@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
@@ -208,6 +209,36 @@ TEST(Recorder, AFullDiskStopsTheRecordingAndItsLastLineSaysWhy) {
     EXPECT_GT(scenario.events.size(), 500u);
     EXPECT_LT(scenario.events.size(), 5000u);
 }
+// A folder that refuses new files (made immutable: permissions do not stop root): nothing is
+// recorded and the drive goes on, the handles answered as given.
+TEST(Recorder, AReadOnlyFolderLeavesTheDriveUndisturbed) {
+    RecorderFolder recorder;
+    const std::string folder = recorder.Folder().Path().string();
+    const bool immutable = std::system(("chattr +i '" + folder + "' 2>/dev/null").c_str()) == 0;
+    std::FILE* probe = std::fopen((folder + "/probe").c_str(), "w");
+    if (!immutable || probe != nullptr) {
+        if (probe != nullptr) {
+            std::fclose(probe);
+        }
+        std::system(("chattr -i '" + folder + "' 2>/dev/null").c_str());
+        GTEST_SKIP() << "this file system cannot make a folder read-only";
+    }
+    const chain::DetailModule& m = recorder.Calls();
+    int32_t panel[256] = {}, sound[256] = {};
+    m.Load();
+    m.SetPower(3);
+    VehicleState state{};
+    bool answered = true;
+    for (int frame = 0; frame < 100; ++frame) {
+        state.Time += 16;
+        answered = answered && m.Elapse(state, panel, sound).Power == 3;
+    }
+    m.Dispose();
+    std::system(("chattr -i '" + folder + "'").c_str());
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(recorder.Recordings().empty());
+}
+
 #endif
 
 TEST(ElapseCommand, RunsAnExactStateAndRefusesWhatIsNoState) {

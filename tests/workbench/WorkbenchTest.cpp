@@ -137,13 +137,27 @@ TEST_F(ModelDrive, EveryStageLightsTheCamshaftLamp) {
 }
 
 TEST_F(ModelDrive, NotchOffIsHeardThenRegenerationReturnsMinusTopNotchAndTheTrainStops) {
-    const std::string& out = drive->output;
-    const size_t notchOff = out.find("SetPower 0");
-    ASSERT_NE(notchOff, std::string::npos);
-    const std::string afterNotchOff = out.substr(notchOff, 400);
-    EXPECT_NE(afterNotchOff.find("audio up"), std::string::npos) << afterNotchOff;
-
+    // Notch-off after stage C (curve 7) starts a sound over the motors within a few frames.
     const Trace& t = drive->trace;
+    size_t stageC = 0;
+    size_t notchOff = 0;
+    for (size_t r = 1; r < t.rows.size() && notchOff == 0; ++r) {
+        if (stageC == 0 && t.At(r, "current_a") > 0 &&
+            std::fabs(t.At(r, "current_a") - t.At(r, "c7_a")) < 2 && t.At(r, "panel_41") == 1) {
+            stageC = r;
+        }
+        if (stageC != 0 && t.At(r - 1, "current_a") > 0 && t.At(r, "current_a") == 0) {
+            notchOff = r;
+        }
+    }
+    ASSERT_NE(notchOff, 0u) << "no notch-off after stage C";
+    EXPECT_EQ(t.At(notchOff, "driver_power"), 0);
+    bool heard = false;
+    for (size_t r = notchOff; r < notchOff + 5; ++r) {
+        heard = heard || t.At(r, "audio_onset") == 1;
+    }
+    EXPECT_TRUE(heard) << "notch-off is not heard at " << t.At(notchOff, "time_ms") << " ms";
+
     size_t brakeApplied = 0;
     size_t regenerating = 0;
     for (size_t r = 0; r < t.rows.size(); ++r) {

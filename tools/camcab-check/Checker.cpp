@@ -29,8 +29,10 @@ using config::Severity;
 
 #ifdef _WIN32
 constexpr const wchar_t* kOtherPlatformSuffix = L".so";
+constexpr const wchar_t* kPluginFileName = L"camcab.dll";
 #else
 constexpr const wchar_t* kOtherPlatformSuffix = L".dll";
+constexpr const wchar_t* kPluginFileName = L"libcamcab.so";
 #endif
 
 std::wstring Number(float value) {
@@ -248,6 +250,10 @@ void CheckNeedles(CheckReport& report, Collector& collector, const config::Needl
         if (table.curve.empty()) {
             collector.Add(Severity::Warning, file, 0,
                           L"no rows: the needle shows its input unchanged");
+        } else if (table.curve.size() == 1) {
+            collector.Add(Severity::Warning, file, 0,
+                          L"one row: the needle shows " + Number(table.curve.front().y) +
+                              L" whatever its input");
         } else if (table.curve.front().x > table.low || table.curve.back().x < table.high) {
             collector.Add(Severity::Warning, file, 0,
                           L"covers " + Number(table.curve.front().x) + L".." +
@@ -275,8 +281,10 @@ std::wstring CodeReason(int32_t code) {
     }
 }
 
+// `looping`: the sound plays as a loop (the motor sounds and the brake-cylinder and pipe
+// loops), and a loop without samples gets no voice.
 void CheckSound(CheckReport& report, Collector& collector, std::wstring name,
-                const std::wstring& path, float maxFrequencyRatio) {
+                const std::wstring& path, float maxFrequencyRatio, bool looping) {
     SoundInfo info;
     info.name = std::move(name);
     info.file = sound::NormalPath(path);
@@ -306,6 +314,11 @@ void CheckSound(CheckReport& report, Collector& collector, std::wstring name,
                       L"cannot be decoded: " + CodeReason(decoding.code) +
                           L" (start-up log: ソースボイスの作成失敗, エラー:" +
                           sound::FormatCode(decoding.code, true) + L")");
+    } else if (info.frames == 0 && looping) {
+        collector.Add(Severity::Error, info.file, 0,
+                      L"decodes to no samples, and a looping sound without samples gets no voice "
+                      L"(start-up log: ソースボイスの作成失敗, エラー:" +
+                          sound::FormatCode(platform::kInvalidCall, true) + L")");
     } else if (info.frames == 0) {
         collector.Add(Severity::Warning, info.file, 0, L"decodes to no samples: it is silent");
     }
@@ -322,13 +335,14 @@ void CheckSounds(CheckReport& report, Collector& collector, const config::MotorS
     for (size_t k = 0; k < motor.MotorSoundFiles.size(); ++k) {
         if (!motor.MotorSoundFiles[k].empty()) {
             CheckSound(report, collector, L"motor " + std::to_wstring(k), motor.MotorSoundFiles[k],
-                       sound::MotorMaxFrequencyRatio(motor, k));
+                       sound::MotorMaxFrequencyRatio(motor, k), true);
         }
     }
     for (const sound::NamedSoundFile& named : sound::kOneShotSoundFiles) {
         std::wstring name = named.file;
         name = name.substr(name.find_last_of(L'\\') + 1);
-        CheckSound(report, collector, name, inFolder(named.file), sound::kDefaultMaxFrequencyRatio);
+        CheckSound(report, collector, name, inFolder(named.file), sound::kDefaultMaxFrequencyRatio,
+                   false);
     }
     const bool sapDecoded = report.sounds.back().decoded;  // air\sap.wav comes last
     if (!sapDecoded) {
@@ -337,9 +351,9 @@ void CheckSounds(CheckReport& report, Collector& collector, const config::MotorS
     }
     const wchar_t* bcFile = sapDecoded ? sound::kBcSoundFile : sound::kBcFallbackSoundFile;
     CheckSound(report, collector, sapDecoded ? L"bc.wav" : L"airloop.wav", inFolder(bcFile),
-               sound::kDefaultMaxFrequencyRatio);
+               sound::kDefaultMaxFrequencyRatio, true);
     CheckSound(report, collector, L"pipe.wav", inFolder(sound::kPipeSoundFile),
-               sound::kDefaultMaxFrequencyRatio);
+               sound::kDefaultMaxFrequencyRatio, true);
     if (mediaFoundationStarted) {
         platform::ShutDownMediaFoundation();
     }
@@ -352,7 +366,10 @@ bool EndsWith(const std::wstring& text, const std::wstring& suffix) {
            });
 }
 
-void CheckModule(ModuleInfo& info, Collector& collector, const std::wstring& listPath) {
+// `plugin`: the vehicle's own plug-in, loaded (null when the folder holds none by its usual
+// name). The plug-in's loader skips an entry that loads as itself.
+void CheckModule(ModuleInfo& info, Collector& collector, const std::wstring& listPath,
+                 platform::ModuleHandle plugin) {
     const auto add = [&](Severity severity, const std::wstring& message) {
         collector.Add(severity, listPath, info.line, L"'" + info.entry + L"': " + message);
     };
@@ -390,6 +407,12 @@ void CheckModule(ModuleInfo& info, Collector& collector, const std::wstring& lis
             L"cannot be loaded, so it is not chained (not a library of this "
             L"platform, or a dependency is missing): " +
                 platform::DecodeUtf8(platform::LastModuleError()));
+        return;
+    }
+    if (plugin != nullptr && module == plugin) {
+        info.status = ModuleStatus::PluginItself;
+        add(Severity::Note, L"the plug-in itself: skipped, it does not chain itself");
+        platform::UnloadModule(module);
         return;
     }
     info.status = ModuleStatus::Loaded;
@@ -439,6 +462,10 @@ void CheckModules(CheckReport& report, Collector& collector, const std::wstring&
         }
         return;  // no list: no module, as intended by most vehicles
     }
+    // The plug-in is loaded (not started) so that an entry naming it is told apart.
+    const std::wstring pluginPath = platform::AppendPath(folder, kPluginFileName);
+    const platform::ModuleHandle plugin =
+        platform::PathExists(pluginPath) ? platform::LoadModule(pluginPath) : nullptr;
     chain::ModuleList list(file.get(), &collector, listPath);
     std::wstring entry;
     while (list.Next(entry)) {
@@ -448,8 +475,11 @@ void CheckModules(CheckReport& report, Collector& collector, const std::wstring&
         ModuleInfo info;
         info.line = list.LineNumber();
         info.entry = entry;
-        CheckModule(info, collector, listPath);
+        CheckModule(info, collector, listPath, plugin);
         report.modules.push_back(std::move(info));
+    }
+    if (plugin != nullptr) {
+        platform::UnloadModule(plugin);
     }
 }
 

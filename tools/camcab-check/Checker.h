@@ -47,7 +47,8 @@ struct SoundInfo {
     float maxFrequencyRatio = 0.0f;  // the voice's limit (motor sounds; 2.0 for the others)
 };
 
-enum class ModuleStatus { Missing, NotLoadable, Loaded };
+// PluginItself: the entry names the vehicle's own plug-in, which its loader skips.
+enum class ModuleStatus { Missing, NotLoadable, Loaded, PluginItself };
 
 struct ModuleInfo {
     uint64_t line = 0;

@@ -20,7 +20,7 @@ using config::Severity;
 void PrintUsage(std::FILE* out) {
     std::fprintf(
         out,
-        "Usage: camcab-check [--json] [--verbose] [--top-speed KMH] FOLDER\n"
+        "Usage: camcab-check [--json] [--brief] [--top-speed KMH] FOLDER\n"
         "\n"
         "Reads the vehicle folder FOLDER (the folder of camcab.dll) exactly as the plug-in's\n"
         "Load does, with the plug-in's own readers, and reports what the plug-in would silently\n"
@@ -35,7 +35,8 @@ void PrintUsage(std::FILE* out) {
         "\n"
         "  --json           print the findings and the per-file, per-curve, per-sound and\n"
         "                   per-module information as one JSON object (below)\n"
-        "  --verbose        also list every file, curve, sound and module\n"
+        "  --brief          list only the findings, not every file, curve, sound and\n"
+        "                   module read\n"
         "  --top-speed KMH  the top speed checked (default 160 km/h)\n"
         "  --help           show this text\n"
         "\n"
@@ -51,12 +52,18 @@ void PrintUsage(std::FILE* out) {
         "                 160 km/h, at most 1024) and the engine's smallest ratio 1/1024\n"
         "\n"
         "Output: one finding per line, FILE:LINE: error|warning|note: MESSAGE (FILE relative\n"
-        "to FOLDER; no LINE when the finding concerns the whole file), then a summary line.\n"
-        "An error loses something the vehicle needs (a missing or unreadable file, a number\n"
-        "that does not read, a sound that does not decode, a module that cannot be chained);\n"
-        "a warning is read but probably not meant (a key in the wrong section, an unknown\n"
-        "section, rows out of order, a ratio held at a limit); a note is ignored as the format\n"
-        "says (a heading row in a parameter file, a library of the other platform).\n"
+        "to FOLDER; no LINE when the finding concerns the whole file); then (unless --brief)\n"
+        "every file read, missing or unreadable, every curve with its points, ranges and row\n"
+        "order, every sound with its format and length, and every module entry; then a\n"
+        "summary line. An error loses something the vehicle needs (a notch file or a sound\n"
+        "that is missing or unreadable, a number that does not read, a sound that does not\n"
+        "decode or gets no voice, a module that cannot be loaded, exports none of the entry\n"
+        "points or answers another version); a warning is read but probably not meant (a key\n"
+        "in the wrong section, an unknown section or key, rows out of order, a ratio held at\n"
+        "a limit, AtsMotorConfig.txt or a needle table missing or short of its range, a\n"
+        "module missing from the folder or lacking some entry points); a note is ignored as\n"
+        "the format says (a heading row in a parameter file, a library of the other\n"
+        "platform, an entry naming the plug-in itself).\n"
         "\n"
         "JSON: {\"folder\": S, \"findings\": [{\"severity\": \"error\"|\"warning\"|\"note\",\n"
         "  \"file\": S, \"line\": N, \"column\": N|null, \"message\": S}],\n"
@@ -67,7 +74,8 @@ void PrintUsage(std::FILE* out) {
         "    \"channels\": N, \"sampleRate\": N, \"bitsPerSample\": N, \"frames\": N,\n"
         "    \"seconds\": X, \"maxFrequencyRatio\": X}],\n"
         "  \"modules\": [{\"line\": N, \"entry\": S, \"file\": S, \"status\":\n"
-        "    \"missing\"|\"not loadable\"|\"loaded\", \"exports\": N, \"version\": N|null}],\n"
+        "    \"missing\"|\"not loadable\"|\"loaded\"|\"the plug-in itself\", \"exports\": N, "
+        "\"version\": N|null}],\n"
         "  \"errors\": N, \"warnings\": N, \"notes\": N}\n"
         "File names are relative to FOLDER; xMin..yMax are 0 for a curve without points.\n"
         "\n"
@@ -150,6 +158,8 @@ const char* ModuleStatusName(ModuleStatus status) {
             return "loaded";
         case ModuleStatus::NotLoadable:
             return "not loadable";
+        case ModuleStatus::PluginItself:
+            return "the plug-in itself";
         default:
             return "missing";
     }
@@ -219,14 +229,14 @@ void PrintJson(const CheckReport& report) {
     std::fputs(out.c_str(), stdout);
 }
 
-void PrintText(const CheckReport& report, bool verbose) {
+void PrintText(const CheckReport& report, bool brief) {
     for (const config::Diagnostic& d : report.findings) {
         const std::string where =
             Shown(d.file, report.folder) + (d.line != 0 ? ":" + std::to_string(d.line) : "");
         std::printf("%s: %s: %s\n", where.c_str(), SeverityName(d.severity),
                     platform::EncodeUtf8(d.message).c_str());
     }
-    if (verbose) {
+    if (!brief) {
         for (const FileInfo& f : report.files) {
             std::printf("file %s: %s\n", Shown(f.path, report.folder).c_str(),
                         FileStatusName(f.status));
@@ -279,7 +289,7 @@ void PrintText(const CheckReport& report, bool verbose) {
 
 int Main(const std::vector<std::wstring>& arguments) {
     bool json = false;
-    bool verbose = false;
+    bool brief = false;
     CheckRanges ranges;
     std::wstring folder;
     for (size_t i = 0; i < arguments.size(); ++i) {
@@ -290,8 +300,8 @@ int Main(const std::vector<std::wstring>& arguments) {
         }
         if (argument == L"--json") {
             json = true;
-        } else if (argument == L"--verbose") {
-            verbose = true;
+        } else if (argument == L"--brief") {
+            brief = true;
         } else if (argument == L"--top-speed" && i + 1 < arguments.size()) {
             const std::string value = platform::EncodeUtf8(arguments[++i]);
             char* end = nullptr;
@@ -334,7 +344,7 @@ int Main(const std::vector<std::wstring>& arguments) {
     if (json) {
         PrintJson(report);
     } else {
-        PrintText(report, verbose);
+        PrintText(report, brief);
     }
     return report.Count(Severity::Error) != 0 ? 1 : 0;
 }

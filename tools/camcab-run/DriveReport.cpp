@@ -43,6 +43,8 @@ constexpr double kLevelFloorDbfs = -120.0;
 // transition (curve 2) needs it closer.
 constexpr double kStageToleranceA = 2.0;
 constexpr double kTransitionToleranceA = 0.5;
+// The camshaft holds, and shows the brake lamp, within 10 A of the brake curves.
+constexpr double kBrakeToleranceA = 10.0;
 constexpr int kTransitionCurve = 2;
 // Annotations are page elements: beyond this many sound commands only points are drawn.
 constexpr size_t kMostSoundAnnotations = 1000;
@@ -353,7 +355,9 @@ std::string Summary(const DriveTrace& trace, const ReportInfo& info) {
     row("Scenario", info.scenarioPath.empty() ? std::string("none (one frame at rest)")
                                               : "<code>" + HtmlText(info.scenarioPath) + "</code>");
     row("Rendered sound", info.audioPath.empty() ? std::string("none")
-                                                 : "<code>" + HtmlText(info.audioPath) + "</code>");
+                          : !info.audioKept
+                              ? std::string("rendered for this page, not kept (--audio keeps it)")
+                              : "<code>" + HtmlText(info.audioPath) + "</code>");
     std::string files = std::to_string(info.filesRead.size());
     if (!info.filesRead.empty()) {
         files = "<details><summary>" + files + " files</summary><ol>";
@@ -473,7 +477,7 @@ std::string DriveData(const DriveTrace& trace, const ReportInfo& info, double so
         js += ',';
     }
     js += "],brakeTolerance:";
-    AppendNumber(js, kStageToleranceA);
+    AppendNumber(js, kBrakeToleranceA);
     js += ",brakeFirst:";
     AppendColumn(js, frames, [](const TraceFrame& f) { return f.brakeFirstA; });
     js += ",brakeLast:";
@@ -887,11 +891,12 @@ bool WriteDriveReport(const std::wstring& path, const DriveTrace& trace, const R
         html += "<p class=\"note\">" + HtmlEscape(sound.spectrogramNote) + "</p>\n";
     }
     AppendPlot(html, "current", "Current and the camshaft's curves",
-               "The motor current (black) with the power curves c0 to c8 and c10 and the first "
-               "and last brake curves at the frame's speed, each drawn as a band of &plusmn;2 A "
-               "around its value (c2, the transition: &plusmn;0.5 A): a stage is reached when "
-               "the current enters the band of its curve. The brake curves are drawn negated "
-               "(&minus;value), where the regenerative current runs. Zoom in to see the bands.",
+               "The motor current (black) with the power curves c0 to c8 and c10 at the frame's "
+               "speed, each drawn as a band of &plusmn;2 A around its value (c2, the transition: "
+               "&plusmn;0.5 A): a stage is reached when the current enters the band of its "
+               "curve. The first and last brake curves are drawn negated (&minus;value), where "
+               "the regenerative current runs, as bands of &plusmn;10 A: the camshaft holds "
+               "within the last one's. Zoom in to see the bands.",
                true);
     AppendPlot(html, "handles", "Handles",
                "Dashed: as the driver set them. Solid: as the plug-in returned them.");

@@ -15,6 +15,7 @@ struct ReportInfo {
     std::vector<std::wstring> filesRead;  // the vehicle's configuration and sound files
     double runSeconds = 0.0;              // wall-clock time the drive took
     std::wstring audioPath;               // the rendered WAV; empty when no sound was rendered
+    bool audioKept = true;                // false: the WAV is removed once the page is written
     int32_t audioStartTimeMs = 0;         // the scenario time at the WAV's first sample
 };
 

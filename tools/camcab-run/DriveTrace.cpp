@@ -79,7 +79,7 @@ bool WriteTraceCsv(const std::wstring& path, const DriveTrace& trace) {
     for (int curve : kTracedPowerCurves) {
         text += ",c" + std::to_string(curve) + "_a";
     }
-    text += ",brake_first_a,brake_last_a,audio_rms\n";
+    text += ",brake_first_a,brake_last_a,audio_rms,audio_onset\n";
 
     std::vector<std::vector<int32_t>> panelColumns;
     for (int index : panelIndices) {
@@ -130,6 +130,9 @@ bool WriteTraceCsv(const std::wstring& path, const DriveTrace& trace) {
         text += ',';
         if (frame.audioRms >= 0.0) {
             AppendNumber(text, frame.audioRms);
+            text += frame.audioOnset ? ",1" : ",0";
+        } else {
+            text += ',';
         }
         text += '\n';
         // Written in pieces so that a long drive needs no second copy of the whole file.

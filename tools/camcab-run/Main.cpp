@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -59,13 +60,17 @@ values are only its starting point. The tables come from the plug-in's folder.
   (power parameter file). The current is the power current file's column of that step at
   the speed. Otherwise the camshaft is back at step 0 and the current is 0 (coasting).
   Braking: brake notch n drives the straight air pipe and brake cylinder toward
-  n / BrakeNotches x 420 kPa at 300 kPa/s (0 on release). With a service notch, the
+  n / BrakeNotches x 420 kPa at 300 kPa/s (0 on release; notches beyond the emergency
+  notch apply as it does). With a service notch, the
   reverser set, no power and the train moving, the brake camshaft starts after the breaker
   delay (BreakerDelay_On) plus 250 ms and advances the same way on the brake parameter
   file's RequiredNotch_Up; the current is minus the brake current file's column of its
   step, in full above 15 km/h, fading to 0 at 5 km/h.
+  A curve value below 0 gives no current; the current is the one at the frame's speed.
   Motion: 35 t per car, 80 N per ampere per car (300 A: 2.5 km/h/s); running resistance
-  20 N/t + 0.006 N/t per (km/h)^2; 420 kPa brake cylinder: 4 km/h/s.
+  20 N/t + 0.006 N/t per (km/h)^2; 420 kPa brake cylinder: 4 km/h/s, regeneration
+  included. A standing train sets off the way the reverser points. On the first frame the
+  driver's handles stand in for the plug-in's answer.
   Air: brake pipe and equalizing reservoir held at 490 kPa (100 kPa/s), vented at
   500 kPa/s on the emergency notch; the main reservoir gives 0.1 kPa per kPa of brake
   cylinder rise and 0.2 kPa per kPa of brake pipe recharge; the compressor starts below
@@ -79,12 +84,15 @@ const char* TraceHelp() {
                          the train state handed to Elapse
   driver_power, driver_brake, driver_reverser    the handles the scenario set
   power, brake, reverser, constant_speed         the handles Elapse returned
-  panel_N, sound_N       every panel and sound index the plug-in wrote during the drive,
-                         with its value after the frame
+  panel_N, sound_N       every panel and sound index whose value the plug-in changed
+                         during the drive (the arrays start at 0), with its value after
+                         the frame
   c0_a .. c8_a, c10_a    the power current curves the camshaft compares the current
                          with, at the frame's speed (read from the plug-in's folder)
   brake_first_a, brake_last_a    the first and last brake current curves
   audio_rms              RMS of the plug-in's own sound in the frame (Linux; else empty)
+  audio_onset            1 where a sound of the plug-in starts, alone or over what was
+                         already heard ("audio on" and "audio up" above; Linux)
 )";
 }
 
@@ -301,10 +309,13 @@ class Runner {
     static void Say(const char* call, int32_t value) { std::printf("%s %d\n", call, value); }
 
     void RunFrame() {
-        state_.Time += scenario_.stepMs;
+        // The host's clock is a 32-bit count of milliseconds: it stops at its end.
+        state_.Time = static_cast<int32_t>(
+            std::min<int64_t>(int64_t{state_.Time} + scenario_.stepMs, INT32_MAX));
         if (modelOn_ && model_) {
             model_->SetDoorsOpen(doorsOpen_);
-            model_->Advance(state_, lastReturned_, scenario_.stepMs);
+            // Before the plug-in has answered, the driver's handles stand in for its answer.
+            model_->Advance(state_, frame_ == 0 ? driver_ : lastReturned_, scenario_.stepMs);
         }
         state_.Location += static_cast<double>(state_.Speed) / 3.6 * scenario_.stepMs / 1000.0;
         RunElapse(scenario_.stepMs);
@@ -325,6 +336,8 @@ class Runner {
         hostaudio::Advance(audioMs);
         line += AudioChange(renderedBefore, hostaudio::CapturedFrames(), audioMs);
         traced.audioRms = hostaudio::CapturedRms(renderedBefore, hostaudio::CapturedFrames());
+        traced.audioOnset = line.find(" audio on ") != std::string::npos ||
+                            line.find(" audio up ") != std::string::npos;
 #else
         (void)audioMs;
 #endif
@@ -490,18 +503,24 @@ int Main(const std::vector<std::wstring>& arguments) {
     Options options;
     std::vector<std::wstring> positional;
     std::wstring* expectedPath = nullptr;  // the option whose file name comes next
+    std::wstring expectingOption;
     for (const std::wstring& argument : arguments) {
         if (argument == L"--help" || argument == L"-h") {
             PrintUsage(stdout);
             return 0;
         }
         if (expectedPath != nullptr) {
+            if (argument.rfind(L"--", 0) == 0) {
+                break;  // an option where a file name belongs: told below
+            }
             *expectedPath = argument;
             expectedPath = nullptr;
         } else if (argument == L"--trace") {
             expectedPath = &options.tracePath;
+            expectingOption = argument;
         } else if (argument == L"--report") {
             expectedPath = &options.reportPath;
+            expectingOption = argument;
         } else if (argument == L"--every-frame") {
             options.everyFrame = true;
         } else if (argument == L"--audio") {
@@ -510,6 +529,7 @@ int Main(const std::vector<std::wstring>& arguments) {
             return 2;
 #else
             expectedPath = &options.audioPath;
+            expectingOption = argument;
 #endif
         } else if (argument.rfind(L"--", 0) == 0) {
             std::fprintf(stderr, "camcab-run: unknown option %s (see --help)\n",
@@ -521,7 +541,7 @@ int Main(const std::vector<std::wstring>& arguments) {
     }
     if (expectedPath != nullptr) {
         std::fprintf(stderr, "camcab-run: %s needs a file name (see --help)\n",
-                     platform::EncodeUtf8(arguments.back()).c_str());
+                     platform::EncodeUtf8(expectingOption).c_str());
         return 2;
     }
     if (positional.empty() || positional.size() > 2) {
@@ -635,6 +655,9 @@ int Main(const std::vector<std::wstring>& arguments) {
         }
         info.runSeconds = runSeconds;
         info.audioPath = audioPath;
+#ifndef _WIN32
+        info.audioKept = !temporaryAudio;
+#endif
         info.audioStartTimeMs = scenario.initialState.Time;
         std::string error;
         const bool written = WriteDriveReport(options.reportPath, trace, info, error);

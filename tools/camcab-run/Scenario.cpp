@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <sstream>
 
@@ -56,6 +57,9 @@ bool ParseFrameState(const std::vector<std::string>& word, VehicleState& state) 
     }
     return true;
 }
+
+// A frame of a scenario lasts at most a minute.
+constexpr int32_t kMaxStepMs = 60000;
 
 bool IsStateField(const std::string& field) {
     static const char* const fields[] = {"location", "speed", "time", "bc",     "mr",
@@ -174,8 +178,10 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
             }
             scenario.vehicle = VehicleSpec{values[0], values[1], values[2], values[3], values[4]};
         } else if (command == "step") {
-            if (arguments != 1 || !ParseInt(word[1], scenario.stepMs) || scenario.stepMs < 0) {
-                return fail("step needs one non-negative number of milliseconds");
+            if (arguments != 1 || !ParseInt(word[1], scenario.stepMs) || scenario.stepMs < 0 ||
+                scenario.stepMs > kMaxStepMs) {
+                return fail("step needs a number of milliseconds from 0 to " +
+                            std::to_string(kMaxStepMs));
             }
         } else if (command == "frames") {
             if (arguments != 1 || !ParseInt(word[1], event.value) || event.value < 0) {
@@ -204,6 +210,14 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
                 }
                 if (!ParseReal(word[i + 1], change.value)) {
                     return fail("not a number: " + word[i + 1]);
+                }
+                // Each field must fit its record field: whole milliseconds in 32 bits for the
+                // time, the single-precision range for the others (location is a double).
+                if (change.field == "time"
+                        ? change.value != std::trunc(change.value) || change.value < INT32_MIN ||
+                              change.value > INT32_MAX
+                        : change.field != "location" && std::fabs(change.value) > FLT_MAX) {
+                    return fail("out of range for " + change.field + ": " + word[i + 1]);
                 }
                 event.changes.push_back(change);
             }
@@ -296,7 +310,7 @@ const char* ScenarioFormatHelp() {
                          B67 notch, cars (default 8 5 9 6 4); before the first frame
   initialize N           Initialize's handle position code (before the first frame:
                          the call after SetVehicleSpec; later: another Initialize)
-  step MS                frame time step in milliseconds (default 20)
+  step MS                frame time step in milliseconds, 0 to 60000 (default 20)
   set FIELD VALUE ...    train state for the following frames; fields: location (m),
                          speed (km/h), time (ms of day), bc, mr, er, bp, sap (kPa),
                          current (A)

@@ -75,32 +75,41 @@ void TrainModel::Advance(VehicleState& state, const Handles& returned, int32_t f
     const bool regenerating = !powering && returned.Brake > 0 && !emergency &&
                               returned.Power <= 0 && returned.Reverser != 0 && absSpeed > 0.0;
 
-    double currentA = 0.0;
     if (powering) {
         if (absSpeed == 0.0) {
             direction_ = returned.Reverser > 0 ? 1 : -1;
         }
         Notch(tables_.power, returned.Power, frameMs, powerStep_, powerElapsedMs_);
-        currentA = StepCurrentA(tables_.power, powerStep_, absSpeed);
     } else {
         powerStep_ = 0;
         powerElapsedMs_ = 0;
     }
+    bool regenerativeCurrent = false;
     if (regenerating) {
         brakeAppliedMs_ = std::min(brakeAppliedMs_ + frameMs, regenDelayMs_);
-        if (brakeAppliedMs_ >= regenDelayMs_) {
+        regenerativeCurrent = brakeAppliedMs_ >= regenDelayMs_;
+        if (regenerativeCurrent) {
             Notch(tables_.brake, returned.Brake, frameMs, brakeStep_, brakeElapsedMs_);
-            const double fade = std::clamp(
-                (absSpeed - kRegenNoneBelowKmh) / (kRegenFullAboveKmh - kRegenNoneBelowKmh), 0.0,
-                1.0);
-            currentA = -StepCurrentA(tables_.brake, brakeStep_, absSpeed) * fade;
-            currentA = currentA < 0.0 ? currentA : 0.0;  // no negative zero in the state
         }
     } else {
         brakeAppliedMs_ = 0;
         brakeStep_ = 0;
         brakeElapsedMs_ = 0;
     }
+    // The motor current of the camshaft's step at a speed.
+    const auto motorCurrentA = [&](double speedKmh) {
+        if (powering) {
+            return StepCurrentA(tables_.power, powerStep_, speedKmh);
+        }
+        if (!regenerativeCurrent) {
+            return 0.0;
+        }
+        const double fade = std::clamp(
+            (speedKmh - kRegenNoneBelowKmh) / (kRegenFullAboveKmh - kRegenNoneBelowKmh), 0.0, 1.0);
+        const double currentA = -StepCurrentA(tables_.brake, brakeStep_, speedKmh) * fade;
+        return currentA < 0.0 ? currentA : 0.0;  // no negative zero in the state
+    };
+    const double currentA = motorCurrentA(absSpeed);
 
     MoveAir(state, returned.Brake, seconds);
 
@@ -119,12 +128,16 @@ void TrainModel::Advance(VehicleState& state, const Handles& returned, int32_t f
         direction_ = state.Speed < 0.0f ? -1 : 1;
     }
     state.Speed = static_cast<float>(direction_ * newAbsSpeed);
-    state.Current = static_cast<float>(currentA);
+    // The current the camshaft compares with its curves is the one at the speed it is shown with.
+    state.Current = static_cast<float>(motorCurrentA(newAbsSpeed));
 }
 
 void TrainModel::MoveAir(VehicleState& state, int32_t brakeNotch, double seconds) {
+    // The emergency notch is the last that applies more; notches beyond it (the brake
+    // override's) apply as much as it does.
+    const int32_t applied = std::min(brakeNotch, brakeNotches_ + 1);
     const double targetKpa =
-        brakeNotch > 0 ? static_cast<double>(brakeNotch) / brakeNotches_ * kFullServiceKpa : 0.0;
+        applied > 0 ? static_cast<double>(applied) / brakeNotches_ * kFullServiceKpa : 0.0;
     const double bc = state.BcPressure;
     const double newBc = Toward(bc, targetKpa, kBrakeRateKpaPerS * seconds);
     state.BcPressure = static_cast<float>(newBc);

@@ -1,7 +1,6 @@
 #include "VehicleTables.h"
 
 #include <cmath>
-#include <iterator>
 #include <limits>
 
 #include "config/ConfigText.h"
@@ -62,7 +61,9 @@ VehicleTables ReadVehicleTables(const std::wstring& pluginFolder) {
     tables.power = ReadSteps(notch.powerParamsFile, notch.powerCurrentFile);
     tables.brake = ReadSteps(notch.brakeParamsFile, notch.brakeCurrentFile);
 
-    const std::wstring candidates[] = {
+    config::MotorSoundConfig motorSounds;
+    config::LoadMotorSoundConfig(motorSounds, pluginFolder);
+    const std::wstring inLoadOrder[] = {
         config::JoinPath(pluginFolder, L"detailmodulesx64.txt"),
         indexPath,
         notch.powerParamsFile,
@@ -71,23 +72,20 @@ VehicleTables ReadVehicleTables(const std::wstring& pluginFolder) {
         notch.brakeCurrentFile,
         notch.noLoadCurrentFile,
         config::JoinPath(pluginFolder, L"AtsMotorConfig.txt"),
+        motorSounds.powerVolumeTable,
+        motorSounds.brakeVolumeTable,
+        motorSounds.neutralVolumeTable,
+        motorSounds.powerFrequencyTable,
+        motorSounds.brakeFrequencyTable,
+        motorSounds.neutralFrequencyTable,
         config::JoinPath(pluginFolder, L"PanelModify.txt"),
-        config::JoinPath(pluginFolder, L"NeedleTable\\Speed.csv"),
-        config::JoinPath(pluginFolder, L"NeedleTable\\Current.csv"),
         config::JoinPath(pluginFolder, L"NeedleTable\\PressureL.csv"),
         config::JoinPath(pluginFolder, L"NeedleTable\\PressureR.csv"),
+        config::JoinPath(pluginFolder, L"NeedleTable\\Speed.csv"),
+        config::JoinPath(pluginFolder, L"NeedleTable\\Current.csv"),
         config::JoinPath(pluginFolder, L"NeedleTable\\Voltage.csv"),
     };
-    config::MotorSoundConfig motorSounds;
-    config::LoadMotorSoundConfig(motorSounds, pluginFolder);
-    std::vector<std::wstring> paths(std::begin(candidates), std::end(candidates));
-    for (const std::wstring* table :
-         {&motorSounds.powerVolumeTable, &motorSounds.brakeVolumeTable,
-          &motorSounds.neutralVolumeTable, &motorSounds.powerFrequencyTable,
-          &motorSounds.brakeFrequencyTable, &motorSounds.neutralFrequencyTable}) {
-        paths.push_back(*table);
-    }
-    for (const std::wstring& path : paths) {
+    for (const std::wstring& path : inLoadOrder) {
         if (!path.empty() && platform::PathExists(path)) {
             tables.filesRead.push_back(path);
         }

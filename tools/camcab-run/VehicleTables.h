@@ -27,7 +27,8 @@ struct VehicleTables {
     config::NotchTable notchTable;
     CamshaftSteps power;
     CamshaftSteps brake;
-    // The configuration files that exist in the folder, in the order Load reads them.
+    // The configuration files that exist in the folder, in the order Load reads them (the
+    // motor sound tables at its audio start-up; "PanelModify.txt" is only looked for).
     std::vector<std::wstring> filesRead;
 };
 
