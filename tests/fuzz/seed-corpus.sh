@@ -54,6 +54,12 @@ curve)
 module_list)
     cp "$vehicle/detailmodulesx64.txt" "$out/sample"
     ;;
+scenario)
+    # The example scenarios and those of the tests, a recorded drive among them.
+    for scenario in "$2"/examples/scenarios/*.txt "$2"/tests/*/scenarios/*.txt; do
+        cp "$scenario" "$out/$(basename "$(dirname "$(dirname "$scenario")")")-$(basename "$scenario")"
+    done
+    ;;
 audio_decoder)
     for sound in "$vehicle"/*.wav "$vehicle"/*/*.wav; do
         cp "$sound" "$out/$(basename "$(dirname "$sound")")-$(basename "$sound")"

@@ -236,13 +236,12 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
             event.kind = command == "door-open" ? EventKind::DoorOpen : EventKind::DoorClose;
             scenario.events.push_back(event);
         } else if (command == "beacon") {
-            double distance = 0.0;
             if (arguments != 4 || !ParseInt(word[1], event.beacon.Type) ||
-                !ParseInt(word[2], event.beacon.Signal) || !ParseReal(word[3], distance) ||
+                !ParseInt(word[2], event.beacon.Signal) ||
+                !ParseFloat(word[3], event.beacon.Distance) ||
                 !ParseInt(word[4], event.beacon.Optional)) {
                 return fail("beacon needs: type signal distance optional");
             }
-            event.beacon.Distance = static_cast<float>(distance);
             event.kind = EventKind::SetBeaconData;
             scenario.events.push_back(event);
         } else if (command == "keyboard-down" || command == "keyboard-up") {
