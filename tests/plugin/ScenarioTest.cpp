@@ -32,11 +32,21 @@ TEST(Scenario, ReadsVehicleStateAndEventsInOrder) {
 }
 
 TEST(Scenario, NamesTheLineOfABadCommand) {
-    const char* bad[] = {"frames -1",   "power",           "power x",
-                         "set speed",   "set altitude 3",  "set speed nan",
-                         "fly 3",       "vehicle 1 2 3",   "frames 1\nvehicle 8 5 9 6 4",
-                         "door-open 1", "step 99999999999", "step 60001",
-                         "set time 1e20", "set time 1.5", "set speed 1e300",
+    const char* bad[] = {"frames -1",
+                         "power",
+                         "power x",
+                         "set speed",
+                         "set altitude 3",
+                         "set speed nan",
+                         "fly 3",
+                         "vehicle 1 2 3",
+                         "frames 1\nvehicle 8 5 9 6 4",
+                         "door-open 1",
+                         "step 99999999999",
+                         "step 60001",
+                         "set time 1e20",
+                         "set time 1.5",
+                         "set speed 1e300",
                          "beacon 1 2 1e39 0"};
     for (const char* text : bad) {
         Scenario scenario;
