@@ -3,7 +3,7 @@
 # in build/fuzz/corpus/TARGET (seeded from the sample vehicle and the regression inputs), and
 # writes findings to build/fuzz/findings/TARGET. Exits non-zero on a finding.
 # Usage: scripts/fuzz.sh TARGET MINUTES [LIBFUZZER_FLAG...]
-#   TARGET: notch_table, motor_sound_config, curve, module_list or audio_decoder
+#   TARGET: notch_table, motor_sound_config, curve, module_list, audio_decoder or scenario
 #   Further flags go to libFuzzer, after the script's own (e.g. -max_len=1048576 -use_value_profile=1).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -70,14 +70,14 @@ void detectStages(CamshaftContext& c) {
     const bool powering = f.current > 0.0f;
 
     // Curve 1 reached while powering: notch 1 or 2 becomes 3.
-    if (i > curve[0] + 0.1f && Near(i, curve[1], 2.0f) && powering && !cam.stageTransition) {
+    if (i > curve[0] + 0.1f && Near(i, curve[1], kStageNearA) && powering && !cam.stageTransition) {
         cam.stageA = true;
         if (c.handles.powerNotch == 1 || c.handles.powerNotch == 2) {
             c.handles.powerNotch = 3;
         }
     }
     bool transition;
-    if (Near(i, curve[2], 0.5f) && powering) {
+    if (Near(i, curve[2], kTransitionNearA) && powering) {
         transition = cam.stageALatched || f.prevAbsCurrent == 0.0f;
     } else {
         transition = cam.stageALatched && !cam.stageTransition && f.current > f.prevCurrent + 1.0f;
@@ -86,19 +86,19 @@ void detectStages(CamshaftContext& c) {
         cam.stageA = false;
         cam.stageTransition = true;
     }
-    if (i - curve[3] > 0.1f && Near(i, curve[4], 2.0f) && powering) {
+    if (i - curve[3] > 0.1f && Near(i, curve[4], kStageNearA) && powering) {
         cam.stageB = true;
     }
-    if (Near(i, curve[5], 2.0f) && powering) {
+    if (Near(i, curve[5], kStageNearA) && powering) {
         cam.stageB = false;
     }
-    if (i - curve[6] > 0.1f && Near(i, curve[7], 2.0f) && powering) {
+    if (i - curve[6] > 0.1f && Near(i, curve[7], kStageNearA) && powering) {
         cam.stageC = true;
     }
-    if (Near(i, curve[8], 2.0f) && powering) {
+    if (Near(i, curve[8], kStageNearA) && powering) {
         cam.stageC = false;
     }
-    if (Near(i, curve[10], 2.0f) && powering) {
+    if (Near(i, curve[10], kStageNearA) && powering) {
         cam.stageD = true;
     }
 }
@@ -115,13 +115,13 @@ void evaluateHold(CamshaftContext& c, const Handles& result) {
         brakeCurves.empty() ? 0.0f : config::InterpolateCurve(f.absSpeed, brakeCurves.back());
     const bool braking = f.current < 0.0f;
 
-    cam.brakeCurrentNear = Near(f.absCurrent, cam.brakeCurrentFirst, 10.0f) && braking &&
+    cam.brakeCurrentNear = Near(f.absCurrent, cam.brakeCurrentFirst, kBrakeCurveNearA) && braking &&
                            cam.brakeCurrentFirst > 11.0f &&
                            (s.shindan1Sound.IsPlaying() || s.shindan2Sound.IsPlaying() ||
                             s.reverser2LoopSound.IsPlaying());
 
     // Held at the last brake curve, or coasting with the brake applied and the drum at rest.
-    if (Near(f.absCurrent, cam.brakeCurrentLast, 10.0f) && braking) {
+    if (Near(f.absCurrent, cam.brakeCurrentLast, kBrakeCurveNearA) && braking) {
         cam.camHold = true;
     } else if (result.Brake != 0 && result.Brake != h.emergencyNotch &&
                cam.brakeCurrentLast == 0.0f && result.Power == 0 && result.Reverser != 0 &&

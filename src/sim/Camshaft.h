@@ -12,6 +12,12 @@
 
 namespace camcab::sim {
 
+// How close the current must come to a curve: a stage's (curves 1, 4, 5, 7, 8, 10), the
+// transition's (curve 2), and the brake curves' (the hold and the brake lamp).
+inline constexpr float kStageNearA = 2.0f;
+inline constexpr float kTransitionNearA = 0.5f;
+inline constexpr float kBrakeCurveNearA = 10.0f;
+
 // Power current curves 0 to 10 at this frame's speed (curve 9 is not used).
 inline constexpr int kPowerCurveValues = 11;
 

@@ -307,7 +307,7 @@ int32_t SoundSlot::DecodeAndCreateVoice(const std::wstring& path,
             } else {
                 log->Write(L"ソースボイスの作成成功\n");
             }
-            log->Write(L"ファイル名：" + normal + L"\n");
+            log->Write(kLogFileNameLabel + normal + L"\n");
         } catch (...) {
         }
     }

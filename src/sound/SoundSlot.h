@@ -14,6 +14,9 @@
 
 namespace camcab::sound {
 
+// The start-up log line that names a sound's file, before its full path.
+inline constexpr const wchar_t* kLogFileNameLabel = L"ファイル名：";
+
 inline constexpr uint32_t kOneShot = 0;
 inline constexpr uint32_t kLooping = platform::kLoopInfinite;
 inline constexpr float kDefaultMaxFrequencyRatio = 2.0f;

@@ -26,8 +26,8 @@ inline SyntheticDrive MakeSyntheticDrive(size_t frameCount, bool hostileValues =
     std::vector<float> samples;
     const size_t samplesPerFrame = kSyntheticRateHz * kSyntheticStepMs / 1000;
     double phase = 0.0;
-    int32_t panel[run::kHostArraySize] = {};
-    int32_t sound[run::kHostArraySize] = {};
+    int32_t panel[kHostArrayIndexLimit] = {};
+    int32_t sound[kHostArrayIndexLimit] = {};
     const double n = static_cast<double>(frameCount);
     for (size_t f = 0; f < frameCount; ++f) {
         const double share = static_cast<double>(f) / n;  // 0..1 through the drive

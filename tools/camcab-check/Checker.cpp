@@ -154,8 +154,8 @@ float TopCurrent(const config::NotchTable& table, float topSpeedKmh) {
     for (const auto* curves : {&table.PowerCurrentCurves, &table.BrakeCurrentCurves}) {
         for (const config::Curve& curve : *curves) {
             if (!curve.empty()) {
-                top = std::max(top, std::fabs(ExtremesOver(curve, 0.0f, topSpeedKmh).highest));
-                top = std::max(top, std::fabs(ExtremesOver(curve, 0.0f, topSpeedKmh).lowest));
+                const Extremes e = ExtremesOver(curve, 0.0f, topSpeedKmh);
+                top = std::max({top, std::fabs(e.highest), std::fabs(e.lowest)});
             }
         }
     }

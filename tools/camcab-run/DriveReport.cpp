@@ -8,15 +8,16 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <set>
 #include <string_view>
 #include <system_error>
 
 #include "OutputFile.h"
+#include "ScratchFolder.h"
 #include "SoxCommand.h"
 #include "platform/FileSystem.h"
 #include "platform/WideText.h"
+#include "sim/Camshaft.h"
 
 namespace camcab::run {
 
@@ -39,12 +40,10 @@ constexpr int kSpectrogramHeight = 257;
 constexpr int kSpectrogramRateHz = 16000;
 // Sound levels below this (and silence) are drawn at this level.
 constexpr double kLevelFloorDbfs = -120.0;
-// The camshaft reaches a stage when the current comes this close to its curve; the
-// transition (curve 2) needs it closer.
-constexpr double kStageToleranceA = 2.0;
-constexpr double kTransitionToleranceA = 0.5;
-// The camshaft holds, and shows the brake lamp, within 10 A of the brake curves.
-constexpr double kBrakeToleranceA = 10.0;
+// The bands around the curves are the camshaft's own windows.
+constexpr double kStageToleranceA = sim::kStageNearA;
+constexpr double kTransitionToleranceA = sim::kTransitionNearA;
+constexpr double kBrakeToleranceA = sim::kBrakeCurveNearA;
 constexpr int kTransitionCurve = 2;
 // Annotations are page elements: beyond this many sound commands only points are drawn.
 constexpr size_t kMostSoundAnnotations = 1000;
@@ -200,41 +199,6 @@ double WaveSeconds(const std::wstring& path) {
     return 0.0;
 }
 
-// A folder of its own under the system's temporary folder, removed with everything in it.
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        std::error_code failure;
-        const std::filesystem::path base = std::filesystem::temp_directory_path(failure);
-        if (failure) {
-            return;
-        }
-        std::random_device seed;
-        std::mt19937_64 random(seed());
-        for (int attempt = 0; attempt < 16; ++attempt) {
-            const auto candidate = base / ("camcab-report-" + std::to_string(random()));
-            if (std::filesystem::create_directory(candidate, failure)) {
-                path_ = candidate;
-                return;
-            }
-        }
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) {
-            std::filesystem::remove_all(path_, ignored);
-        }
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    bool Made() const { return !path_.empty(); }
-    std::filesystem::path File(const char* name) const { return path_ / name; }
-
-  private:
-    std::filesystem::path path_;
-};
-
 struct RenderedSound {
     double seconds = 0.0;
     std::string spectrogramPng;  // empty: none, `spectrogramNote` tells why
@@ -375,8 +339,8 @@ std::string Summary(const DriveTrace& trace, const ReportInfo& info) {
 // one of `indices` changed and at the last frame; each row [time ms, value...].
 void AppendPanelRows(std::string& js, const DriveTrace& trace, const std::vector<int>& indices) {
     const std::vector<TraceFrame>& frames = trace.Frames();
-    std::vector<int32_t> values(kHostArraySize, 0);
-    std::vector<bool> wanted(kHostArraySize, false);
+    std::vector<int32_t> values(kHostArrayIndexLimit, 0);
+    std::vector<bool> wanted(kHostArrayIndexLimit, false);
     for (int index : indices) {
         wanted[static_cast<size_t>(index)] = true;
     }

@@ -9,12 +9,13 @@
 namespace camcab::run {
 namespace {
 
-void RecordChanges(size_t frame, const int32_t* now, std::array<int32_t, kHostArraySize>& last,
+void RecordChanges(size_t frame, const int32_t* now,
+                   std::array<int32_t, kHostArrayIndexLimit>& last,
                    std::vector<EntryChange>& changes) {
     if (now == nullptr) {
         return;
     }
-    for (int i = 0; i < kHostArraySize; ++i) {
+    for (int i = 0; i < kHostArrayIndexLimit; ++i) {
         if (now[i] != last[i]) {
             changes.push_back(EntryChange{frame, i, now[i]});
             last[i] = now[i];

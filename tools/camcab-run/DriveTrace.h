@@ -13,8 +13,6 @@
 
 namespace camcab::run {
 
-inline constexpr int kHostArraySize = 256;
-
 // The power current curves that the camshaft compares the current with: c0 to c8 and c10.
 inline constexpr std::array<int, 10> kTracedPowerCurves = {0, 1, 2, 3, 4, 5, 6, 7, 8, 10};
 
@@ -38,8 +36,8 @@ struct EntryChange {
 
 class DriveTrace {
   public:
-    // Adds a frame with the panel and sound arrays (kHostArraySize entries each) as the plug-in
-    // left them.
+    // Adds a frame with the panel and sound arrays (kHostArrayIndexLimit entries each) as the
+    // plug-in left them.
     void Record(const TraceFrame& frame, const int32_t* panel, const int32_t* sound);
 
     const std::vector<TraceFrame>& Frames() const { return frames_; }
@@ -60,8 +58,8 @@ class DriveTrace {
     std::vector<TraceFrame> frames_;
     std::vector<EntryChange> panelChanges_;
     std::vector<EntryChange> soundChanges_;
-    std::array<int32_t, kHostArraySize> lastPanel_{};
-    std::array<int32_t, kHostArraySize> lastSound_{};
+    std::array<int32_t, kHostArrayIndexLimit> lastPanel_{};
+    std::array<int32_t, kHostArrayIndexLimit> lastSound_{};
 };
 
 // Writes the trace as CSV: a header row naming each column, then one row per frame. False

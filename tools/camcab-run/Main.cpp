@@ -21,10 +21,13 @@
 #include "HostPlugin.h"
 #include "Progress.h"
 #include "Scenario.h"
+#include "ScratchFolder.h"
 #include "TrainModel.h"
 #include "VehicleTables.h"
 #include "platform/FileSystem.h"
 #include "platform/WideText.h"
+#include "sound/SoundSlot.h"
+#include "sound/SoundSystem.h"
 #ifndef _WIN32
 #include "HostAudio.h"
 #endif
@@ -32,7 +35,6 @@
 namespace camcab::run {
 namespace {
 
-constexpr int kArraySize = kHostArraySize;
 // A frame whose rendered sound is below -60 dBFS counts as silent.
 constexpr double kAudibleRms = 0.001;
 constexpr int32_t kSilenceMs = 100;
@@ -115,10 +117,11 @@ void PrintUsage(std::FILE* out) {
                  "  --trace CSV     write a per-frame trace (see below)\n"
                  "  --report HTML   write the drive report: one page that works offline, with\n"
                  "                  zoomable plots against time of the speed, the current with\n"
-                 "                  the camshaft's curves as +-2 A bands, the handles set and\n"
-                 "                  returned, the panel, the host sound commands and the sound\n"
-                 "                  level; on Linux also a spectrogram and a player of the\n"
-                 "                  rendered sound (sox makes both), and a summary\n"
+                 "                  the camshaft's curves as bands of its windows (+-2 A, the\n"
+                 "                  transition +-0.5 A, the brake curves +-10 A), the handles\n"
+                 "                  set and returned, the panel, the host sound commands and\n"
+                 "                  the sound level; on Linux also a spectrogram and a player\n"
+                 "                  of the rendered sound (sox makes both), and a summary\n"
                  "  --help          show this text\n"
                  "\n"
                  "Exit status: 0 on success; 1 when the plug-in is missing, cannot be loaded,\n"
@@ -177,7 +180,6 @@ class Runner {
         }
     }
 
-    int frames() const { return frame_; }
     double driveMs() const { return driveMs_; }
 
     // Returns the process exit status.
@@ -334,10 +336,9 @@ class Runner {
         // The audio clock advances with the scenario's time: render this frame's samples.
         const size_t renderedBefore = hostaudio::CapturedFrames();
         hostaudio::Advance(audioMs);
-        line += AudioChange(renderedBefore, hostaudio::CapturedFrames(), audioMs);
+        line +=
+            AudioChange(renderedBefore, hostaudio::CapturedFrames(), audioMs, traced.audioOnset);
         traced.audioRms = hostaudio::CapturedRms(renderedBefore, hostaudio::CapturedFrames());
-        traced.audioOnset = line.find(" audio on ") != std::string::npos ||
-                            line.find(" audio up ") != std::string::npos;
 #else
         (void)audioMs;
 #endif
@@ -371,8 +372,8 @@ class Runner {
     // a camshaft or air sound over the motors), or silence for a while ("off"; short gaps
     // inside a sound do not count); with the frame's level. New sounds are told by the level
     // of the sample-to-sample differences, which the clicks and hiss of the camshaft and air
-    // sounds raise far more than the low hum of the motors.
-    std::string AudioChange(size_t beginFrame, size_t endFrame, int32_t frameMs) {
+    // sounds raise far more than the low hum of the motors. `onset` tells "on" and "up".
+    std::string AudioChange(size_t beginFrame, size_t endFrame, int32_t frameMs, bool& onset) {
         const double rms = hostaudio::CapturedRms(beginFrame, endFrame);
         const double edgeRms = EdgeRms(beginFrame, endFrame);
         const double recentEdgeRms = recentEdgeRms_;
@@ -384,6 +385,7 @@ class Runner {
                                      ? "up"
                                      : nullptr;
             audible_ = true;
+            onset = change != nullptr;
             if (change == nullptr) {
                 return {};
             }
@@ -416,10 +418,11 @@ class Runner {
     }
 #endif
 
-    static std::string Changes(const char* label, const std::array<int32_t, kArraySize>& now,
-                               std::array<int32_t, kArraySize>& shown) {
+    static std::string Changes(const char* label,
+                               const std::array<int32_t, kHostArrayIndexLimit>& now,
+                               std::array<int32_t, kHostArrayIndexLimit>& shown) {
         std::string text;
-        for (int i = 0; i < kArraySize; ++i) {
+        for (int i = 0; i < kHostArrayIndexLimit; ++i) {
             if (now[i] != shown[i]) {
                 text += " " + std::to_string(i) + "=" + std::to_string(now[i]);
                 shown[i] = now[i];
@@ -442,10 +445,10 @@ class Runner {
     double driveMs_ = 0.0;
     Progress progress_;
     VehicleState state_;
-    std::array<int32_t, kArraySize> panel_;
-    std::array<int32_t, kArraySize> sound_;
-    std::array<int32_t, kArraySize> shownPanel_;
-    std::array<int32_t, kArraySize> shownSound_;
+    std::array<int32_t, kHostArrayIndexLimit> panel_;
+    std::array<int32_t, kHostArrayIndexLimit> sound_;
+    std::array<int32_t, kHostArrayIndexLimit> shownPanel_;
+    std::array<int32_t, kHostArrayIndexLimit> shownSound_;
     Handles shownHandles_{};
 #ifndef _WIN32
     bool audible_ = false;
@@ -486,7 +489,7 @@ std::vector<std::wstring> SoundFilesInLog(const std::wstring& logPath) {
     if (!ReadText(logPath, text)) {
         return files;
     }
-    const std::string label = "ファイル名：";
+    const std::string label = platform::EncodeUtf8(sound::kLogFileNameLabel);
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == '\r') {
@@ -585,7 +588,7 @@ int Main(const std::vector<std::wstring>& arguments) {
     }
     DriveTrace trace;
     // The plug-in writes its start-up log beside itself.
-    const std::wstring logPath = platform::AppendPath(pluginFolder, L"XAudio2初期化ログ.txt");
+    const std::wstring logPath = platform::AppendPath(pluginFolder, sound::kStartUpLogName);
     int status = 0;
     double driveMs = 0.0;
     const auto started = std::chrono::steady_clock::now();
@@ -618,11 +621,12 @@ int Main(const std::vector<std::wstring>& arguments) {
 
     std::wstring audioPath = options.audioPath;
 #ifndef _WIN32
-    // The report shows the rendered sound, so it is written even when no WAV was asked for;
-    // that one is removed again.
+    // The report shows the rendered sound, so it is written even when no WAV was asked for:
+    // into a scratch folder of its own, which goes when the program ends.
     const bool temporaryAudio = audioPath.empty() && !options.reportPath.empty();
-    if (temporaryAudio) {
-        audioPath = options.reportPath + L".wav";
+    const ScratchFolder scratch;
+    if (temporaryAudio && scratch.Made()) {
+        audioPath = platform::WideFromNativeName(scratch.File("drive.wav").string());
     }
     if (!audioPath.empty()) {
         const std::string nativeAudioPath = platform::NativeNameFromWide(audioPath);
@@ -661,12 +665,6 @@ int Main(const std::vector<std::wstring>& arguments) {
         info.audioStartTimeMs = scenario.initialState.Time;
         std::string error;
         const bool written = WriteDriveReport(options.reportPath, trace, info, error);
-#ifndef _WIN32
-        if (temporaryAudio) {
-            std::error_code ignored;
-            std::filesystem::remove(platform::NativeNameFromWide(audioPath), ignored);
-        }
-#endif
         if (!written) {
             std::fprintf(stderr, "camcab-run: error: cannot write the report %s: %s\n",
                          platform::EncodeUtf8(options.reportPath).c_str(), error.c_str());

@@ -135,7 +135,7 @@ void TrainModel::Advance(VehicleState& state, const Handles& returned, int32_t f
 void TrainModel::MoveAir(VehicleState& state, int32_t brakeNotch, double seconds) {
     // The emergency notch is the last that applies more; notches beyond it (the brake
     // override's) apply as much as it does.
-    const int32_t applied = std::min(brakeNotch, brakeNotches_ + 1);
+    const int64_t applied = std::min<int64_t>(brakeNotch, int64_t{brakeNotches_} + 1);
     const double targetKpa =
         applied > 0 ? static_cast<double>(applied) / brakeNotches_ * kFullServiceKpa : 0.0;
     const double bc = state.BcPressure;
