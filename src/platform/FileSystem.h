@@ -37,9 +37,12 @@ struct FileCloser {
 };
 using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
+#ifndef _WIN32
 // Opens (creating or truncating) a regular file for writing in binary mode; null on failure,
 // and for anything that is not a regular file (writing to a FIFO could wait for a reader).
+// The POSIX start-up log writes through it; on Windows the log opens its file itself.
 std::FILE* OpenForWriting(const std::wstring& path);
+#endif
 
 // A file made afresh for writing, written straight through: the caller keeps its own buffer.
 // It never replaces, truncates or follows anything that already exists under its name.

@@ -18,10 +18,10 @@ constexpr float kFadeOutMs = 170.0f;
 void updateBrakePipeSound(AirSoundState& air, const VehicleState& state, float prevBpPressure,
                           int32_t* sound) {
     HostSoundLoop& loop = air.brakePipeHostSound;
-    loop.value = state.BpPressure > prevBpPressure ? kHostSoundLoop : kHostSoundStop;
+    loop.value = state.BpPressure > prevBpPressure ? kSoundPlayLooping : kSoundStop;
     int32_t value = loop.value;
     if (loop.forceStop) {
-        value = kHostSoundStop;
+        value = kSoundStop;
         loop.forceStop = false;
     }
     if (sound != nullptr) {

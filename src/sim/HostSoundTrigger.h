@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "host/HostRecords.h"
+
 namespace camcab::sim {
 
 // Host sound indices the library drives as one-shots.
@@ -27,12 +29,6 @@ inline constexpr int kHostSoundBrakeStep = 244;
 // The looping host sound of the charging brake pipe.
 inline constexpr int kHostSoundBrakePipe = 239;
 
-// Host sound values.
-inline constexpr int32_t kHostSoundStop = -10000;
-inline constexpr int32_t kHostSoundLoop = 0;
-inline constexpr int32_t kHostSoundPlayOnce = 1;
-inline constexpr int32_t kHostSoundContinue = 2;
-
 struct HostSoundTrigger {
     bool play = false;
     bool stop = false;
@@ -52,29 +48,29 @@ struct HostSoundTrigger {
     int32_t Take() {
         if (forceStop) {
             forceStop = false;
-            return kHostSoundStop;
+            return kSoundStop;
         }
         if (play) {
             play = false;
-            return kHostSoundPlayOnce;
+            return kSoundPlayOnce;
         }
         if (stop) {
             stop = false;
-            return kHostSoundStop;
+            return kSoundStop;
         }
-        return kHostSoundContinue;
+        return kSoundContinue;
     }
 };
 
 // A looping host sound: its value (loop or stop), stopped once on the first frame.
 struct HostSoundLoop {
-    int32_t value = kHostSoundLoop;
+    int32_t value = kSoundPlayLooping;
     bool forceStop = true;
 };
 
 // One trigger per host sound index; only the indices above are ever requested or emitted.
 struct HostSoundTriggers {
-    std::array<HostSoundTrigger, 256> trigger{};
+    std::array<HostSoundTrigger, kHostArrayIndexLimit> trigger{};
 
     HostSoundTrigger& operator[](int index) { return trigger[static_cast<size_t>(index)]; }
     const HostSoundTrigger& operator[](int index) const {

@@ -100,8 +100,8 @@ void PrepareSecondReverserVoice(SoundRegistry& registry) {
         const uint32_t channels = registry.reverser2Format.nChannels;
         const uint32_t bits = registry.reverser2Format.wBitsPerSample;
         if (channels != 0 && bits != 0) {
-            const uint32_t bytes = static_cast<uint32_t>(reverser2.pcm.size());
-            registry.reverser2LengthFrames = bytes * 8u / channels / bits;
+            const uint64_t bytes = static_cast<uint32_t>(reverser2.pcm.size());
+            registry.reverser2LengthFrames = static_cast<uint32_t>(bytes * 8u / channels / bits);
         }
     }
     registry.reverser2LoopSound.CopyFrom(reverser2);

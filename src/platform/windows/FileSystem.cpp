@@ -171,10 +171,6 @@ std::FILE* OpenForReading(const std::wstring& path) {
     return file;
 }
 
-std::FILE* OpenForWriting(const std::wstring& path) {
-    return _wfsopen(ForFileApi(path).c_str(), L"wb", _SH_DENYNO);
-}
-
 namespace {
 
 std::string SystemMessage(DWORD error) {
