@@ -40,7 +40,15 @@ class RecorderFolder {
         }
         calls_ = chain::BindDetailModule(module_);
     }
-    ~RecorderFolder() { platform::UnloadModule(module_); }
+    ~RecorderFolder() { Unload(); }
+
+    // Unloads the module, as a host that ends without Dispose does.
+    void Unload() {
+        if (module_ != nullptr) {
+            platform::UnloadModule(module_);
+            module_ = nullptr;
+        }
+    }
 
     const chain::DetailModule& Calls() const { return calls_; }
     const TempFolder& Folder() const { return folder_; }
@@ -159,16 +167,36 @@ TEST(Recorder, EachLoadStartsANewFileAndNothingInTheWayIsTouched) {
     int32_t panel[256] = {}, sound[256] = {};
     for (int cycle = 0; cycle < 3; ++cycle) {
         m.Load();
-        m.Elapse(VehicleState{}, panel, sound);
+        if (cycle == 0) {
+            m.SetPower(3);
+        }
+        // A fresh Load answers no handles, as the plug-in's record of what it sent restarts.
+        EXPECT_EQ(m.Elapse(VehicleState{}, panel, sound).Power, cycle == 0 ? 3 : 0);
         m.Dispose();
     }
     const std::vector<fs::path> files = recorder.Recordings();
     ASSERT_EQ(files.size(), 3u);
+    size_t events = 0;
     for (const fs::path& file : files) {
         EXPECT_NE(file.filename().string().find(".txt"), std::string::npos);
         EXPECT_TRUE(file.stem().string().size() > NameAfter(0).size() - 4) << "a suffix";
-        EXPECT_EQ(Parse(ReadFileBytes(file)).events.size(), 1u);
+        events += Parse(ReadFileBytes(file)).events.size();
     }
+    EXPECT_EQ(events, 4u);  // three frames and one power
+}
+
+TEST(Recorder, AHostThatUnloadsWithoutDisposeStillGetsTheRecording) {
+    RecorderFolder recorder;
+    const chain::DetailModule& m = recorder.Calls();
+    int32_t panel[256] = {}, sound[256] = {};
+    m.Load();
+    for (int frame = 0; frame < 3; ++frame) {
+        m.Elapse(VehicleState{}, panel, sound);
+    }
+    recorder.Unload();
+    const std::vector<fs::path> files = recorder.Recordings();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(Parse(ReadFileBytes(files[0])).events.size(), 3u);
 }
 
 #ifndef _WIN32

@@ -73,6 +73,7 @@ TEST(DriveReportTest, NamesAreEscapedAndDataHoldsOnlyNumbers) {
     EXPECT_NE(data.find("lampIndices:[3,4,]"), std::string::npos);
     EXPECT_NE(data.find("needleIndices:[10,20,]"), std::string::npos);
     // Every host sound command is listed: the one-shots, the loop, its stop and the odd value.
+    EXPECT_GT(Count(data, ",5,1]"), 0u);
     EXPECT_EQ(Count(data, ",5,1]"), Count(data, ",5,2]"));
     EXPECT_EQ(Count(data, ",7,-10000]"), 1u);
     EXPECT_EQ(Count(data, ",9,-2500]"), 1u);

@@ -11,16 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "support/TempFolder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> SplitCsv(const std::string& line) {
     std::vector<std::string> fields;
@@ -47,7 +42,7 @@ struct Trace {
 
 Trace ReadTrace(const fs::path& path) {
     Trace trace;
-    std::istringstream lines(ReadAll(path));
+    std::istringstream lines(camcab::test::ReadFileBytes(path));
     std::string line;
     std::getline(lines, line);
     const std::vector<std::string> header = SplitCsv(line);
@@ -84,7 +79,7 @@ Drive RunDrive(const std::string& name, const fs::path& scenario) {
                                 tracePath.string() + "' '" + (vehicle / "libcamcab.so").string() +
                                 "' '" + scenario.string() + "' > '" + outputPath.string() + "'";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
-    return Drive{ReadTrace(tracePath), ReadAll(outputPath)};
+    return Drive{ReadTrace(tracePath), camcab::test::ReadFileBytes(outputPath)};
 }
 
 class ModelDrive : public ::testing::Test {
@@ -186,7 +181,7 @@ TEST(TraceCurves, AreTheNotchTableColumnsAtTheSpeed) {
     const Drive drive = RunDrive("curves", scenario);
     const fs::path notch = fs::path(CAMCAB_SOURCE_DIR) / "examples/vehicle/notch";
     const auto row = [](const fs::path& file, const std::string& speed) {
-        std::istringstream lines(ReadAll(file));
+        std::istringstream lines(camcab::test::ReadFileBytes(file));
         for (std::string line; std::getline(lines, line);) {
             std::vector<std::string> cells = SplitCsv(line);
             if (!cells.empty() && cells[0] == speed) {
