@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace camcab::platform {
 
@@ -132,5 +133,74 @@ class AudioEngine {
 
 // XAudio2Create: a new engine with one reference, or a failure code and null.
 int32_t CreateAudioEngine(AudioEngine** engine, uint32_t flags, uint32_t processor);
+
+// A counted reference to the engine: a copy holds a reference of its own, and every
+// reference is released when its holder lets go of it.
+class EngineRef {
+  public:
+    EngineRef() noexcept = default;
+    // Takes over a reference already held, such as the creator's first one.
+    static EngineRef Adopt(AudioEngine* engine) noexcept {
+        EngineRef adopted;
+        adopted.engine_ = engine;
+        return adopted;
+    }
+    EngineRef(const EngineRef& other) noexcept : engine_(other.engine_) {
+        if (engine_ != nullptr) {
+            engine_->AddRef();
+        }
+    }
+    EngineRef(EngineRef&& other) noexcept : engine_(other.engine_) { other.engine_ = nullptr; }
+    EngineRef& operator=(const EngineRef& other) noexcept {
+        if (other.engine_ != engine_) {
+            reset();
+            engine_ = other.engine_;
+            if (engine_ != nullptr) {
+                engine_->AddRef();
+            }
+        }
+        return *this;
+    }
+    EngineRef& operator=(EngineRef&& other) noexcept {
+        if (&other != this) {
+            reset();
+            engine_ = other.engine_;
+            other.engine_ = nullptr;
+        }
+        return *this;
+    }
+    ~EngineRef() { reset(); }
+
+    void reset() noexcept {
+        if (engine_ != nullptr) {
+            AudioEngine* released = engine_;
+            engine_ = nullptr;
+            released->Release();
+        }
+    }
+    // Lets go while the library itself is being unloaded (AudioEngine::ReleaseAtUnload).
+    void ResetAtUnload() noexcept {
+        if (engine_ != nullptr) {
+            AudioEngine* released = engine_;
+            engine_ = nullptr;
+            released->ReleaseAtUnload();
+        }
+    }
+    AudioEngine* get() const noexcept { return engine_; }
+    AudioEngine* operator->() const noexcept { return engine_; }
+    explicit operator bool() const noexcept { return engine_ != nullptr; }
+
+  private:
+    AudioEngine* engine_ = nullptr;
+};
+
+// Destroys a voice through its engine.
+struct VoiceDestroyer {
+    void operator()(SourceVoice* voice) const noexcept { voice->DestroyVoice(); }
+    void operator()(MasteringVoice* voice) const noexcept { voice->DestroyVoice(); }
+};
+// The one owner of a voice: DestroyVoice when it lets go. The engine must still be alive then.
+using VoicePtr = std::unique_ptr<SourceVoice, VoiceDestroyer>;
+using MasteringVoicePtr = std::unique_ptr<MasteringVoice, VoiceDestroyer>;
 
 }  // namespace camcab::platform

@@ -3,6 +3,7 @@
 // the host's clock renders each quantum through it, which is deterministic and as fast as the
 // host likes.
 #include "platform/AudioEngine.h"
+#include "platform/AudioEngineBase.h"
 
 #include <FAudio.h>
 #include <dlfcn.h>
@@ -11,7 +12,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <set>
 #include <thread>
 #include <vector>
 
@@ -23,12 +23,10 @@ namespace {
 static_assert(sizeof(FAudioBuffer) == sizeof(AudioBuffer));
 static_assert(sizeof(FAudioWaveFormatEx) == sizeof(WaveFormat));
 
-class FAudioEngine;
-
-class FAudioSource final : public SourceVoice {
+class FAudioSource final : public EngineSourceVoice {
   public:
-    FAudioSource(FAudioEngine* engine, FAudioSourceVoice* voice, const WaveFormat& format)
-        : engine_(engine), voice_(voice), format_(format) {}
+    FAudioSource(AudioEngineBase& engine, FAudioSourceVoice* voice, const WaveFormat& format)
+        : EngineSourceVoice(engine), voice_(voice), format_(format) {}
 
     int32_t Start(uint32_t flags, uint32_t operationSet) override {
         return static_cast<int32_t>(FAudioSourceVoice_Start(voice_, flags, operationSet));
@@ -66,40 +64,28 @@ class FAudioSource final : public SourceVoice {
     void GetFrequencyRatio(float& ratio) override {
         FAudioSourceVoice_GetFrequencyRatio(voice_, &ratio);
     }
-    void DestroyVoice() override;
-
-    void DestroyNow() {
-        FAudioVoice_DestroyVoice(voice_);
-        delete this;
-    }
 
   private:
-    ~FAudioSource() = default;
+    void DestroyEngineVoice() override { FAudioVoice_DestroyVoice(voice_); }
 
-    FAudioEngine* engine_;
     FAudioSourceVoice* voice_;
     WaveFormat format_;
 };
 
-class FAudioMaster final : public MasteringVoice {
+class FAudioMaster final : public EngineMasteringVoice {
   public:
-    FAudioMaster(FAudioEngine* engine, FAudioMasteringVoice* voice)
-        : engine_(engine), voice_(voice) {}
-    void DestroyVoice() override;
-    void DestroyNow() {
-        FAudioVoice_DestroyVoice(voice_);
-        delete this;
-    }
+    FAudioMaster(AudioEngineBase& engine, FAudioMasteringVoice* voice)
+        : EngineMasteringVoice(engine), voice_(voice) {}
 
   private:
-    ~FAudioMaster() = default;
-    FAudioEngine* engine_;
+    void DestroyEngineVoice() override { FAudioVoice_DestroyVoice(voice_); }
+
     FAudioMasteringVoice* voice_;
 };
 
-class FAudioEngine final : public AudioEngine {
+class FAudioEngine final : public AudioEngineBase {
   public:
-    explicit FAudioEngine(FAudio* audio) : audio_(audio) {
+    explicit FAudioEngine(FAudio* audio) : AudioEngineBase(UnloadTeardown::Full), audio_(audio) {
         hostAttach_ =
             reinterpret_cast<CamcabHostAttachAudioFn>(::dlsym(RTLD_DEFAULT, kHostAttachAudioName));
         if (hostAttach_ != nullptr) {
@@ -107,24 +93,25 @@ class FAudioEngine final : public AudioEngine {
         }
     }
 
-    uint32_t AddRef() override { return ++references_; }
-
-    uint32_t Release() override {
-        const uint32_t left = --references_;
-        if (left == 0) {
-            Destroy();
-        }
-        return left;
+    int32_t StartEngine() override {
+        running_ = true;
+        return static_cast<int32_t>(FAudio_StartEngine(audio_));
     }
 
-    void ReleaseAtUnload() override { Release(); }
+    void StopEngine() override {
+        running_ = false;
+        FAudio_StopEngine(audio_);
+    }
 
-    int32_t CreateMasteringVoice(MasteringVoice** voice, uint32_t inputChannels,
-                                 uint32_t inputSampleRate, uint32_t flags, uint32_t) override {
-        *voice = nullptr;
-        if (master_ != nullptr) {
-            return kInvalidCall;  // one mastering voice per engine
-        }
+    int32_t CommitChanges(uint32_t operationSet) override {
+        return static_cast<int32_t>(FAudio_CommitOperationSet(audio_, operationSet));
+    }
+
+  private:
+    ~FAudioEngine() override = default;
+
+    int32_t NewMasteringVoice(EngineMasteringVoice*& voice, uint32_t inputChannels,
+                              uint32_t inputSampleRate, uint32_t flags, uint32_t) override {
         FAudioMasteringVoice* faudioVoice = nullptr;
         const uint32_t code = FAudio_CreateMasteringVoice(audio_, &faudioVoice, inputChannels,
                                                           inputSampleRate, flags, 0, nullptr);
@@ -135,8 +122,7 @@ class FAudioEngine final : public AudioEngine {
         FAudioVoice_GetVoiceDetails(faudioVoice, &details);
         FAudioPerformanceData performance{};
         FAudio_GetPerformanceData(audio_, &performance);
-        master_ = new FAudioMaster(this, faudioVoice);
-        *voice = master_;
+        voice = new FAudioMaster(*this, faudioVoice);
         if (hostAttach_ != nullptr) {
             source_.context = this;
             source_.sampleRate = details.InputSampleRate;
@@ -150,11 +136,9 @@ class FAudioEngine final : public AudioEngine {
         return kSuccess;
     }
 
-    int32_t CreateSourceVoice(SourceVoice** voice, const WaveFormat& format, uint32_t flags,
-                              float maxFrequencyRatio, VoiceCallback*, const VoiceSends*,
-                              const EffectChain*) override {
-        *voice = nullptr;
-        if (master_ == nullptr) {
+    int32_t NewSourceVoice(EngineSourceVoice*& voice, const WaveFormat& format, uint32_t flags,
+                           float maxFrequencyRatio) override {
+        if (!HasMasteringVoice()) {
             return kInvalidCall;
         }
         // FAudio asserts instead of failing on formats it cannot play: check them here.
@@ -179,34 +163,19 @@ class FAudioEngine final : public AudioEngine {
         if (code != 0 || faudioVoice == nullptr) {
             return code != 0 ? static_cast<int32_t>(code) : kFail;
         }
-        auto* source = new FAudioSource(this, faudioVoice, format);
-        sources_.insert(source);
-        *voice = source;
+        voice = new FAudioSource(*this, faudioVoice, format);
         return kSuccess;
     }
 
-    int32_t StartEngine() override {
-        running_ = true;
-        return static_cast<int32_t>(FAudio_StartEngine(audio_));
+    // The host's clock stops asking for quanta before the mastering voice goes.
+    void MasteringVoiceEnding() override {
+        if (attached_) {
+            attached_ = false;
+            hostAttach_(nullptr);
+        }
     }
 
-    void StopEngine() override {
-        running_ = false;
-        FAudio_StopEngine(audio_);
-    }
-
-    int32_t CommitChanges(uint32_t operationSet) override {
-        return static_cast<int32_t>(FAudio_CommitOperationSet(audio_, operationSet));
-    }
-
-    void Forget(FAudioSource* source) { sources_.erase(source); }
-    void ForgetMaster() {
-        Detach();
-        master_ = nullptr;
-    }
-
-  private:
-    ~FAudioEngine() = default;
+    void ReleaseEngine() override { FAudio_Release(audio_); }
 
     static void FAUDIOCALL RecordEngineProcedure(FAudioEngineCallEXT defaultProcedure, FAudio*,
                                                  float*, void* user) {
@@ -236,34 +205,7 @@ class FAudioEngine final : public AudioEngine {
         }
     }
 
-    void Detach() {
-        if (attached_) {
-            attached_ = false;
-            hostAttach_(nullptr);
-        }
-    }
-
-    // XAudio2 frees every voice with its engine; FAudio leaves that to its user.
-    void Destroy() {
-        Detach();
-        while (!sources_.empty()) {
-            FAudioSource* source = *sources_.begin();
-            sources_.erase(sources_.begin());
-            source->DestroyNow();
-        }
-        if (master_ != nullptr) {
-            FAudioMaster* master = master_;
-            master_ = nullptr;
-            master->DestroyNow();
-        }
-        FAudio_Release(audio_);
-        delete this;
-    }
-
     FAudio* audio_;
-    uint32_t references_ = 1;
-    FAudioMaster* master_ = nullptr;
-    std::set<FAudioSource*> sources_;
     CamcabHostAttachAudioFn hostAttach_ = nullptr;
     CamcabAudioSource source_{};
     bool attached_ = false;
@@ -294,16 +236,6 @@ int32_t FAudioSource::SubmitSourceBuffer(const AudioBuffer& buffer) {
     std::memcpy(&faudioBuffer, &buffer, sizeof(faudioBuffer));
     return static_cast<int32_t>(
         FAudioSourceVoice_SubmitSourceBuffer(voice_, &faudioBuffer, nullptr));
-}
-
-void FAudioSource::DestroyVoice() {
-    engine_->Forget(this);
-    DestroyNow();
-}
-
-void FAudioMaster::DestroyVoice() {
-    engine_->ForgetMaster();
-    DestroyNow();
 }
 
 }  // namespace

@@ -2,13 +2,13 @@
 // plug-in still loads where XAudio2_8.dll is missing; engine creation then fails and the
 // start-up log says so.
 #include "platform/AudioEngine.h"
+#include "platform/AudioEngineBase.h"
 
 #include <windows.h>
 #include <xaudio2.h>
 
 #include <cmath>
 #include <cstring>
-#include <set>
 #include <string>
 
 namespace camcab::platform {
@@ -54,12 +54,10 @@ XAudio2CreateFn FindXAudio2Create(int32_t& code) {
     return create;
 }
 
-class XAudio2Engine;
-
-class XAudio2Source final : public SourceVoice {
+class XAudio2Source final : public EngineSourceVoice {
   public:
-    XAudio2Source(XAudio2Engine* engine, IXAudio2SourceVoice* voice)
-        : engine_(engine), voice_(voice) {}
+    XAudio2Source(AudioEngineBase& engine, IXAudio2SourceVoice* voice)
+        : EngineSourceVoice(engine), voice_(voice) {}
 
     int32_t Start(uint32_t flags, uint32_t operationSet) override {
         return voice_->Start(flags, operationSet);
@@ -95,76 +93,43 @@ class XAudio2Source final : public SourceVoice {
         return voice_->SetFrequencyRatio(ratio, operationSet);
     }
     void GetFrequencyRatio(float& ratio) override { voice_->GetFrequencyRatio(&ratio); }
-    void DestroyVoice() override;
-
-    void DestroyNow() {
-        voice_->DestroyVoice();
-        delete this;
-    }
 
   private:
-    ~XAudio2Source() = default;
-    XAudio2Engine* engine_;
+    void DestroyEngineVoice() override { voice_->DestroyVoice(); }
+
     IXAudio2SourceVoice* voice_;
 };
 
-class XAudio2Master final : public MasteringVoice {
+class XAudio2Master final : public EngineMasteringVoice {
   public:
-    XAudio2Master(XAudio2Engine* engine, IXAudio2MasteringVoice* voice)
-        : engine_(engine), voice_(voice) {}
-    void DestroyVoice() override;
-    void DestroyNow() {
-        voice_->DestroyVoice();
-        delete this;
-    }
-    // Leaves the voice to the engine, which the process keeps.
-    void Abandon() { delete this; }
+    XAudio2Master(AudioEngineBase& engine, IXAudio2MasteringVoice* voice)
+        : EngineMasteringVoice(engine), voice_(voice) {}
 
   private:
-    ~XAudio2Master() = default;
-    XAudio2Engine* engine_;
+    void DestroyEngineVoice() override { voice_->DestroyVoice(); }
+
     IXAudio2MasteringVoice* voice_;
 };
 
-class XAudio2Engine final : public AudioEngine {
+// Under the loader lock only the source voices go: destroying the mastering voice or
+// releasing the engine would wait for the engine's thread, which waits for the lock.
+class XAudio2Engine final : public AudioEngineBase {
   public:
-    explicit XAudio2Engine(IXAudio2* xaudio) : xaudio_(xaudio) {}
+    explicit XAudio2Engine(IXAudio2* xaudio)
+        : AudioEngineBase(UnloadTeardown::SilenceOnly), xaudio_(xaudio) {}
 
-    uint32_t AddRef() override { return ++references_; }
-    uint32_t Release() override {
-        const uint32_t left = --references_;
-        if (left == 0) {
-            Destroy();
-        }
-        return left;
+    int32_t StartEngine() override { return xaudio_->StartEngine(); }
+    void StopEngine() override { xaudio_->StopEngine(); }
+    int32_t CommitChanges(uint32_t operationSet) override {
+        return xaudio_->CommitChanges(operationSet);
     }
 
-    void ReleaseAtUnload() override {
-        if (--references_ != 0) {
-            return;
-        }
-        // Silence the engine and drop the source voices; destroying the mastering voice or
-        // releasing the engine would wait for the engine's thread, which waits for the lock.
-        xaudio_->StopEngine();
-        while (!sources_.empty()) {
-            XAudio2Source* source = *sources_.begin();
-            sources_.erase(sources_.begin());
-            source->DestroyNow();
-        }
-        if (master_ != nullptr) {
-            master_->Abandon();
-            master_ = nullptr;
-        }
-        delete this;
-    }
+  private:
+    ~XAudio2Engine() override = default;
 
-    int32_t CreateMasteringVoice(MasteringVoice** voice, uint32_t inputChannels,
-                                 uint32_t inputSampleRate, uint32_t flags,
-                                 uint32_t streamCategory) override {
-        *voice = nullptr;
-        if (master_ != nullptr) {
-            return kInvalidCall;
-        }
+    int32_t NewMasteringVoice(EngineMasteringVoice*& voice, uint32_t inputChannels,
+                              uint32_t inputSampleRate, uint32_t flags,
+                              uint32_t streamCategory) override {
         IXAudio2MasteringVoice* xaudioVoice = nullptr;
         const HRESULT code = xaudio_->CreateMasteringVoice(
             &xaudioVoice, inputChannels, inputSampleRate, flags, nullptr, nullptr,
@@ -175,15 +140,12 @@ class XAudio2Engine final : public AudioEngine {
             }
             return FAILED(code) ? code : kFail;
         }
-        master_ = new XAudio2Master(this, xaudioVoice);
-        *voice = master_;
+        voice = new XAudio2Master(*this, xaudioVoice);
         return kSuccess;
     }
 
-    int32_t CreateSourceVoice(SourceVoice** voice, const WaveFormat& format, uint32_t flags,
-                              float maxFrequencyRatio, VoiceCallback*, const VoiceSends*,
-                              const EffectChain*) override {
-        *voice = nullptr;
+    int32_t NewSourceVoice(EngineSourceVoice*& voice, const WaveFormat& format, uint32_t flags,
+                           float maxFrequencyRatio) override {
         if (!(maxFrequencyRatio >= kMinFrequencyRatio && maxFrequencyRatio <= kMaxFrequencyRatio)) {
             return kInvalidArgument;
         }
@@ -201,54 +163,14 @@ class XAudio2Engine final : public AudioEngine {
         if (FAILED(code) || xaudioVoice == nullptr) {
             return FAILED(code) ? code : kFail;
         }
-        auto* source = new XAudio2Source(this, xaudioVoice);
-        sources_.insert(source);
-        *voice = source;
+        voice = new XAudio2Source(*this, xaudioVoice);
         return kSuccess;
     }
 
-    int32_t StartEngine() override { return xaudio_->StartEngine(); }
-    void StopEngine() override { xaudio_->StopEngine(); }
-    int32_t CommitChanges(uint32_t operationSet) override {
-        return xaudio_->CommitChanges(operationSet);
-    }
-
-    void Forget(XAudio2Source* source) { sources_.erase(source); }
-    void ForgetMaster() { master_ = nullptr; }
-
-  private:
-    ~XAudio2Engine() = default;
-
-    void Destroy() {
-        while (!sources_.empty()) {
-            XAudio2Source* source = *sources_.begin();
-            sources_.erase(sources_.begin());
-            source->DestroyNow();
-        }
-        if (master_ != nullptr) {
-            XAudio2Master* master = master_;
-            master_ = nullptr;
-            master->DestroyNow();
-        }
-        xaudio_->Release();
-        delete this;
-    }
+    void ReleaseEngine() override { xaudio_->Release(); }
 
     IXAudio2* xaudio_;
-    uint32_t references_ = 1;
-    XAudio2Master* master_ = nullptr;
-    std::set<XAudio2Source*> sources_;
 };
-
-void XAudio2Source::DestroyVoice() {
-    engine_->Forget(this);
-    DestroyNow();
-}
-
-void XAudio2Master::DestroyVoice() {
-    engine_->ForgetMaster();
-    DestroyNow();
-}
 
 }  // namespace
 
