@@ -164,12 +164,13 @@ void BM_LoadSampleVehicle(benchmark::State& state) {
 void BM_CreateEngine(benchmark::State& state) {
     camcab::hostaudio::UseSilentDevice();
     for (auto _ : state) {
-        camcab::platform::AudioEngine* engine = nullptr;
-        camcab::platform::MasteringVoice* master = nullptr;
-        camcab::platform::CreateAudioEngine(&engine, 0, camcab::platform::kDefaultProcessor);
-        engine->CreateMasteringVoice(&master, 0, 0, 0, camcab::platform::kCategoryGameEffects);
+        camcab::platform::EngineRef engine;
+        camcab::platform::MasteringVoicePtr master;
+        camcab::platform::CreateAudioEngine(engine, 0, camcab::platform::kDefaultProcessor);
+        engine->CreateMasteringVoice(master, 0, 0, 0, camcab::platform::kCategoryGameEffects);
         state.PauseTiming();
-        engine->Release();
+        master.release();  // the engine frees it with itself
+        engine.reset();
         state.ResumeTiming();
     }
 }
@@ -184,18 +185,17 @@ void BM_ReadManySounds(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
 
-// An engine with its mastering voice, as Load makes it; null when there is none.
-camcab::platform::AudioEngine* RunningEngine() {
-    camcab::platform::AudioEngine* engine = nullptr;
-    camcab::platform::MasteringVoice* master = nullptr;
-    if (camcab::platform::CreateAudioEngine(&engine, 0, camcab::platform::kDefaultProcessor) != 0) {
-        return nullptr;
+// An engine with its mastering voice, as Load makes them (the engine frees the mastering voice
+// with itself); empty when there is none.
+camcab::platform::EngineRef RunningEngine() {
+    camcab::platform::EngineRef engine;
+    camcab::platform::MasteringVoicePtr master;
+    if (camcab::platform::CreateAudioEngine(engine, 0, camcab::platform::kDefaultProcessor) != 0 ||
+        engine->CreateMasteringVoice(master, 0, 0, 0, camcab::platform::kCategoryGameEffects) !=
+            0) {
+        return {};
     }
-    if (engine->CreateMasteringVoice(&master, 0, 0, 0, camcab::platform::kCategoryGameEffects) !=
-        0) {
-        engine->Release();
-        return nullptr;
-    }
+    master.release();
     return engine;
 }
 
@@ -203,8 +203,8 @@ camcab::platform::AudioEngine* RunningEngine() {
 void BM_LoadManySounds(benchmark::State& state) {
     camcab::hostaudio::UseSilentDevice();
     const camcab::config::MotorSoundConfig config = BankOf(ManySounds());
-    camcab::platform::AudioEngine* engine = RunningEngine();
-    if (engine == nullptr) {
+    camcab::platform::EngineRef engine = RunningEngine();
+    if (!engine) {
         state.SkipWithError("no audio engine");
         return;
     }
@@ -216,7 +216,7 @@ void BM_LoadManySounds(benchmark::State& state) {
     size_t pcmBytes = 0;
     for (auto _ : state) {
         camcab::sound::SoundRegistry registry;
-        camcab::sound::LoadSounds(registry, engine, nullptr, config,
+        camcab::sound::LoadSounds(registry, engine.get(), nullptr, config,
                                   Scratch().path.wstring() + L"/");
         state.PauseTiming();
         pcmBytes = 0;
@@ -226,7 +226,7 @@ void BM_LoadManySounds(benchmark::State& state) {
         camcab::sound::UnloadSounds(registry);
         state.ResumeTiming();
     }
-    engine->Release();
+    engine.reset();
     state.counters["pcm_MiB"] = static_cast<double>(pcmBytes) / (1 << 20);
     state.counters["peak_rss_growth_MiB"] =
         static_cast<double>(ResidentBytes("VmHWM:") -
@@ -266,8 +266,8 @@ size_t DecodeAll(const std::vector<fs::path>& files,
 void BM_LoadAgainstDecodeManySounds(benchmark::State& state) {
     camcab::hostaudio::UseSilentDevice();
     const camcab::config::MotorSoundConfig config = BankOf(ManySounds());
-    camcab::platform::AudioEngine* engine = RunningEngine();
-    if (engine == nullptr) {
+    camcab::platform::EngineRef engine = RunningEngine();
+    if (!engine) {
         state.SkipWithError("no audio engine");
         return;
     }
@@ -293,7 +293,7 @@ void BM_LoadAgainstDecodeManySounds(benchmark::State& state) {
         const long faultsBeforeLoad = MinorFaults();
         const Clock::time_point loadBegin = Clock::now();
         camcab::sound::SoundRegistry registry;
-        camcab::sound::LoadSounds(registry, engine, nullptr, config,
+        camcab::sound::LoadSounds(registry, engine.get(), nullptr, config,
                                   Scratch().path.wstring() + L"/");
         const Clock::time_point loaded = Clock::now();
         loadFaults += MinorFaults() - faultsBeforeLoad;
@@ -318,7 +318,7 @@ void BM_LoadAgainstDecodeManySounds(benchmark::State& state) {
         loading += loaded - loadBegin;
         state.SetIterationTime(std::chrono::duration<double>(loaded - loadBegin).count());
     }
-    engine->Release();
+    engine.reset();
     state.counters["decode_ms"] =
         benchmark::Counter(std::chrono::duration<double, std::milli>(decoding).count(),
                            benchmark::Counter::kAvgIterations);

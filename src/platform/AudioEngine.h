@@ -106,6 +106,15 @@ class MasteringVoice {
     ~MasteringVoice() = default;
 };
 
+// Destroys a voice through its engine.
+struct VoiceDestroyer {
+    void operator()(SourceVoice* voice) const noexcept { voice->DestroyVoice(); }
+    void operator()(MasteringVoice* voice) const noexcept { voice->DestroyVoice(); }
+};
+// The one owner of a voice: DestroyVoice when it lets go. The engine must still be alive then.
+using VoicePtr = std::unique_ptr<SourceVoice, VoiceDestroyer>;
+using MasteringVoicePtr = std::unique_ptr<MasteringVoice, VoiceDestroyer>;
+
 // Reference-counted like IXAudio2: the creator holds the first reference. The last Release
 // destroys every voice still alive and the engine.
 class AudioEngine {
@@ -116,10 +125,10 @@ class AudioEngine {
     // happens under the loader lock, where the engine's own thread cannot be joined: the
     // engine is stopped and its voices destroyed, and the rest is left to the process.
     virtual void ReleaseAtUnload() = 0;
-    virtual int32_t CreateMasteringVoice(MasteringVoice** voice, uint32_t inputChannels,
+    virtual int32_t CreateMasteringVoice(MasteringVoicePtr& voice, uint32_t inputChannels,
                                          uint32_t inputSampleRate, uint32_t flags,
                                          uint32_t streamCategory) = 0;
-    virtual int32_t CreateSourceVoice(SourceVoice** voice, const WaveFormat& format, uint32_t flags,
+    virtual int32_t CreateSourceVoice(VoicePtr& voice, const WaveFormat& format, uint32_t flags,
                                       float maxFrequencyRatio, VoiceCallback* callback,
                                       const VoiceSends* sendList,
                                       const EffectChain* effectChain) = 0;
@@ -130,9 +139,6 @@ class AudioEngine {
   protected:
     ~AudioEngine() = default;
 };
-
-// XAudio2Create: a new engine with one reference, or a failure code and null.
-int32_t CreateAudioEngine(AudioEngine** engine, uint32_t flags, uint32_t processor);
 
 // A counted reference to the engine: a copy holds a reference of its own, and every
 // reference is released when its holder lets go of it.
@@ -189,18 +195,15 @@ class EngineRef {
     AudioEngine* get() const noexcept { return engine_; }
     AudioEngine* operator->() const noexcept { return engine_; }
     explicit operator bool() const noexcept { return engine_ != nullptr; }
+    friend bool operator==(const EngineRef& ref, std::nullptr_t) noexcept {
+        return ref.engine_ == nullptr;
+    }
 
   private:
     AudioEngine* engine_ = nullptr;
 };
 
-// Destroys a voice through its engine.
-struct VoiceDestroyer {
-    void operator()(SourceVoice* voice) const noexcept { voice->DestroyVoice(); }
-    void operator()(MasteringVoice* voice) const noexcept { voice->DestroyVoice(); }
-};
-// The one owner of a voice: DestroyVoice when it lets go. The engine must still be alive then.
-using VoicePtr = std::unique_ptr<SourceVoice, VoiceDestroyer>;
-using MasteringVoicePtr = std::unique_ptr<MasteringVoice, VoiceDestroyer>;
+// XAudio2Create: a new engine with one reference, or a failure code and null.
+int32_t CreateAudioEngine(EngineRef& engine, uint32_t flags, uint32_t processor);
 
 }  // namespace camcab::platform

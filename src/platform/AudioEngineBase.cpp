@@ -44,10 +44,10 @@ void AudioEngineBase::ReleaseAtUnload() {
     }
 }
 
-int32_t AudioEngineBase::CreateMasteringVoice(MasteringVoice** voice, uint32_t inputChannels,
+int32_t AudioEngineBase::CreateMasteringVoice(MasteringVoicePtr& voice, uint32_t inputChannels,
                                               uint32_t inputSampleRate, uint32_t flags,
                                               uint32_t streamCategory) {
-    *voice = nullptr;
+    voice.reset();
     if (master_ != nullptr) {
         return kInvalidCall;  // one mastering voice per engine
     }
@@ -58,14 +58,14 @@ int32_t AudioEngineBase::CreateMasteringVoice(MasteringVoice** voice, uint32_t i
         return Failed(code) ? code : kFail;
     }
     master_ = created;
-    *voice = created;
+    voice.reset(created);
     return kSuccess;
 }
 
-int32_t AudioEngineBase::CreateSourceVoice(SourceVoice** voice, const WaveFormat& format,
+int32_t AudioEngineBase::CreateSourceVoice(VoicePtr& voice, const WaveFormat& format,
                                            uint32_t flags, float maxFrequencyRatio, VoiceCallback*,
                                            const VoiceSends*, const EffectChain*) {
-    *voice = nullptr;
+    voice.reset();
     EngineSourceVoice* created = nullptr;
     const int32_t code = NewSourceVoice(created, format, flags, maxFrequencyRatio);
     if (Failed(code) || created == nullptr) {
@@ -77,7 +77,7 @@ int32_t AudioEngineBase::CreateSourceVoice(SourceVoice** voice, const WaveFormat
         created->DestroyNow();
         return kOutOfMemory;
     }
-    *voice = created;
+    voice.reset(created);
     return kSuccess;
 }
 

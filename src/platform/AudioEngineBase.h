@@ -61,10 +61,10 @@ class AudioEngineBase : public AudioEngine {
     uint32_t AddRef() final;
     uint32_t Release() final;
     void ReleaseAtUnload() final;
-    int32_t CreateMasteringVoice(MasteringVoice** voice, uint32_t inputChannels,
+    int32_t CreateMasteringVoice(MasteringVoicePtr& voice, uint32_t inputChannels,
                                  uint32_t inputSampleRate, uint32_t flags,
                                  uint32_t streamCategory) final;
-    int32_t CreateSourceVoice(SourceVoice** voice, const WaveFormat& format, uint32_t flags,
+    int32_t CreateSourceVoice(VoicePtr& voice, const WaveFormat& format, uint32_t flags,
                               float maxFrequencyRatio, VoiceCallback* callback,
                               const VoiceSends* sendList, const EffectChain* effectChain) final;
 

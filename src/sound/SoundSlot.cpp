@@ -193,13 +193,13 @@ int32_t SoundSlot::CreateVoiceAndBuffer() noexcept {
     if (engine == nullptr || format == nullptr || buffer == nullptr) {
         return kInvalidCall;
     }
-    platform::SourceVoice* created = nullptr;
-    int32_t code = engine->CreateSourceVoice(&created, *format, voiceFlags, maxFrequencyRatio,
+    platform::VoicePtr created;
+    int32_t code = engine->CreateSourceVoice(created, *format, voiceFlags, maxFrequencyRatio,
                                              callback, sendList, effectChain);
     if (Failed(code) || created == nullptr) {
         return Failed(code) ? code : platform::kFail;
     }
-    voice = created;
+    voice = created.release();
     buffer->pAudioData = pcm.data();
     buffer->Flags = platform::kEndOfStream;
     buffer->AudioBytes = static_cast<uint32_t>(pcm.size());

@@ -23,18 +23,17 @@ std::wstring TimeLines(const platform::LocalTime& time, const wchar_t* event) {
 
 SoundSystem::~SoundSystem() {
     // Dispose did not run: the library is being unloaded, or the process ends.
-    if (audioEngine != nullptr) {
+    if (audioEngine) {
         UnloadSounds(registry);
-        audioEngine->ReleaseAtUnload();
-        audioEngine = nullptr;
-        masteringVoice = nullptr;
+        masteringVoice.release();
+        audioEngine.ResetAtUnload();
     }
 }
 
 void SoundSystem::StartUp(const std::wstring& pluginDirectory,
                           config::MotorSoundConfig& motorConfig) {
     // A second Load without Dispose starts from an empty sound system, not a leaked engine.
-    if (audioEngine != nullptr) {
+    if (audioEngine) {
         ShutDown();
     }
     // The bank follows the configuration read by this start-up, even when it is skipped.
@@ -47,23 +46,20 @@ void SoundSystem::StartUp(const std::wstring& pluginDirectory,
     }
     log->Write(TimeLines(platform::ReadLocalTime(), L"XAudio2初期化開始"));
 
-    int32_t code = platform::CreateAudioEngine(&audioEngine, 0, platform::kDefaultProcessor);
-    if (platform::Failed(code) || audioEngine == nullptr) {
-        audioEngine = nullptr;
+    int32_t code = platform::CreateAudioEngine(audioEngine, 0, platform::kDefaultProcessor);
+    if (platform::Failed(code) || !audioEngine) {
+        audioEngine.reset();
         log->Write(L"XAudio2作成失敗\nエラー:" + FormatCode(code, false) + L"\n");
         return;
     }
     log->Write(L"XAudio2作成成功\n");
 
-    code = audioEngine->CreateMasteringVoice(&masteringVoice, platform::kDefaultChannels,
+    code = audioEngine->CreateMasteringVoice(masteringVoice, platform::kDefaultChannels,
                                              platform::kDefaultSampleRate, 0,
                                              platform::kCategoryGameEffects);
     if (platform::Failed(code) || masteringVoice == nullptr) {
         log->Write(L"マスターボイスの作成失敗\nエラー:" + FormatCode(code, true) + L"\n");
-        if (masteringVoice != nullptr) {
-            masteringVoice->DestroyVoice();
-            masteringVoice = nullptr;
-        }
+        masteringVoice.reset();
         return;
     }
     log->Write(L"マスターボイスの作成成功\n");
@@ -74,7 +70,7 @@ void SoundSystem::StartUp(const std::wstring& pluginDirectory,
     log->Write(L"モーター音の数は" +
                std::to_wstring(static_cast<int32_t>(motorConfig.MotorSoundCount)) + L"個\n");
 
-    LoadSounds(registry, audioEngine, log.get(), motorConfig, pluginDirectory);
+    LoadSounds(registry, audioEngine.get(), log.get(), motorConfig, pluginDirectory);
 
     if (mediaFoundationStarted) {
         platform::ShutDownMediaFoundation();
@@ -87,7 +83,7 @@ void SoundSystem::PrepareSecondReverserVoice() {
 }
 
 void SoundSystem::FrameBegin() {
-    if (pauseRequested && audioEngine != nullptr) {
+    if (pauseRequested && audioEngine) {
         audioEngine->StartEngine();
         pauseRequested = false;
     }
@@ -97,10 +93,10 @@ void SoundSystem::FrameBegin() {
 }
 
 void SoundSystem::FrameEnd() {
-    if (pauseRequested && audioEngine != nullptr) {
+    if (pauseRequested && audioEngine) {
         audioEngine->StopEngine();
     }
-    if (audioEngine != nullptr) {
+    if (audioEngine) {
         audioEngine->CommitChanges(operationSet);
     }
     operationSet = static_cast<uint32_t>(operationSetCounter.fetch_add(1)) + 1u;
@@ -108,12 +104,9 @@ void SoundSystem::FrameEnd() {
 
 void SoundSystem::ShutDown() {
     UnloadSounds(registry);
-    if (audioEngine != nullptr) {
-        audioEngine->Release();
-        audioEngine = nullptr;
-    }
-    // The engine took its mastering voice with it.
-    masteringVoice = nullptr;
+    // The engine takes its mastering voice with it.
+    masteringVoice.release();
+    audioEngine.reset();
 }
 
 }  // namespace camcab::sound

@@ -36,8 +36,9 @@ class SoundSystem {
     // Empties every sound and releases the engine.
     void ShutDown();
 
-    platform::AudioEngine* audioEngine = nullptr;
-    platform::MasteringVoice* masteringVoice = nullptr;
+    platform::EngineRef audioEngine;
+    // Destroyed by the engine's last reference, never on its own at shut-down.
+    platform::MasteringVoicePtr masteringVoice;
     uint32_t operationSet = 0;
     std::atomic<int32_t> operationSetCounter{0};
     bool pauseRequested = false;

@@ -13,15 +13,13 @@ namespace camcab::test {
 namespace {
 
 TEST(RealTime, OneShotRunsOutInAboutItsOwnLength) {
-    platform::AudioEngine* engine = nullptr;
-    platform::MasteringVoice* master = nullptr;
-    ASSERT_EQ(platform::CreateAudioEngine(&engine, 0, platform::kDefaultProcessor), 0);
-    ASSERT_EQ(engine->CreateMasteringVoice(&master, 0, 0, 0, platform::kCategoryGameEffects), 0);
+    const platform::EngineRef engine = EngineWithMasteringVoice();
+    ASSERT_TRUE(engine);
     TempFolder folder(L"camcab-realtime");
     folder.Write(L"shot.wav", ToneWave(9600));  // 200 ms
     {
-        sound::SoundSlot shot(engine, nullptr, folder.FileString(L"shot.wav"), sound::kOneShot, 0,
-                              2.0f);
+        sound::SoundSlot shot(engine.get(), nullptr, folder.FileString(L"shot.wav"),
+                              sound::kOneShot, 0, 2.0f);
         ASSERT_EQ(shot.Play(0), 0);
         const auto start = std::chrono::steady_clock::now();
         EXPECT_TRUE(shot.IsPlaying());
@@ -34,7 +32,6 @@ TEST(RealTime, OneShotRunsOutInAboutItsOwnLength) {
         EXPECT_GE(elapsed, std::chrono::milliseconds(150));
         EXPECT_LT(elapsed, std::chrono::seconds(2));
     }
-    engine->Release();
 }
 
 }  // namespace

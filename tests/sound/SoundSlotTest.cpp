@@ -23,18 +23,11 @@ class SoundSlotTest : public ::testing::Test {
   protected:
     void SetUp() override {
         hostaudio::UseSilentDevice();
-        ASSERT_EQ(platform::CreateAudioEngine(&engine, 0, platform::kDefaultProcessor), 0);
-        ASSERT_EQ(engine->CreateMasteringVoice(&master, 0, 0, 0, platform::kCategoryGameEffects),
-                  0);
+        engine = EngineWithMasteringVoice();
+        ASSERT_TRUE(engine);
         ASSERT_TRUE(hostaudio::Attached());
         hostaudio::ClearCapture();
     }
-    void TearDown() override {
-        if (engine != nullptr) {
-            engine->Release();
-        }
-    }
-
     std::wstring File(const std::wstring& name, const std::string& bytes) {
         folder.Write(name, bytes);
         return folder.FileString(name);
@@ -48,8 +41,7 @@ class SoundSlotTest : public ::testing::Test {
     }
 
     TempFolder folder{L"camcab-slot"};
-    platform::AudioEngine* engine = nullptr;
-    platform::MasteringVoice* master = nullptr;
+    platform::EngineRef engine;
 };
 
 // A sound that is loud for its first `loudFrames` and quiet after, `frames` long.
@@ -63,7 +55,8 @@ std::string LoudThenQuiet(size_t loudFrames, size_t frames) {
 }
 
 TEST_F(SoundSlotTest, LoopingSlotRunsSilentFromLoadAndIsHeardOnceRaised) {
-    SoundSlot loop(engine, nullptr, File(L"loop.wav", ToneWave(4800)), sound::kLooping, 0, 2.0f);
+    SoundSlot loop(engine.get(), nullptr, File(L"loop.wav", ToneWave(4800)), sound::kLooping, 0,
+                   2.0f);
     ASSERT_NE(loop.voice, nullptr);
     EXPECT_TRUE(loop.IsPlaying());
     EXPECT_TRUE(loop.started);
@@ -76,8 +69,8 @@ TEST_F(SoundSlotTest, LoopingSlotRunsSilentFromLoadAndIsHeardOnceRaised) {
 }
 
 TEST_F(SoundSlotTest, OneShotPlayedAgainWhileSoundingRestartsFromPlayBegin) {
-    SoundSlot shot(engine, nullptr, File(L"shot.wav", LoudThenQuiet(2400, 24000)), sound::kOneShot,
-                   0, 2.0f);
+    SoundSlot shot(engine.get(), nullptr, File(L"shot.wav", LoudThenQuiet(2400, 24000)),
+                   sound::kOneShot, 0, 2.0f);
     ASSERT_NE(shot.voice, nullptr);
     EXPECT_FALSE(shot.IsPlaying());
     EXPECT_EQ(Listen(3), 0.0);
@@ -92,7 +85,8 @@ TEST_F(SoundSlotTest, OneShotPlayedAgainWhileSoundingRestartsFromPlayBegin) {
 }
 
 TEST_F(SoundSlotTest, FinishedOneShotReportsNotPlayingAndReplaysOnItsStartedVoice) {
-    SoundSlot shot(engine, nullptr, File(L"click.wav", ToneWave(960)), sound::kOneShot, 0, 2.0f);
+    SoundSlot shot(engine.get(), nullptr, File(L"click.wav", ToneWave(960)), sound::kOneShot, 0,
+                   2.0f);
     ASSERT_EQ(shot.Play(0), 0);
     EXPECT_GT(Listen(2), 0.1);
     Listen(3);
@@ -115,7 +109,7 @@ TEST_F(SoundSlotTest, StoppedLoopResumesWhereItStopped) {
     hostaudio::WaveLayout layout;
     layout.bitsPerSample = 16;
     SoundSlot loop(
-        engine, nullptr,
+        engine.get(), nullptr,
         File(L"ramp.wav", hostaudio::WaveBytes(layout, hostaudio::EncodeSamples(layout, ramp))),
         sound::kLooping, 0, 2.0f);
     ASSERT_EQ(loop.voice->SetVolume(1.0f, 0), 0);
@@ -139,7 +133,8 @@ TEST_F(SoundSlotTest, StoppedLoopResumesWhereItStopped) {
 }
 
 TEST_F(SoundSlotTest, ChangesOfAnOperationSetActAtItsCommitAndSetZeroAtOnce) {
-    SoundSlot loop(engine, nullptr, File(L"loop.wav", ToneWave(4800)), sound::kLooping, 0, 2.0f);
+    SoundSlot loop(engine.get(), nullptr, File(L"loop.wav", ToneWave(4800)), sound::kLooping, 0,
+                   2.0f);
     ASSERT_EQ(loop.voice->SetVolume(1.0f, 7), 0);
     EXPECT_EQ(Listen(4), 0.0);
     ASSERT_EQ(engine->CommitChanges(6), 0);  // another set: still nothing
@@ -157,9 +152,9 @@ TEST_F(SoundSlotTest, MissingFileGivesAnEmptySlotAndTheFailureLines) {
     {
         std::unique_ptr<platform::StartUpLog> log = platform::OpenStartUpLog(logPath);
         SoundSlot slot;
-        EXPECT_EQ(
-            static_cast<uint32_t>(slot.Reload(engine, log.get(), missing, sound::kOneShot, 2.0f)),
-            0x80070002u);
+        EXPECT_EQ(static_cast<uint32_t>(
+                      slot.Reload(engine.get(), log.get(), missing, sound::kOneShot, 2.0f)),
+                  0x80070002u);
         EXPECT_EQ(slot.voice, nullptr);
         EXPECT_EQ(slot.engine, nullptr);
         EXPECT_EQ(slot.format, nullptr);
@@ -178,9 +173,10 @@ TEST_F(SoundSlotTest, SuccessfulLoadLogsItsNormalPath) {
     {
         std::unique_ptr<platform::StartUpLog> log = platform::OpenStartUpLog(logPath);
         SoundSlot slot;
-        EXPECT_EQ(slot.Reload(engine, log.get(), folder.Directory() + L"kamujiku/../air//pipe.wav",
-                              sound::kLooping, 2.0f),
-                  0);
+        EXPECT_EQ(
+            slot.Reload(engine.get(), log.get(), folder.Directory() + L"kamujiku/../air//pipe.wav",
+                        sound::kLooping, 2.0f),
+            0);
     }
     EXPECT_EQ(
         ReadFileBytes(folder.File(L"log.txt")),
@@ -192,17 +188,17 @@ TEST_F(SoundSlotTest, UnsupportedDecodedFormatIsRefusedWithoutLogLines) {
     {
         std::unique_ptr<platform::StartUpLog> log = platform::OpenStartUpLog(logPath);
         SoundSlot slot;
-        EXPECT_EQ(
-            static_cast<uint32_t>(slot.Reload(engine, log.get(), File(L"six.wav", ToneWave(480, 6)),
-                                              sound::kOneShot, 2.0f)),
-            0x80070057u);
+        EXPECT_EQ(static_cast<uint32_t>(slot.Reload(engine.get(), log.get(),
+                                                    File(L"six.wav", ToneWave(480, 6)),
+                                                    sound::kOneShot, 2.0f)),
+                  0x80070057u);
         EXPECT_EQ(slot.voice, nullptr);
         EXPECT_EQ(static_cast<uint32_t>(slot.Play(0)), kInvalidCall);
         // Stereo 16-bit and mono 8-bit are taken.
-        EXPECT_EQ(
-            slot.Reload(engine, nullptr, File(L"st.wav", ToneWave(480, 2)), sound::kOneShot, 2.0f),
-            0);
-        EXPECT_EQ(slot.Reload(engine, nullptr, File(L"m8.wav", ToneWave(480, 1, 8)),
+        EXPECT_EQ(slot.Reload(engine.get(), nullptr, File(L"st.wav", ToneWave(480, 2)),
+                              sound::kOneShot, 2.0f),
+                  0);
+        EXPECT_EQ(slot.Reload(engine.get(), nullptr, File(L"m8.wav", ToneWave(480, 1, 8)),
                               sound::kOneShot, 2.0f),
                   0);
     }
@@ -210,15 +206,15 @@ TEST_F(SoundSlotTest, UnsupportedDecodedFormatIsRefusedWithoutLogLines) {
 }
 
 TEST_F(SoundSlotTest, ReloadOfAPlayingSlotLoadsAfreshWithoutPitchControl) {
-    SoundSlot slot(engine, nullptr, File(L"a.wav", LoudThenQuiet(24000, 24000)), sound::kOneShot, 0,
-                   4.0f);
+    SoundSlot slot(engine.get(), nullptr, File(L"a.wav", LoudThenQuiet(24000, 24000)),
+                   sound::kOneShot, 0, 4.0f);
     EXPECT_EQ(slot.voiceFlags, 0u);
     ASSERT_EQ(slot.Play(0), 0);
     slot.userFlag = true;
     EXPECT_GT(Listen(2), 0.3);
-    ASSERT_EQ(
-        slot.Reload(engine, nullptr, File(L"b.wav", ToneWave(960, 2, 8)), sound::kOneShot, 2.0f),
-        0);
+    ASSERT_EQ(slot.Reload(engine.get(), nullptr, File(L"b.wav", ToneWave(960, 2, 8)),
+                          sound::kOneShot, 2.0f),
+              0);
     EXPECT_FALSE(slot.started);
     EXPECT_FALSE(slot.userFlag);
     EXPECT_EQ(slot.voiceFlags, platform::kVoiceNoPitch);
@@ -235,9 +231,9 @@ TEST_F(SoundSlotTest, ReloadOfAPlayingSlotLoadsAfreshWithoutPitchControl) {
 
 TEST_F(SoundSlotTest, CopyHasItsOwnDataAndVoice) {
     SoundSlot original;
-    ASSERT_EQ(
-        original.Reload(engine, nullptr, File(L"r2.wav", ToneWave(4800)), sound::kOneShot, 2.0f),
-        0);
+    ASSERT_EQ(original.Reload(engine.get(), nullptr, File(L"r2.wav", ToneWave(4800)),
+                              sound::kOneShot, 2.0f),
+              0);
     SoundSlot copy;
     copy.CopyFrom(original);
     ASSERT_NE(copy.voice, nullptr);
@@ -268,7 +264,8 @@ TEST_F(SoundSlotTest, CopyHasItsOwnDataAndVoice) {
 }
 
 TEST_F(SoundSlotTest, MovesTakeVoiceDataAndEngineReference) {
-    SoundSlot first(engine, nullptr, File(L"m.wav", ToneWave(4800)), sound::kLooping, 0, 2.0f);
+    SoundSlot first(engine.get(), nullptr, File(L"m.wav", ToneWave(4800)), sound::kLooping, 0,
+                    2.0f);
     platform::SourceVoice* voice = first.voice;
     const uint8_t* data = first.pcm.data();
     SoundSlot second(std::move(first));
@@ -294,8 +291,9 @@ TEST_F(SoundSlotTest, MovesTakeVoiceDataAndEngineReference) {
 
 TEST_F(SoundSlotTest, ClearReturnsToTheEmptyState) {
     SoundSlot slot;
-    ASSERT_EQ(slot.Reload(engine, nullptr, File(L"c.wav", ToneWave(4800)), sound::kOneShot, 3.0f),
-              0);
+    ASSERT_EQ(
+        slot.Reload(engine.get(), nullptr, File(L"c.wav", ToneWave(4800)), sound::kOneShot, 3.0f),
+        0);
     ASSERT_EQ(slot.Play(0), 0);
     slot.userFlag = true;
     slot.Clear();
@@ -316,9 +314,8 @@ TEST_F(SoundSlotTest, ClearReturnsToTheEmptyState) {
 }
 
 TEST_F(SoundSlotTest, EngineLivesUntilItsLastSlotLetsGo) {
-    SoundSlot slot(engine, nullptr, File(L"e.wav", ToneWave(480)), sound::kOneShot, 0, 2.0f);
-    engine->Release();
-    engine = nullptr;
+    SoundSlot slot(engine.get(), nullptr, File(L"e.wav", ToneWave(480)), sound::kOneShot, 0, 2.0f);
+    engine.reset();
     EXPECT_TRUE(hostaudio::Attached());
     ASSERT_EQ(slot.Play(0), 0);
     EXPECT_GT(Listen(1), 0.1);
@@ -327,7 +324,7 @@ TEST_F(SoundSlotTest, EngineLivesUntilItsLastSlotLetsGo) {
 }
 
 TEST_F(SoundSlotTest, CallerRangesOutsideTheSoundAreRefusedNotPlayed) {
-    SoundSlot shot(engine, nullptr, File(L"r.wav", ToneWave(960)), sound::kOneShot, 0, 2.0f);
+    SoundSlot shot(engine.get(), nullptr, File(L"r.wav", ToneWave(960)), sound::kOneShot, 0, 2.0f);
     shot.buffer->PlayBegin = 5000;
     EXPECT_EQ(static_cast<uint32_t>(shot.Play(0)), kInvalidCall);
     shot.buffer->PlayBegin = 480;

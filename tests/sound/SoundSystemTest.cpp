@@ -174,13 +174,11 @@ TEST_F(SoundSystemTest, MotorSoundsComeFirstEachWithItsFrequencyLimit) {
 
     TempFolder logFolder(L"camcab-log");
     sound::SoundRegistry registry;
-    platform::AudioEngine* engine = nullptr;
-    platform::MasteringVoice* master = nullptr;
-    ASSERT_EQ(platform::CreateAudioEngine(&engine, 0, platform::kDefaultProcessor), 0);
-    ASSERT_EQ(engine->CreateMasteringVoice(&master, 0, 0, 0, platform::kCategoryGameEffects), 0);
+    platform::EngineRef engine = EngineWithMasteringVoice();
+    ASSERT_TRUE(engine);
     {
         auto log = platform::OpenStartUpLog(logFolder.FileString(L"log.txt"));
-        sound::LoadSounds(registry, engine, log.get(), config, folder.Directory());
+        sound::LoadSounds(registry, engine.get(), log.get(), config, folder.Directory());
     }
     const std::string log = ReadFileBytes(logFolder.File(L"log.txt"));
     const std::string motors = Success(folder, L"motor\\motor0.wav") +
@@ -208,7 +206,7 @@ TEST_F(SoundSystemTest, MotorSoundsComeFirstEachWithItsFrequencyLimit) {
     sound::UnloadSounds(registry);
     EXPECT_EQ(registry.motorSounds.size(), 3u);  // emptied, not removed
     EXPECT_EQ(registry.motorSounds[0].voice, nullptr);
-    engine->Release();
+    engine.reset();
     EXPECT_FALSE(hostaudio::Attached());
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "WaveFile.h"
+#include "platform/AudioEngine.h"
 
 namespace camcab::test {
 
@@ -84,6 +85,19 @@ inline std::string MaskTimes(const std::string& log) {
         }
     }
     return masked;
+}
+
+// An engine with its mastering voice, as the sound system makes them: the engine frees the
+// mastering voice with itself. Empty when either cannot be made.
+inline platform::EngineRef EngineWithMasteringVoice() {
+    platform::EngineRef engine;
+    platform::MasteringVoicePtr master;
+    if (platform::CreateAudioEngine(engine, 0, platform::kDefaultProcessor) != 0 ||
+        engine->CreateMasteringVoice(master, 0, 0, 0, platform::kCategoryGameEffects) != 0) {
+        return {};
+    }
+    master.release();
+    return engine;
 }
 
 }  // namespace camcab::test

@@ -240,8 +240,8 @@ int32_t FAudioSource::SubmitSourceBuffer(const AudioBuffer& buffer) {
 
 }  // namespace
 
-int32_t CreateAudioEngine(AudioEngine** engine, uint32_t flags, uint32_t processor) {
-    *engine = nullptr;
+int32_t CreateAudioEngine(EngineRef& engine, uint32_t flags, uint32_t processor) {
+    engine.reset();
     if (flags != 0 || processor != kDefaultProcessor) {
         return kInvalidArgument;  // FAudio asserts on anything else
     }
@@ -250,7 +250,7 @@ int32_t CreateAudioEngine(AudioEngine** engine, uint32_t flags, uint32_t process
     if (code != 0 || audio == nullptr) {
         return code != 0 ? static_cast<int32_t>(code) : kFail;
     }
-    *engine = new FAudioEngine(audio);
+    engine = EngineRef::Adopt(new FAudioEngine(audio));
     return kSuccess;
 }
 

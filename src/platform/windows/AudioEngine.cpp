@@ -174,8 +174,8 @@ class XAudio2Engine final : public AudioEngineBase {
 
 }  // namespace
 
-int32_t CreateAudioEngine(AudioEngine** engine, uint32_t flags, uint32_t processor) {
-    *engine = nullptr;
+int32_t CreateAudioEngine(EngineRef& engine, uint32_t flags, uint32_t processor) {
+    engine.reset();
     int32_t code = kSuccess;
     const XAudio2CreateFn create = FindXAudio2Create(code);
     if (create == nullptr) {
@@ -186,7 +186,7 @@ int32_t CreateAudioEngine(AudioEngine** engine, uint32_t flags, uint32_t process
     if (FAILED(result) || xaudio == nullptr) {
         return FAILED(result) ? result : kFail;
     }
-    *engine = new XAudio2Engine(xaudio);
+    engine = EngineRef::Adopt(new XAudio2Engine(xaudio));
     return kSuccess;
 }
 
