@@ -344,10 +344,10 @@ class EngineCalls {
   public:
     explicit EngineCalls(camcab::Plugin& plugin)
         : sound_(plugin.sound),
-          pipe_(plugin.sound.registry.pipeSound.voice),
-          exhaust_(plugin.sound.registry.bcSound.voice) {
+          pipe_(plugin.sound.registry.pipeSound.voice.get()),
+          exhaust_(plugin.sound.registry.bcSound.voice.get()) {
         for (const camcab::sound::SoundSlot& slot : sound_.registry.motorSounds) {
-            motors_.push_back(Motor{slot.voice, 1.0f, 0.0f});
+            motors_.push_back(Motor{slot.voice.get(), 1.0f, 0.0f});
         }
     }
 

@@ -216,7 +216,7 @@ void BM_LoadManySounds(benchmark::State& state) {
     size_t pcmBytes = 0;
     for (auto _ : state) {
         camcab::sound::SoundRegistry registry;
-        camcab::sound::LoadSounds(registry, engine.get(), nullptr, config,
+        camcab::sound::LoadSounds(registry, engine, nullptr, config,
                                   Scratch().path.wstring() + L"/");
         state.PauseTiming();
         pcmBytes = 0;
@@ -293,7 +293,7 @@ void BM_LoadAgainstDecodeManySounds(benchmark::State& state) {
         const long faultsBeforeLoad = MinorFaults();
         const Clock::time_point loadBegin = Clock::now();
         camcab::sound::SoundRegistry registry;
-        camcab::sound::LoadSounds(registry, engine.get(), nullptr, config,
+        camcab::sound::LoadSounds(registry, engine, nullptr, config,
                                   Scratch().path.wstring() + L"/");
         const Clock::time_point loaded = Clock::now();
         loadFaults += MinorFaults() - faultsBeforeLoad;

@@ -145,7 +145,7 @@ void PlayExhaustSounds(BrakeDisplayContext& c, const VehicleState& state, const 
     const bool silenced =
         c.brakeOverride.overrideBcWatch || result.Brake == c.handles.emergencyNotch;
     sound::SoundSlot& sap = sounds.sapSound;
-    platform::SourceVoice* bcVoice = sounds.bcSound.voice;
+    platform::SourceVoice* bcVoice = sounds.bcSound.voice.get();
 
     if (sap.voice != nullptr) {
         if (falling && !sap.userFlag && !silenced && !c.handles.brakeRaised) {

@@ -24,7 +24,7 @@ void updateMotorSounds(sound::SoundRegistry& sounds, const config::MotorSoundCon
     }
     const size_t count = static_cast<size_t>(sounds.motorSoundCount());
     for (size_t k = 0; k < count; ++k) {
-        platform::SourceVoice* voice = sounds.motorSounds[k].voice;
+        platform::SourceVoice* voice = sounds.motorSounds[k].voice.get();
         // A sound without its curves (a configuration that does not match the bank) is left
         // as it was.
         if (voice == nullptr || k >= frequencies->size() || k >= volumes->size()) {

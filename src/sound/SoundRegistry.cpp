@@ -59,8 +59,9 @@ float MotorMaxFrequencyRatio(const config::MotorSoundConfig& config, uint64_t k)
                      std::fmin(platform::kMaxFrequencyRatio, largest));
 }
 
-void LoadSounds(SoundRegistry& registry, platform::AudioEngine* engine, platform::StartUpLog* log,
-                const config::MotorSoundConfig& config, const std::wstring& pluginDirectory) {
+void LoadSounds(SoundRegistry& registry, const platform::EngineRef& engine,
+                platform::StartUpLog* log, const config::MotorSoundConfig& config,
+                const std::wstring& pluginDirectory) {
     // The bank has one slot per configured number; more than the file list holds would be
     // slots without a file.
     const uint64_t count = config.MotorSoundCount;
@@ -108,7 +109,10 @@ void PrepareSecondReverserVoice(SoundRegistry& registry) {
 }
 
 void UnloadSounds(SoundRegistry& registry) {
+    // Each motor sound is stopped and emptied as a named sound is, and gives its PCM storage
+    // back; the bank keeps its emptied slots.
     for (SoundSlot& motor : registry.motorSounds) {
+        motor.Clear();
         motor = SoundSlot();
     }
     registry.resetSound.Clear();

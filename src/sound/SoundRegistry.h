@@ -71,8 +71,9 @@ float MotorMaxFrequencyRatio(const config::MotorSoundConfig& config, uint64_t k)
 
 // Builds the motor sound bank (one slot per configured motor sound) and loads the named sounds, in
 // the order of their log lines.
-void LoadSounds(SoundRegistry& registry, platform::AudioEngine* engine, platform::StartUpLog* log,
-                const config::MotorSoundConfig& config, const std::wstring& pluginDirectory);
+void LoadSounds(SoundRegistry& registry, const platform::EngineRef& engine,
+                platform::StartUpLog* log, const config::MotorSoundConfig& config,
+                const std::wstring& pluginDirectory);
 
 // After the needle tables: the second reverser sound's format and length, and its second voice.
 void PrepareSecondReverserVoice(SoundRegistry& registry);

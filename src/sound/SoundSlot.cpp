@@ -61,95 +61,20 @@ std::wstring FormatCode(int32_t code, bool upperCase) {
     return std::wstring(text, text + std::strlen(text));
 }
 
-SoundSlot::SoundSlot(platform::AudioEngine* audioEngine, platform::StartUpLog* log,
+SoundSlot::SoundSlot(const platform::EngineRef& audioEngine, platform::StartUpLog* log,
                      const std::wstring& path, uint32_t newLoopCount, uint32_t newVoiceFlags,
                      float newMaxFrequencyRatio) noexcept
-    : loopCount(newLoopCount), voiceFlags(newVoiceFlags), maxFrequencyRatio(newMaxFrequencyRatio) {
-    TakeEngine(audioEngine);
+    : engine(audioEngine),
+      loopCount(newLoopCount),
+      voiceFlags(newVoiceFlags),
+      maxFrequencyRatio(newMaxFrequencyRatio) {
     EnsureRecords();
     DecodeAndCreateVoice(path, log);
 }
 
-SoundSlot::SoundSlot(SoundSlot&& source) noexcept
-    : engine(source.engine),
-      voice(source.voice),
-      pcm(std::move(source.pcm)),
-      loopCount(source.loopCount),
-      voiceFlags(source.voiceFlags),
-      maxFrequencyRatio(source.maxFrequencyRatio),
-      callback(source.callback),
-      sendList(source.sendList),
-      effectChain(source.effectChain),
-      buffer(std::move(source.buffer)),
-      format(std::move(source.format)),
-      started(source.started),
-      userFlag(source.userFlag),
-      drained(source.drained) {
-    source.engine = nullptr;
-    source.voice = nullptr;
-    source.started = false;
-    source.pcm = std::vector<uint8_t>();
-}
-
-SoundSlot& SoundSlot::operator=(SoundSlot&& source) noexcept {
-    // Both empty: nothing to do. A slot that kept its engine reference without a voice (a
-    // rejected format) still gives that reference up here.
-    if (&source == this ||
-        (voice == source.voice && engine == nullptr && source.engine == nullptr)) {
-        return *this;
-    }
-    if (started) {
-        Stop(0);
-    }
-    if (voice != nullptr) {
-        voice->DestroyVoice();
-    }
-    voice = source.voice;
-    source.voice = nullptr;
-    if (engine != nullptr) {
-        engine->Release();
-    }
-    engine = source.engine;
-    source.engine = nullptr;
-    loopCount = source.loopCount;
-    pcm = std::move(source.pcm);
-    source.pcm = std::vector<uint8_t>();
-    format = std::move(source.format);
-    buffer = std::move(source.buffer);
-    started = source.started;
-    source.started = false;
-    userFlag = source.userFlag;
-    drained = source.drained;
-    voiceFlags = source.voiceFlags;
-    maxFrequencyRatio = source.maxFrequencyRatio;
-    callback = source.callback;
-    sendList = source.sendList;
-    effectChain = source.effectChain;
-    return *this;
-}
-
 SoundSlot::~SoundSlot() {
-    if (voice != nullptr) {
-        voice->DestroyVoice();
-        voice = nullptr;
-    }
-    if (engine != nullptr) {
-        engine->Release();
-        engine = nullptr;
-    }
-}
-
-void SoundSlot::TakeEngine(platform::AudioEngine* newEngine) noexcept {
-    if (newEngine == engine) {
-        return;
-    }
-    if (engine != nullptr) {
-        engine->Release();
-    }
-    engine = newEngine;
-    if (engine != nullptr) {
-        engine->AddRef();
-    }
+    // The voice goes while the engine is surely alive.
+    voice.reset();
 }
 
 bool SoundSlot::EnsureRecords() noexcept {
@@ -162,22 +87,19 @@ bool SoundSlot::EnsureRecords() noexcept {
     return format != nullptr && buffer != nullptr;
 }
 
-int32_t SoundSlot::Reload(platform::AudioEngine* audioEngine, platform::StartUpLog* log,
+int32_t SoundSlot::Reload(const platform::EngineRef& audioEngine, platform::StartUpLog* log,
                           const std::wstring& path, uint32_t newLoopCount,
                           float newMaxFrequencyRatio) noexcept {
     if (started) {
         Stop(0);
     }
-    if (voice != nullptr) {
-        voice->DestroyVoice();
-        voice = nullptr;
-    }
+    voice.reset();
     pcm.clear();
     if (EnsureRecords()) {
         *format = platform::WaveFormat{};
         *buffer = platform::AudioBuffer{};
     }
-    TakeEngine(audioEngine);
+    engine = audioEngine;
     loopCount = newLoopCount;
     userFlag = false;
     drained = false;
@@ -193,13 +115,11 @@ int32_t SoundSlot::CreateVoiceAndBuffer() noexcept {
     if (engine == nullptr || format == nullptr || buffer == nullptr) {
         return kInvalidCall;
     }
-    platform::VoicePtr created;
-    int32_t code = engine->CreateSourceVoice(created, *format, voiceFlags, maxFrequencyRatio,
+    int32_t code = engine->CreateSourceVoice(voice, *format, voiceFlags, maxFrequencyRatio,
                                              callback, sendList, effectChain);
-    if (Failed(code) || created == nullptr) {
+    if (Failed(code) || voice == nullptr) {
         return Failed(code) ? code : platform::kFail;
     }
-    voice = created.release();
     buffer->pAudioData = pcm.data();
     buffer->Flags = platform::kEndOfStream;
     buffer->AudioBytes = static_cast<uint32_t>(pcm.size());
@@ -375,7 +295,7 @@ int32_t SoundSlot::Stop(uint32_t operationSet) noexcept {
     return voice->FlushSourceBuffers();
 }
 
-bool SoundSlot::IsPlaying() noexcept {
+bool SoundSlot::IsPlaying() const noexcept {
     if (loopCount == kLooping) {
         return started;
     }
@@ -399,26 +319,12 @@ void SoundSlot::Clear() noexcept {
             }
         }
     }
-    if (voice != nullptr) {
-        voice->DestroyVoice();
-        voice = nullptr;
-    }
-    if (engine != nullptr) {
-        engine->Release();
-        engine = nullptr;
-    }
-    loopCount = kLooping;
-    pcm.clear();
-    format.reset();
-    buffer.reset();
-    started = false;
-    userFlag = false;
-    drained = false;
-    voiceFlags = 0;
-    maxFrequencyRatio = kDefaultMaxFrequencyRatio;
-    callback = nullptr;
-    sendList = nullptr;
-    effectChain = nullptr;
+    voice.reset();
+    engine.reset();
+    std::vector<uint8_t> storage = std::move(pcm);
+    storage.clear();
+    *this = SoundSlot();
+    pcm = std::move(storage);
 }
 
 void SoundSlot::CopyFrom(const SoundSlot& source) noexcept {
@@ -428,11 +334,8 @@ void SoundSlot::CopyFrom(const SoundSlot& source) noexcept {
     if (started) {
         Stop(0);
     }
-    if (voice != nullptr) {
-        voice->DestroyVoice();
-        voice = nullptr;
-    }
-    TakeEngine(source.engine);
+    voice.reset();
+    engine = source.engine;
     loopCount = source.loopCount;
     bool copied = true;
     try {

@@ -38,27 +38,53 @@ SoundDecoding DecodeSound(const std::wstring& normalPath, platform::WaveFormat& 
                           std::vector<uint8_t>& pcm) noexcept;
 
 class SoundSlot {
+  private:
+    // A flag that a move hands over, leaving the source's false.
+    class HandedFlag {
+      public:
+        HandedFlag() noexcept = default;
+        HandedFlag(HandedFlag&& other) noexcept : value_(other.value_) { other.value_ = false; }
+        HandedFlag& operator=(HandedFlag&& other) noexcept {
+            const bool value = other.value_;
+            other.value_ = false;
+            value_ = value;
+            return *this;
+        }
+        HandedFlag& operator=(bool value) noexcept {
+            value_ = value;
+            return *this;
+        }
+        operator bool() const noexcept { return value_; }
+
+      private:
+        bool value_ = false;
+    };
+
   public:
     // An empty slot: no engine, no voice.
     SoundSlot() noexcept = default;
     // Takes a reference on `engine` and loads `path` (the motor sounds).
-    SoundSlot(platform::AudioEngine* engine, platform::StartUpLog* log, const std::wstring& path,
-              uint32_t loopCount, uint32_t voiceFlags, float maxFrequencyRatio) noexcept;
-    SoundSlot(SoundSlot&& source) noexcept;
-    SoundSlot& operator=(SoundSlot&& source) noexcept;
+    SoundSlot(const platform::EngineRef& engine, platform::StartUpLog* log,
+              const std::wstring& path, uint32_t loopCount, uint32_t voiceFlags,
+              float maxFrequencyRatio) noexcept;
+    // A move takes the voice, the engine reference, the PCM and the records; the source is
+    // left empty and not started.
+    SoundSlot(SoundSlot&& source) noexcept = default;
+    SoundSlot& operator=(SoundSlot&& source) noexcept = default;
     SoundSlot(const SoundSlot&) = delete;
     SoundSlot& operator=(const SoundSlot&) = delete;
     ~SoundSlot();
 
     // Loads a file into this slot on `audioEngine`, always without pitch control (the named
     // sounds).
-    int32_t Reload(platform::AudioEngine* audioEngine, platform::StartUpLog* log,
+    int32_t Reload(const platform::EngineRef& audioEngine, platform::StartUpLog* log,
                    const std::wstring& path, uint32_t newLoopCount,
                    float newMaxFrequencyRatio) noexcept;
     int32_t Play(uint32_t operationSet) noexcept;
     int32_t Stop(uint32_t operationSet) noexcept;
-    bool IsPlaying() noexcept;
-    // Back to the empty state.
+    bool IsPlaying() const noexcept;
+    // Stops a started voice, destroys it, lets the engine go and returns to the empty state;
+    // the PCM storage is kept.
     void Clear() noexcept;
     // Copy assignment: the copy gets its own PCM and its own voice.
     void CopyFrom(const SoundSlot& source) noexcept;
@@ -66,8 +92,10 @@ class SoundSlot {
     // Decodes the file and creates the voice; logs two lines when `log` is given.
     int32_t DecodeAndCreateVoice(const std::wstring& path, platform::StartUpLog* log) noexcept;
 
-    platform::AudioEngine* engine = nullptr;
-    platform::SourceVoice* voice = nullptr;
+    // The voice comes before the engine reference: a move destroys the own voice before it
+    // lets the own engine go, as the destructor does.
+    platform::VoicePtr voice;
+    platform::EngineRef engine;
     std::vector<uint8_t> pcm;
     uint32_t loopCount = kLooping;
     uint32_t voiceFlags = 0;
@@ -77,13 +105,12 @@ class SoundSlot {
     const platform::EffectChain* effectChain = nullptr;
     std::unique_ptr<platform::AudioBuffer> buffer;
     std::unique_ptr<platform::WaveFormat> format;
-    bool started = false;
+    HandedFlag started;
     bool userFlag = false;
     // The one-shot's buffer has played out since Play last queued it.
-    bool drained = false;
+    mutable bool drained = false;
 
   private:
-    void TakeEngine(platform::AudioEngine* newEngine) noexcept;
     bool EnsureRecords() noexcept;
     // Creates the voice for `format` and fills `buffer`; a looping slot starts at volume 0.
     int32_t CreateVoiceAndBuffer() noexcept;

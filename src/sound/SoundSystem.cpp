@@ -70,7 +70,7 @@ void SoundSystem::StartUp(const std::wstring& pluginDirectory,
     log->Write(L"モーター音の数は" +
                std::to_wstring(static_cast<int32_t>(motorConfig.MotorSoundCount)) + L"個\n");
 
-    LoadSounds(registry, audioEngine.get(), log.get(), motorConfig, pluginDirectory);
+    LoadSounds(registry, audioEngine, log.get(), motorConfig, pluginDirectory);
 
     if (mediaFoundationStarted) {
         platform::ShutDownMediaFoundation();

@@ -194,7 +194,7 @@ TEST(BrakeDisplays, ExhaustRisesAt1Per240MsAndStopsWithTheRelease) {
     d.state.BcPressure = 300.0f;
     d.Run(200);
     const sim::BrakeDisplayState& b = d.plugin.sim.brakeDisplays;
-    platform::SourceVoice* loop = d.Sounds().bcSound.voice;
+    platform::SourceVoice* loop = d.Sounds().bcSound.voice.get();
     ASSERT_NE(loop, nullptr);
     float volume = -1.0f;
     for (int frame = 1; frame <= 14; ++frame) {
@@ -246,7 +246,7 @@ TEST(MotorSounds, CurveSetSwitchesAtExactlyZeroAmperesAndIsSilentAtStandstill) {
             point.y *= factor;
         }
     }
-    platform::SourceVoice* motor1 = d.Sounds().motorSounds[1].voice;
+    platform::SourceVoice* motor1 = d.Sounds().motorSounds[1].voice.get();
     ASSERT_NE(motor1, nullptr);
     d.state.Speed = 30.0f;
     float ratio = 0.0f;

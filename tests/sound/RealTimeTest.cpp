@@ -18,8 +18,8 @@ TEST(RealTime, OneShotRunsOutInAboutItsOwnLength) {
     TempFolder folder(L"camcab-realtime");
     folder.Write(L"shot.wav", ToneWave(9600));  // 200 ms
     {
-        sound::SoundSlot shot(engine.get(), nullptr, folder.FileString(L"shot.wav"),
-                              sound::kOneShot, 0, 2.0f);
+        sound::SoundSlot shot(engine, nullptr, folder.FileString(L"shot.wav"), sound::kOneShot, 0,
+                              2.0f);
         ASSERT_EQ(shot.Play(0), 0);
         const auto start = std::chrono::steady_clock::now();
         EXPECT_TRUE(shot.IsPlaying());

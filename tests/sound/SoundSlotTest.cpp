@@ -55,8 +55,7 @@ std::string LoudThenQuiet(size_t loudFrames, size_t frames) {
 }
 
 TEST_F(SoundSlotTest, LoopingSlotRunsSilentFromLoadAndIsHeardOnceRaised) {
-    SoundSlot loop(engine.get(), nullptr, File(L"loop.wav", ToneWave(4800)), sound::kLooping, 0,
-                   2.0f);
+    SoundSlot loop(engine, nullptr, File(L"loop.wav", ToneWave(4800)), sound::kLooping, 0, 2.0f);
     ASSERT_NE(loop.voice, nullptr);
     EXPECT_TRUE(loop.IsPlaying());
     EXPECT_TRUE(loop.started);
@@ -69,8 +68,8 @@ TEST_F(SoundSlotTest, LoopingSlotRunsSilentFromLoadAndIsHeardOnceRaised) {
 }
 
 TEST_F(SoundSlotTest, OneShotPlayedAgainWhileSoundingRestartsFromPlayBegin) {
-    SoundSlot shot(engine.get(), nullptr, File(L"shot.wav", LoudThenQuiet(2400, 24000)),
-                   sound::kOneShot, 0, 2.0f);
+    SoundSlot shot(engine, nullptr, File(L"shot.wav", LoudThenQuiet(2400, 24000)), sound::kOneShot,
+                   0, 2.0f);
     ASSERT_NE(shot.voice, nullptr);
     EXPECT_FALSE(shot.IsPlaying());
     EXPECT_EQ(Listen(3), 0.0);
@@ -85,8 +84,7 @@ TEST_F(SoundSlotTest, OneShotPlayedAgainWhileSoundingRestartsFromPlayBegin) {
 }
 
 TEST_F(SoundSlotTest, FinishedOneShotReportsNotPlayingAndReplaysOnItsStartedVoice) {
-    SoundSlot shot(engine.get(), nullptr, File(L"click.wav", ToneWave(960)), sound::kOneShot, 0,
-                   2.0f);
+    SoundSlot shot(engine, nullptr, File(L"click.wav", ToneWave(960)), sound::kOneShot, 0, 2.0f);
     ASSERT_EQ(shot.Play(0), 0);
     EXPECT_GT(Listen(2), 0.1);
     Listen(3);
@@ -109,7 +107,7 @@ TEST_F(SoundSlotTest, StoppedLoopResumesWhereItStopped) {
     hostaudio::WaveLayout layout;
     layout.bitsPerSample = 16;
     SoundSlot loop(
-        engine.get(), nullptr,
+        engine, nullptr,
         File(L"ramp.wav", hostaudio::WaveBytes(layout, hostaudio::EncodeSamples(layout, ramp))),
         sound::kLooping, 0, 2.0f);
     ASSERT_EQ(loop.voice->SetVolume(1.0f, 0), 0);
@@ -133,8 +131,7 @@ TEST_F(SoundSlotTest, StoppedLoopResumesWhereItStopped) {
 }
 
 TEST_F(SoundSlotTest, ChangesOfAnOperationSetActAtItsCommitAndSetZeroAtOnce) {
-    SoundSlot loop(engine.get(), nullptr, File(L"loop.wav", ToneWave(4800)), sound::kLooping, 0,
-                   2.0f);
+    SoundSlot loop(engine, nullptr, File(L"loop.wav", ToneWave(4800)), sound::kLooping, 0, 2.0f);
     ASSERT_EQ(loop.voice->SetVolume(1.0f, 7), 0);
     EXPECT_EQ(Listen(4), 0.0);
     ASSERT_EQ(engine->CommitChanges(6), 0);  // another set: still nothing
@@ -152,9 +149,9 @@ TEST_F(SoundSlotTest, MissingFileGivesAnEmptySlotAndTheFailureLines) {
     {
         std::unique_ptr<platform::StartUpLog> log = platform::OpenStartUpLog(logPath);
         SoundSlot slot;
-        EXPECT_EQ(static_cast<uint32_t>(
-                      slot.Reload(engine.get(), log.get(), missing, sound::kOneShot, 2.0f)),
-                  0x80070002u);
+        EXPECT_EQ(
+            static_cast<uint32_t>(slot.Reload(engine, log.get(), missing, sound::kOneShot, 2.0f)),
+            0x80070002u);
         EXPECT_EQ(slot.voice, nullptr);
         EXPECT_EQ(slot.engine, nullptr);
         EXPECT_EQ(slot.format, nullptr);
@@ -173,10 +170,9 @@ TEST_F(SoundSlotTest, SuccessfulLoadLogsItsNormalPath) {
     {
         std::unique_ptr<platform::StartUpLog> log = platform::OpenStartUpLog(logPath);
         SoundSlot slot;
-        EXPECT_EQ(
-            slot.Reload(engine.get(), log.get(), folder.Directory() + L"kamujiku/../air//pipe.wav",
-                        sound::kLooping, 2.0f),
-            0);
+        EXPECT_EQ(slot.Reload(engine, log.get(), folder.Directory() + L"kamujiku/../air//pipe.wav",
+                              sound::kLooping, 2.0f),
+                  0);
     }
     EXPECT_EQ(
         ReadFileBytes(folder.File(L"log.txt")),
@@ -188,17 +184,17 @@ TEST_F(SoundSlotTest, UnsupportedDecodedFormatIsRefusedWithoutLogLines) {
     {
         std::unique_ptr<platform::StartUpLog> log = platform::OpenStartUpLog(logPath);
         SoundSlot slot;
-        EXPECT_EQ(static_cast<uint32_t>(slot.Reload(engine.get(), log.get(),
-                                                    File(L"six.wav", ToneWave(480, 6)),
-                                                    sound::kOneShot, 2.0f)),
-                  0x80070057u);
+        EXPECT_EQ(
+            static_cast<uint32_t>(slot.Reload(engine, log.get(), File(L"six.wav", ToneWave(480, 6)),
+                                              sound::kOneShot, 2.0f)),
+            0x80070057u);
         EXPECT_EQ(slot.voice, nullptr);
         EXPECT_EQ(static_cast<uint32_t>(slot.Play(0)), kInvalidCall);
         // Stereo 16-bit and mono 8-bit are taken.
-        EXPECT_EQ(slot.Reload(engine.get(), nullptr, File(L"st.wav", ToneWave(480, 2)),
-                              sound::kOneShot, 2.0f),
-                  0);
-        EXPECT_EQ(slot.Reload(engine.get(), nullptr, File(L"m8.wav", ToneWave(480, 1, 8)),
+        EXPECT_EQ(
+            slot.Reload(engine, nullptr, File(L"st.wav", ToneWave(480, 2)), sound::kOneShot, 2.0f),
+            0);
+        EXPECT_EQ(slot.Reload(engine, nullptr, File(L"m8.wav", ToneWave(480, 1, 8)),
                               sound::kOneShot, 2.0f),
                   0);
     }
@@ -206,15 +202,15 @@ TEST_F(SoundSlotTest, UnsupportedDecodedFormatIsRefusedWithoutLogLines) {
 }
 
 TEST_F(SoundSlotTest, ReloadOfAPlayingSlotLoadsAfreshWithoutPitchControl) {
-    SoundSlot slot(engine.get(), nullptr, File(L"a.wav", LoudThenQuiet(24000, 24000)),
-                   sound::kOneShot, 0, 4.0f);
+    SoundSlot slot(engine, nullptr, File(L"a.wav", LoudThenQuiet(24000, 24000)), sound::kOneShot, 0,
+                   4.0f);
     EXPECT_EQ(slot.voiceFlags, 0u);
     ASSERT_EQ(slot.Play(0), 0);
     slot.userFlag = true;
     EXPECT_GT(Listen(2), 0.3);
-    ASSERT_EQ(slot.Reload(engine.get(), nullptr, File(L"b.wav", ToneWave(960, 2, 8)),
-                          sound::kOneShot, 2.0f),
-              0);
+    ASSERT_EQ(
+        slot.Reload(engine, nullptr, File(L"b.wav", ToneWave(960, 2, 8)), sound::kOneShot, 2.0f),
+        0);
     EXPECT_FALSE(slot.started);
     EXPECT_FALSE(slot.userFlag);
     EXPECT_EQ(slot.voiceFlags, platform::kVoiceNoPitch);
@@ -231,9 +227,9 @@ TEST_F(SoundSlotTest, ReloadOfAPlayingSlotLoadsAfreshWithoutPitchControl) {
 
 TEST_F(SoundSlotTest, CopyHasItsOwnDataAndVoice) {
     SoundSlot original;
-    ASSERT_EQ(original.Reload(engine.get(), nullptr, File(L"r2.wav", ToneWave(4800)),
-                              sound::kOneShot, 2.0f),
-              0);
+    ASSERT_EQ(
+        original.Reload(engine, nullptr, File(L"r2.wav", ToneWave(4800)), sound::kOneShot, 2.0f),
+        0);
     SoundSlot copy;
     copy.CopyFrom(original);
     ASSERT_NE(copy.voice, nullptr);
@@ -264,36 +260,42 @@ TEST_F(SoundSlotTest, CopyHasItsOwnDataAndVoice) {
 }
 
 TEST_F(SoundSlotTest, MovesTakeVoiceDataAndEngineReference) {
-    SoundSlot first(engine.get(), nullptr, File(L"m.wav", ToneWave(4800)), sound::kLooping, 0,
-                    2.0f);
-    platform::SourceVoice* voice = first.voice;
+    SoundSlot first(engine, nullptr, File(L"m.wav", ToneWave(4800)), sound::kLooping, 0, 2.0f);
+    platform::SourceVoice* voice = first.voice.get();
     const uint8_t* data = first.pcm.data();
     SoundSlot second(std::move(first));
-    EXPECT_EQ(second.voice, voice);
+    EXPECT_EQ(second.voice.get(), voice);
     EXPECT_EQ(second.pcm.data(), data);
     EXPECT_TRUE(second.started);
     EXPECT_EQ(first.voice, nullptr);
     EXPECT_EQ(first.engine, nullptr);
     EXPECT_FALSE(first.started);
+    EXPECT_FALSE(first.IsPlaying());
     EXPECT_EQ(first.format, nullptr);
 
     SoundSlot third;
     third = std::move(second);
-    EXPECT_EQ(third.voice, voice);
+    EXPECT_EQ(third.voice.get(), voice);
+    EXPECT_FALSE(second.started);
     ASSERT_EQ(third.voice->SetVolume(1.0f, 0), 0);
     EXPECT_GT(Listen(3), 0.1);
 
-    third = SoundSlot();  // how the motor sounds are emptied
+    third = SoundSlot();  // its voice is destroyed and its engine let go
     EXPECT_EQ(third.voice, nullptr);
     EXPECT_EQ(third.engine, nullptr);
     EXPECT_EQ(Listen(3), 0.0);
+
+    // A moved-from slot loads and plays again like a new one.
+    ASSERT_EQ(first.Reload(engine, nullptr, File(L"s.wav", ToneWave(4800)), sound::kOneShot, 2.0f),
+              0);
+    ASSERT_EQ(first.Play(0), 0);
+    EXPECT_GT(Listen(2), 0.1);
 }
 
 TEST_F(SoundSlotTest, ClearReturnsToTheEmptyState) {
     SoundSlot slot;
-    ASSERT_EQ(
-        slot.Reload(engine.get(), nullptr, File(L"c.wav", ToneWave(4800)), sound::kOneShot, 3.0f),
-        0);
+    ASSERT_EQ(slot.Reload(engine, nullptr, File(L"c.wav", ToneWave(4800)), sound::kOneShot, 3.0f),
+              0);
     ASSERT_EQ(slot.Play(0), 0);
     slot.userFlag = true;
     slot.Clear();
@@ -314,7 +316,7 @@ TEST_F(SoundSlotTest, ClearReturnsToTheEmptyState) {
 }
 
 TEST_F(SoundSlotTest, EngineLivesUntilItsLastSlotLetsGo) {
-    SoundSlot slot(engine.get(), nullptr, File(L"e.wav", ToneWave(480)), sound::kOneShot, 0, 2.0f);
+    SoundSlot slot(engine, nullptr, File(L"e.wav", ToneWave(480)), sound::kOneShot, 0, 2.0f);
     engine.reset();
     EXPECT_TRUE(hostaudio::Attached());
     ASSERT_EQ(slot.Play(0), 0);
@@ -324,7 +326,7 @@ TEST_F(SoundSlotTest, EngineLivesUntilItsLastSlotLetsGo) {
 }
 
 TEST_F(SoundSlotTest, CallerRangesOutsideTheSoundAreRefusedNotPlayed) {
-    SoundSlot shot(engine.get(), nullptr, File(L"r.wav", ToneWave(960)), sound::kOneShot, 0, 2.0f);
+    SoundSlot shot(engine, nullptr, File(L"r.wav", ToneWave(960)), sound::kOneShot, 0, 2.0f);
     shot.buffer->PlayBegin = 5000;
     EXPECT_EQ(static_cast<uint32_t>(shot.Play(0)), kInvalidCall);
     shot.buffer->PlayBegin = 480;

@@ -178,7 +178,7 @@ TEST_F(SoundSystemTest, MotorSoundsComeFirstEachWithItsFrequencyLimit) {
     ASSERT_TRUE(engine);
     {
         auto log = platform::OpenStartUpLog(logFolder.FileString(L"log.txt"));
-        sound::LoadSounds(registry, engine.get(), log.get(), config, folder.Directory());
+        sound::LoadSounds(registry, engine, log.get(), config, folder.Directory());
     }
     const std::string log = ReadFileBytes(logFolder.File(L"log.txt"));
     const std::string motors = Success(folder, L"motor\\motor0.wav") +
