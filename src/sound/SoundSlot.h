@@ -57,7 +57,17 @@ class SoundSlot {
                    float newMaxFrequencyRatio) noexcept;
     int32_t Play(uint32_t operationSet) noexcept;
     int32_t Stop(uint32_t operationSet) noexcept;
-    bool IsPlaying() noexcept;
+    // Plays once from `startFrame` for `lengthFrames` (0: to the end), after flushing what the
+    // voice had queued. The range stays in the buffer record for later plays.
+    int32_t PlayRange(uint32_t startFrame, uint32_t lengthFrames, uint32_t operationSet) noexcept;
+    int32_t SetVolume(float volume, uint32_t operationSet) noexcept;
+    int32_t SetFrequencyRatio(float ratio, uint32_t operationSet) noexcept;
+    bool IsPlaying() const noexcept;
+    bool HasVoice() const noexcept { return voice != nullptr; }
+    // The decoded sound's length in sample frames, worked out in 64 bits; 0 without a format.
+    uint32_t LengthFrames() const noexcept;
+    // The sample frame the voice has reached, within the sound's length; 0 without a voice.
+    uint32_t PositionFrames() const noexcept;
     // Back to the empty state.
     void Clear() noexcept;
     // Copy assignment: the copy gets its own PCM and its own voice.
@@ -78,9 +88,8 @@ class SoundSlot {
     std::unique_ptr<platform::AudioBuffer> buffer;
     std::unique_ptr<platform::WaveFormat> format;
     bool started = false;
-    bool userFlag = false;
     // The one-shot's buffer has played out since Play last queued it.
-    bool drained = false;
+    mutable bool drained = false;
 
   private:
     void TakeEngine(platform::AudioEngine* newEngine) noexcept;
