@@ -39,9 +39,6 @@ class Plugin {
     // A file of the library's folder, named the configuration files' way (with '\').
     std::wstring FileInPluginDirectory(const std::wstring& name) const;
 
-    // What the handle and key calls act on.
-    sim::HandleContext Handling();
-
     const std::wstring pluginDirectory;
     chain::DetailModuleChain chain;
     config::Configuration config;

@@ -15,40 +15,38 @@ constexpr float kFadeOutMs = 170.0f;
 
 }  // namespace
 
-void updateBrakePipeSound(AirSoundState& air, const VehicleState& state, float prevBpPressure,
-                          int32_t* sound) {
-    HostSoundLoop& loop = air.brakePipeHostSound;
-    loop.value = state.BpPressure > prevBpPressure ? kSoundPlayLooping : kSoundStop;
+void AirSounds::UpdateBrakePipeSound(const VehicleState& state, float prevBpKpa,
+                                     int32_t* soundArray) {
+    HostSoundLoop& loop = brakePipeHostSound_;
+    loop.value = state.BpPressure > prevBpKpa ? kSoundPlayLooping : kSoundStop;
     int32_t value = loop.value;
     if (loop.forceStop) {
         value = kSoundStop;
         loop.forceStop = false;
     }
-    if (sound != nullptr) {
-        sound[kHostSoundBrakePipe] = value;
+    if (soundArray != nullptr) {
+        soundArray[kHostSoundBrakePipe] = value;
     }
 }
 
-void updatePipeSound(AirSoundState& air, const VehicleState& state, int32_t frameDeltaMs,
-                     sound::SoundRegistry& sounds) {
+void AirSounds::UpdatePipeSound(const VehicleState& state, int32_t frameDeltaMs,
+                                sound::CabSounds& sounds) {
     const float mrKpa = state.MrPressure;
     const float dt = static_cast<float>(frameDeltaMs);
-    const float rate = std::fabs(mrKpa - air.prevMrPressure) / dt;
-    air.mrSteadyMs = rate > kMrChangingKpaPerMs ? 0 : AddMs(air.mrSteadyMs, frameDeltaMs);
-    if (air.mrSteadyMs < kPipeSoundHoldMs && air.pipeVolume < 1.0f) {
-        air.pipeVolume += dt / kFadeInMs;
-    } else if (air.pipeVolume > 0.0f) {
-        air.pipeVolume -= dt / kFadeOutMs;
+    const float rate = std::fabs(mrKpa - prevMrKpa_) / dt;
+    mrSteadyMs_ = rate > kMrChangingKpaPerMs ? 0 : AddMs(mrSteadyMs_, frameDeltaMs);
+    if (mrSteadyMs_ < kPipeSoundHoldMs && pipeVolume_ < 1.0f) {
+        pipeVolume_ += dt / kFadeInMs;
+    } else if (pipeVolume_ > 0.0f) {
+        pipeVolume_ -= dt / kFadeOutMs;
     }
-    if (air.pipeVolume > 1.0f) {
-        air.pipeVolume = 1.0f;
-    } else if (air.pipeVolume < 0.0f) {
-        air.pipeVolume = 0.0f;
+    if (pipeVolume_ > 1.0f) {
+        pipeVolume_ = 1.0f;
+    } else if (pipeVolume_ < 0.0f) {
+        pipeVolume_ = 0.0f;
     }
-    if (sounds.pipeSound.voice != nullptr) {
-        sounds.pipeSound.voice->SetVolume(air.pipeVolume, platform::kCommitNow);
-    }
-    air.prevMrPressure = mrKpa;
+    sounds.SetVolume(sound::Sound::Pipe, pipeVolume_, sound::Commit::Now);
+    prevMrKpa_ = mrKpa;
 }
 
 }  // namespace camcab::sim

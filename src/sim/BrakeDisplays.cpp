@@ -2,10 +2,13 @@
 
 #include <cmath>
 
-#include "sim/Camshaft.h"
+#include "sound/SoundSlot.h"
 
 namespace camcab::sim {
 namespace {
+
+using sound::Commit;
+using sound::Sound;
 
 constexpr float kNearTargetKpa = 10.0f;
 constexpr float kSteerKpaPerMs = 0.4f;
@@ -17,51 +20,6 @@ constexpr int32_t kExhaustStopAfterMs = 125;
 constexpr float kExhaustQuietBelowKpa = 6.0f;
 constexpr float kExhaustRiseMs = 240.0f;
 
-// The learned pressure of the brake notch; a notch outside the table reads its nearest entry,
-// and an empty table (no vehicle announced yet) reads 0.
-float TargetKpa(const NotchPressureTable& table, const HandleState& h) {
-    if (table.entries.empty()) {
-        return 0.0f;
-    }
-    int64_t notch = h.brakeNotch < h.brakeNotchCount ? h.brakeNotch : h.brakeNotchCount;
-    const int64_t last = static_cast<int64_t>(table.entries.size()) - 1;
-    notch = notch < 0 ? 0 : notch > last ? last : notch;
-    return table.entries[static_cast<size_t>(notch)].pressureKpa;
-}
-
-void UpdateSapDisplay(BrakeDisplayContext& c, const VehicleState& state, float d) {
-    BrakeDisplayState& s = c.display;
-    const float target = TargetKpa(c.notchPressure, c.handles);
-    const float sapKpa = state.SapPressure;
-    const float shown = sapKpa + s.sapOffset;
-    const float change = sapKpa - c.frame.prevSapPressure;
-    bool steer = false;
-    if (c.handles.key9Switch.on || s.sapOffset < 0.0f) {
-        if (std::fabs(shown - target) < kNearTargetKpa) {
-            s.sapOffset -= change;  // the display holds still
-        } else {
-            steer = true;
-        }
-    } else if (s.sapOffset > 0.0f) {
-        s.sapOffset = 0.0f;
-    }
-    if (steer) {
-        if (shown > target) {
-            s.sapOffset -= change + kSteerKpaPerMs * d;
-        } else {
-            s.sapOffset += kSteerKpaPerMs * d - change;
-        }
-    }
-    if (sapKpa + s.sapOffset < 0.0f) {
-        s.sapOffset = -sapKpa;
-    }
-    // A pressure that is not a number must not stay in the offset for the rest of the run.
-    if (!std::isfinite(s.sapOffset)) {
-        s.sapOffset = 0.0f;
-    }
-    s.sapDisplay = sapKpa + s.sapOffset;
-}
-
 void Relax(float& bcOffset, float d) {
     if (bcOffset < 0.0f) {
         bcOffset += kRelaxKpaPerMs * d;
@@ -70,21 +28,71 @@ void Relax(float& bcOffset, float d) {
     }
 }
 
-void UpdateBcDisplay(BrakeDisplayContext& c, const VehicleState& state, const Handles& result,
-                     float d) {
-    BrakeDisplayState& s = c.display;
-    float& offset = s.bcOffset;
+}  // namespace
+
+void BrakeDisplays::Configure(const config::NotchTable& notchTable) {
+    noLoadCurrentA_ = notchTable.NoLoadCurrent;
+    sapExhaustPlaying_ = false;
+}
+
+void BrakeDisplays::Update(const Inputs& in, const VehicleState& state, const Handles& result,
+                           sound::CabSounds& sounds) {
+    const float d = static_cast<float>(in.frame.DeltaMs());
+    UpdateSapDisplay(in, state, d);
+    UpdateBcDisplay(in, state, result, d);
+    sapNotFallingMs_ =
+        state.SapPressure < in.frame.PrevSapKpa() ? 0 : AddMs(sapNotFallingMs_, in.frame.DeltaMs());
+    PlayExhaustSounds(in, state, result, d, sounds);
+}
+
+void BrakeDisplays::UpdateSapDisplay(const Inputs& in, const VehicleState& state, float d) {
+    float& offset = sapOffsetKpa_;
+    const float target =
+        in.notchPressure.TargetKpa(in.handles.BrakeNotch(), in.handles.BrakeNotchCount());
+    const float sapKpa = state.SapPressure;
+    const float shown = sapKpa + offset;
+    const float change = sapKpa - in.frame.PrevSapKpa();
+    bool steer = false;
+    if (in.handles.Key9On() || offset < 0.0f) {
+        if (std::fabs(shown - target) < kNearTargetKpa) {
+            offset -= change;  // the display holds still
+        } else {
+            steer = true;
+        }
+    } else if (offset > 0.0f) {
+        offset = 0.0f;
+    }
+    if (steer) {
+        if (shown > target) {
+            offset -= change + kSteerKpaPerMs * d;
+        } else {
+            offset += kSteerKpaPerMs * d - change;
+        }
+    }
+    if (sapKpa + offset < 0.0f) {
+        offset = -sapKpa;
+    }
+    // A pressure that is not a number must not stay in the offset for the rest of the run.
+    if (!std::isfinite(offset)) {
+        offset = 0.0f;
+    }
+    sapDisplayKpa_ = sapKpa + offset;
+}
+
+void BrakeDisplays::UpdateBcDisplay(const Inputs& in, const VehicleState& state,
+                                    const Handles& result, float d) {
+    float& offset = bcOffsetKpa_;
     const float bcKpa = state.BcPressure;
-    const float prevBcKpa = c.frame.prevBcPressure;
+    const float prevBcKpa = in.frame.PrevBcKpa();
     const float change = bcKpa - prevBcKpa;
     const float current = state.Current;
-    const bool overrideOn = c.handles.key9Switch.on;
+    const bool overrideOn = in.handles.Key9On();
     if (overrideOn) {
         // The offset keeps its value.
-    } else if (c.handles.powerNotch != 0) {
+    } else if (in.handles.PowerNotch() != 0) {
         Relax(offset, d);
-    } else if (result.Power == NegatedNotch(c.cam.brakeTopNotch) && !c.cam.regenReleased &&
-               current < -s.noLoadCurrent) {
+    } else if (result.Power == in.camshaft.FullRegenerationNotch() &&
+               !in.camshaft.RegenerationReleased() && current < -noLoadCurrentA_) {
         // Full regenerative braking: the gauge holds at 100 kPa, sinking to it from above.
         if (state.SapPressure > kRegenHoldKpa) {
             if (offset + bcKpa > kRegenHoldKpa) {
@@ -104,7 +112,7 @@ void UpdateBcDisplay(BrakeDisplayContext& c, const VehicleState& state, const Ha
         if (offset + bcKpa <= kRegenHoldKpa && bcKpa <= kRegenHoldKpa) {
             offset = 0.0f;
         }
-    } else if (current < -s.noLoadCurrent) {
+    } else if (current < -noLoadCurrentA_) {
         if (offset < 0.0f) {
             if (bcKpa < prevBcKpa && offset + bcKpa > kRegenHoldKpa) {
                 offset -= kRegenSinkKpaPerMs * d + change;
@@ -133,81 +141,55 @@ void UpdateBcDisplay(BrakeDisplayContext& c, const VehicleState& state, const Ha
         offset = 0.0f;
     }
     const float shown = bcKpa + offset;
-    s.bcDisplay = shown > kMaxBcDisplayKpa ? kMaxBcDisplayKpa : shown;  // not a number stays so
+    bcDisplayKpa_ = shown > kMaxBcDisplayKpa ? kMaxBcDisplayKpa : shown;  // not a number stays so
 }
 
-void PlayExhaustSounds(BrakeDisplayContext& c, const VehicleState& state, const Handles& result,
-                       float d) {
-    BrakeDisplayState& s = c.display;
-    sound::SoundRegistry& sounds = c.sound.registry;
-    const uint32_t set = c.sound.operationSet;
-    const bool falling = s.sapDisplay < s.prevSapDisplay;
+void BrakeDisplays::PlayExhaustSounds(const Inputs& in, const VehicleState& state,
+                                      const Handles& result, float d, sound::CabSounds& sounds) {
+    const bool falling = sapDisplayKpa_ < prevSapDisplayKpa_;
     const bool silenced =
-        c.brakeOverride.overrideBcWatch || result.Brake == c.handles.emergencyNotch;
-    sound::SoundSlot& sap = sounds.sapSound;
-    platform::SourceVoice* bcVoice = sounds.bcSound.voice.get();
+        in.brakeOverride.IsWatching() || result.Brake == in.handles.EmergencyNotch();
 
-    if (sap.voice != nullptr) {
-        if (falling && !sap.userFlag && !silenced && !c.handles.brakeRaised) {
-            if (sap.buffer != nullptr) {
-                sap.voice->FlushSourceBuffers();
-                sap.buffer->PlayBegin = 0;
-                sap.buffer->PlayLength = 0;
-                sap.buffer->LoopBegin = 0;
-                sap.buffer->LoopLength = 0;
-                sap.buffer->LoopCount = 0;
-            }
-            sap.Play(set);
-            sap.userFlag = true;
+    if (sounds.HasVoice(Sound::Sap)) {
+        if (falling && !sapExhaustPlaying_ && !silenced && !in.handles.BrakeRaised()) {
+            sounds.PlayRange(Sound::Sap, 0, 0);
+            sapExhaustPlaying_ = true;
         }
         bool quiet = false;
         if (!falling) {
-            if (sap.userFlag && s.sapNotFallingMs >= kExhaustStopAfterMs) {
-                sap.Stop(set);
-                sap.userFlag = false;
+            if (sapExhaustPlaying_ && sapNotFallingMs_ >= kExhaustStopAfterMs) {
+                sounds.Stop(Sound::Sap, Commit::WithFrame);
+                sapExhaustPlaying_ = false;
             }
             if (state.BcPressure < kExhaustQuietBelowKpa) {
-                s.bcVolume = 0.0f;
+                bcVolume_ = 0.0f;
                 quiet = true;
             }
         }
         // The loop rises by at most 1/240 per ms and follows the release rate down at once.
         // A frame without elapsed time has no rate: the volume stays.
         if (!quiet && d != 0.0f) {
-            const float rate = (s.prevBcDisplay - s.bcDisplay) * 2.0f / d;
-            float rise = d / kExhaustRiseMs + s.bcVolume;
+            const float rate = (prevBcDisplayKpa_ - bcDisplayKpa_) * 2.0f / d;
+            float rise = d / kExhaustRiseMs + bcVolume_;
             if (rise < 0.0f) {
                 rise = 0.0f;
             }
-            s.bcVolume = rise <= rate ? rise : rate;
-            if (std::isnan(s.bcVolume)) {
-                s.bcVolume = 0.0f;
+            bcVolume_ = rise <= rate ? rise : rate;
+            if (std::isnan(bcVolume_)) {
+                bcVolume_ = 0.0f;
             }
         }
-        if (bcVoice != nullptr) {
-            bcVoice->SetVolume(sound::UnitVolume(s.bcVolume), set);
-        }
-    } else if (bcVoice != nullptr) {
+        sounds.SetVolume(Sound::Bc, sound::UnitVolume(bcVolume_), Commit::WithFrame);
+    } else {
         // The folder's own loop stands in: its volume is this frame's drop in kPa.
         const bool quiet = !falling && state.BcPressure < kExhaustQuietBelowKpa;
-        bcVoice->SetVolume(quiet ? 0.0f : sound::UnitVolume(s.prevBcDisplay - s.bcDisplay), set);
+        sounds.SetVolume(Sound::Bc,
+                         quiet ? 0.0f : sound::UnitVolume(prevBcDisplayKpa_ - bcDisplayKpa_),
+                         Commit::WithFrame);
     }
-    if (silenced && bcVoice != nullptr) {
-        bcVoice->SetVolume(0.0f, set);
+    if (silenced) {
+        sounds.SetVolume(Sound::Bc, 0.0f, Commit::WithFrame);
     }
-}
-
-}  // namespace
-
-void updateBrakeDisplays(BrakeDisplayContext& c, const VehicleState& state, const Handles& result) {
-    const float d = static_cast<float>(c.frame.frameDeltaMs);
-    UpdateSapDisplay(c, state, d);
-    UpdateBcDisplay(c, state, result, d);
-    BrakeDisplayState& s = c.display;
-    s.sapNotFallingMs = state.SapPressure < c.frame.prevSapPressure
-                            ? 0
-                            : AddMs(s.sapNotFallingMs, c.frame.frameDeltaMs);
-    PlayExhaustSounds(c, state, result, d);
 }
 
 }  // namespace camcab::sim

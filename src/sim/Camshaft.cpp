@@ -7,6 +7,12 @@
 namespace camcab::sim {
 namespace {
 
+using sound::Commit;
+using sound::Sound;
+
+// Before the first Load the camshaft compares the current with no curves.
+const config::NotchTable kNoNotchTable{};
+
 // Curve k of a list at x; 0 when the list has fewer curves.
 float CurveValue(const std::vector<config::Curve>& curves, size_t k, float x) {
     return k < curves.size() ? config::InterpolateCurve(x, curves[k]) : 0.0f;
@@ -18,340 +24,431 @@ bool Near(float value, float target, float tolerance) {
 
 }  // namespace
 
-uint32_t ReverserPosition(const sound::SoundRegistry& sounds, sound::SoundSlot& slot) {
-    const uint32_t channels = sounds.reverser2Format.nChannels;
-    const uint32_t lengthFrames = sounds.reverser2LengthFrames;
-    if (slot.voice == nullptr || channels == 0 || lengthFrames == 0) {
+int32_t DelayMsFromSeconds(float seconds) {
+    const double ms = static_cast<double>(seconds) * 1000.0;
+    if (std::isnan(ms)) {
         return 0;
     }
-    platform::VoiceState state{};
-    slot.voice->GetState(state, 0);
-    const uint32_t samplesPlayed = static_cast<uint32_t>(state.SamplesPlayed);
-    return samplesPlayed / channels % lengthFrames;
+    return ms <= -2147483648.0  ? INT32_MIN
+           : ms >= 2147483647.0 ? INT32_MAX
+                                : static_cast<int32_t>(ms);
 }
 
-void PlayReverserFrom(sound::SoundSlot& slot, uint32_t startFrame, uint32_t playLength,
-                      uint32_t operationSet) {
-    if (slot.voice == nullptr || slot.buffer == nullptr) {
-        return;
+void Camshaft::Configure(const config::NotchTable& notchTable) {
+    notchTable_ = &notchTable;
+    regenReleased_ = false;
+    currentLimitEmptyA_ = notchTable.CurrentLimitEmpty;
+    breakerDelayMs_ = DelayMsFromSeconds(notchTable.BreakerDelayOn);
+    brakeTopNotch_ = static_cast<int32_t>(static_cast<uint32_t>(notchTable.BrakeTopNotch));
+}
+
+void Camshaft::OnInitialize() {
+    camAtStart_ = false;
+    reverser1Pending_ = false;
+    reverser2Pending_ = false;
+    forwardSelected_ = false;
+    backwardSelected_ = false;
+    forwardSet_ = false;
+    backwardSet_ = false;
+    start1Armed_ = true;
+    start2Armed_ = true;
+}
+
+void Camshaft::ReleaseHold() {
+    if (camHold_) {
+        camAtStart_ = true;
+        camHold_ = false;
+        resetPending_ = true;
     }
-    slot.voice->FlushSourceBuffers();
-    slot.buffer->PlayBegin = startFrame;
-    slot.buffer->PlayLength = playLength;
-    slot.buffer->LoopBegin = 0;
-    slot.buffer->LoopLength = 0;
-    slot.buffer->LoopCount = 0;
-    slot.Play(operationSet);
 }
 
-namespace {
-
-// The second reverser sound from `startFrame` to its end; a start beyond the end plays it whole.
-void PlaySecondReverser(sound::SoundSystem& sound, uint32_t startFrame) {
-    const uint32_t lengthFrames = sound.registry.reverser2LengthFrames;
+void Camshaft::PlaySecondReverser(sound::CabSounds& sounds, uint32_t startFrame) {
+    const uint32_t lengthFrames = sounds.LengthFrames(Sound::Reverser2);
     if (startFrame >= lengthFrames) {
         startFrame = 0;
     }
-    PlayReverserFrom(sound.registry.reverser2Sound, startFrame, lengthFrames - startFrame,
-                     sound.operationSet);
+    sounds.PlayRange(Sound::Reverser2, startFrame, lengthFrames - startFrame);
 }
 
-}  // namespace
+void Camshaft::OnPower(int32_t notch, const HandleInput& handles, sound::CabSounds& sounds) {
+    ReleaseHold();
+    if (notch >= 1 && handles.PowerNotch() == 0 && start1Armed_) {
+        start1Pending_ = true;
+        start1Armed_ = false;
+    }
+    if (notch >= 2) {
+        if (handles.PowerNotch() < 2 && start2Armed_) {
+            start2Pending_ = true;
+            start2Armed_ = false;
+        }
+        return;
+    }
+    if (notch == 0) {
+        start1Pending_ = false;
+        if (sounds.IsPlaying(Sound::Start1)) {
+            sounds.Stop(Sound::Start1, Commit::WithFrame);
+        }
+        start2Pending_ = false;
+        if (sounds.IsPlaying(Sound::Start2)) {
+            sounds.Stop(Sound::Start2, Commit::WithFrame);
+        }
+        if (handles.BrakeNotch() == 0) {
+            breakerDelayElapsedMs_ = 0;
+        }
+    }
+}
 
-void detectStages(CamshaftContext& c) {
-    CamshaftState& cam = c.cam;
-    const FrameState& f = c.frame;
-    const std::vector<config::Curve>& curves = c.notchTable.PowerCurrentCurves;
+bool Camshaft::OnBrake(int32_t notch, const HandleInput& handles) {
+    if (notch == 0) {
+        ReleaseHold();
+        reverser2Pending_ = false;
+        if (handles.PowerNotch() >= 0) {
+            breakerDelayElapsedMs_ = 0;
+        }
+        return false;
+    }
+    if (notch == handles.EmergencyNotch() || handles.ReverserPosition() == 0 ||
+        brakeCurrentLastA_ != 0.0f || reverser2Pending_) {
+        return false;
+    }
+    // Brake applied with the reverser set and no electric brake: the reverser drum turns from
+    // its start position to braking.
+    if (handles.ReverserPosition() == 1 && camAtStart_) {
+        reverser2Pending_ = true;
+        camAtStart_ = false;
+        forwardSet_ = true;
+        backwardSet_ = false;
+    }
+    if (handles.ReverserPosition() == -1 && camAtStart_) {
+        reverser2Pending_ = true;
+        camAtStart_ = false;
+        backwardSet_ = true;
+        forwardSet_ = false;
+    }
+    return true;
+}
+
+void Camshaft::SelectDirection(bool& selected, bool& otherSelected, bool& set, bool& otherSet,
+                               const HandleInput& handles, const sound::CabSounds& sounds) {
+    if (!selected) {
+        if (reverser2StartFrame_ == 0 && !camAtStart_) {
+            reverser1Pending_ = true;
+        }
+        selected = true;
+        otherSelected = false;
+    }
+    const int32_t brake = handles.BrakeNotch();
+    if (((!set && brake != 0 && brake != handles.EmergencyNotch()) || reverser2StartFrame_ != 0) &&
+        brakeCurrentLastA_ == 0.0f && !reverser2Pending_ && !sounds.IsPlaying(Sound::Reverser2) &&
+        !sounds.IsPlaying(Sound::Reverser3)) {
+        set = true;
+        otherSet = false;
+        reverser2Pending_ = true;
+    }
+}
+
+void Camshaft::OnReverser(int32_t position, const HandleInput& handles, sound::CabSounds& sounds) {
+    if (position == 1) {
+        SelectDirection(forwardSelected_, backwardSelected_, forwardSet_, backwardSet_, handles,
+                        sounds);
+    } else if (position == -1) {
+        SelectDirection(backwardSelected_, forwardSelected_, backwardSet_, forwardSet_, handles,
+                        sounds);
+    } else if (position == 0) {
+        camHold_ = false;
+        breakerDelayElapsedMs_ = 0;
+        // The drum stops where it is; a later turn to braking starts the sound from there.
+        if (sounds.IsPlaying(Sound::Reverser2)) {
+            reverser2StartFrame_ = sounds.PositionFrames(Sound::Reverser2);
+            sounds.Stop(Sound::Reverser2, Commit::Now);
+        } else {
+            reverser2StartFrame_ = 0;
+        }
+        reverser2Pending_ = false;
+        reverser3Pending_ = false;
+        sounds.Stop(Sound::Reverser3, Commit::Now);
+    }
+}
+
+bool Camshaft::DetectStages(const FrameState& f) {
+    const config::NotchTable& table = notchTable_ != nullptr ? *notchTable_ : kNoNotchTable;
+    const std::vector<config::Curve>& curves = table.PowerCurrentCurves;
     float curve[kPowerCurveValues];  // A
     for (size_t k = 0; k < kPowerCurveValues; ++k) {
-        curve[k] = k == 9 ? 0.0f : CurveValue(curves, k, f.absSpeed);
+        curve[k] = k == 9 ? 0.0f : CurveValue(curves, k, f.AbsSpeedKmh());
     }
-    const float i = f.absCurrent;
-    const bool powering = f.current > 0.0f;
+    const float i = f.AbsCurrentA();
+    const bool powering = f.CurrentA() > 0.0f;
 
-    // Curve 1 reached while powering: notch 1 or 2 becomes 3.
-    if (i > curve[0] + 0.1f && Near(i, curve[1], kStageNearA) && powering && !cam.stageTransition) {
-        cam.stageA = true;
-        if (c.handles.powerNotch == 1 || c.handles.powerNotch == 2) {
-            c.handles.powerNotch = 3;
-        }
+    bool curve1Reached = false;
+    if (i > curve[0] + 0.1f && Near(i, curve[1], kStageNearA) && powering && !stageTransition_) {
+        stageA_ = true;
+        curve1Reached = true;
     }
     bool transition;
     if (Near(i, curve[2], kTransitionNearA) && powering) {
-        transition = cam.stageALatched || f.prevAbsCurrent == 0.0f;
+        transition = stageALatched_ || f.PrevAbsCurrentA() == 0.0f;
     } else {
-        transition = cam.stageALatched && !cam.stageTransition && f.current > f.prevCurrent + 1.0f;
+        transition = stageALatched_ && !stageTransition_ && f.CurrentA() > f.PrevCurrentA() + 1.0f;
     }
     if (transition) {
-        cam.stageA = false;
-        cam.stageTransition = true;
+        stageA_ = false;
+        stageTransition_ = true;
     }
     if (i - curve[3] > 0.1f && Near(i, curve[4], kStageNearA) && powering) {
-        cam.stageB = true;
+        stageB_ = true;
     }
     if (Near(i, curve[5], kStageNearA) && powering) {
-        cam.stageB = false;
+        stageB_ = false;
     }
     if (i - curve[6] > 0.1f && Near(i, curve[7], kStageNearA) && powering) {
-        cam.stageC = true;
+        stageC_ = true;
     }
     if (Near(i, curve[8], kStageNearA) && powering) {
-        cam.stageC = false;
+        stageC_ = false;
     }
     if (Near(i, curve[10], kStageNearA) && powering) {
-        cam.stageD = true;
+        stageD_ = true;
     }
+    return curve1Reached;
 }
 
-void evaluateHold(CamshaftContext& c, const Handles& result) {
-    CamshaftState& cam = c.cam;
-    const FrameState& f = c.frame;
-    const HandleState& h = c.handles;
-    sound::SoundRegistry& s = c.sound.registry;
-    const std::vector<config::Curve>& brakeCurves = c.notchTable.BrakeCurrentCurves;
-    cam.brakeCurrentFirst =
-        brakeCurves.empty() ? 0.0f : config::InterpolateCurve(f.absSpeed, brakeCurves.front());
-    cam.brakeCurrentLast =
-        brakeCurves.empty() ? 0.0f : config::InterpolateCurve(f.absSpeed, brakeCurves.back());
-    const bool braking = f.current < 0.0f;
+void Camshaft::EvaluateHold(const FrameState& f, const HandleInput& h, const Handles& result,
+                            sound::CabSounds& s) {
+    const config::NotchTable& table = notchTable_ != nullptr ? *notchTable_ : kNoNotchTable;
+    const std::vector<config::Curve>& brakeCurves = table.BrakeCurrentCurves;
+    brakeCurrentFirstA_ =
+        brakeCurves.empty() ? 0.0f : config::InterpolateCurve(f.AbsSpeedKmh(), brakeCurves.front());
+    brakeCurrentLastA_ =
+        brakeCurves.empty() ? 0.0f : config::InterpolateCurve(f.AbsSpeedKmh(), brakeCurves.back());
+    const bool braking = f.CurrentA() < 0.0f;
 
-    cam.brakeCurrentNear = Near(f.absCurrent, cam.brakeCurrentFirst, kBrakeCurveNearA) && braking &&
-                           cam.brakeCurrentFirst > 11.0f &&
-                           (s.shindan1Sound.IsPlaying() || s.shindan2Sound.IsPlaying() ||
-                            s.reverser2LoopSound.IsPlaying());
+    brakeCurrentNear_ = Near(f.AbsCurrentA(), brakeCurrentFirstA_, kBrakeCurveNearA) && braking &&
+                        brakeCurrentFirstA_ > 11.0f &&
+                        (s.IsPlaying(Sound::Shindan1) || s.IsPlaying(Sound::Shindan2) ||
+                         s.IsPlaying(Sound::Reverser2Loop));
 
     // Held at the last brake curve, or coasting with the brake applied and the drum at rest.
-    if (Near(f.absCurrent, cam.brakeCurrentLast, kBrakeCurveNearA) && braking) {
-        cam.camHold = true;
-    } else if (result.Brake != 0 && result.Brake != h.emergencyNotch &&
-               cam.brakeCurrentLast == 0.0f && result.Power == 0 && result.Reverser != 0 &&
-               !cam.reverser1Pending && !s.reverser1Sound.IsPlaying() && !cam.reverser2Pending &&
-               !s.reverser2Sound.IsPlaying() && !s.reverser3Sound.IsPlaying() &&
-               !cam.reverser2LoopPlaying && !cam.camAtStart) {
-        cam.camHold = true;
-    } else if (f.current != 0.0f) {
-        cam.camHold = false;
+    if (Near(f.AbsCurrentA(), brakeCurrentLastA_, kBrakeCurveNearA) && braking) {
+        camHold_ = true;
+    } else if (result.Brake != 0 && result.Brake != h.EmergencyNotch() &&
+               brakeCurrentLastA_ == 0.0f && result.Power == 0 && result.Reverser != 0 &&
+               !reverser1Pending_ && !s.IsPlaying(Sound::Reverser1) && !reverser2Pending_ &&
+               !s.IsPlaying(Sound::Reverser2) && !s.IsPlaying(Sound::Reverser3) &&
+               !reverser2LoopPlaying_ && !camAtStart_) {
+        camHold_ = true;
+    } else if (f.CurrentA() != 0.0f) {
+        camHold_ = false;
     }
 
     // Brake released (or at emergency) while the drum turns to braking: it turns back.
-    if ((s.reverser2Sound.IsPlaying() || s.reverser2LoopSound.IsPlaying()) &&
-        h.reverserPosition != 0 && (result.Brake == 0 || result.Brake == h.emergencyNotch)) {
-        cam.reverser3Pending = true;
+    if ((s.IsPlaying(Sound::Reverser2) || s.IsPlaying(Sound::Reverser2Loop)) &&
+        h.ReverserPosition() != 0 && (result.Brake == 0 || result.Brake == h.EmergencyNotch())) {
+        reverser3Pending_ = true;
     }
-    if (f.current == 0.0f) {
-        cam.stageA = false;
-        cam.stageB = false;
-        cam.stageC = false;
-        cam.stageD = false;
-        cam.brakeCurrentNear = false;
+    if (f.CurrentA() == 0.0f) {
+        stageA_ = false;
+        stageB_ = false;
+        stageC_ = false;
+        stageD_ = false;
+        brakeCurrentNear_ = false;
     }
 
     // Power off: the sound depends on the furthest stage reached.
-    if (f.prevCurrent > 0.0f && f.current <= 0.0f && !s.reverser2Sound.IsPlaying() &&
-        !s.reverser3Sound.IsPlaying()) {
-        if (cam.stageC || cam.stageCLatched) {
-            cam.notchOffPending = true;
-        } else if (cam.stageB || cam.stageBLatched) {
-            cam.reverser3Pending = true;
+    if (f.PrevCurrentA() > 0.0f && f.CurrentA() <= 0.0f && !s.IsPlaying(Sound::Reverser2) &&
+        !s.IsPlaying(Sound::Reverser3)) {
+        if (stageC_ || stageCLatched_) {
+            notchOffPending_ = true;
+        } else if (stageB_ || stageBLatched_) {
+            reverser3Pending_ = true;
         } else {
-            cam.reverser1Pending = true;
-            if (!cam.stageTransition) {
-                cam.camAtStart = true;
+            reverser1Pending_ = true;
+            if (!stageTransition_) {
+                camAtStart_ = true;
             }
         }
     }
 
     // End of regeneration: the drum turns back from a point that depends on the speed.
-    if (f.current >= 0.0f) {
-        cam.regenReleased = false;
+    if (f.CurrentA() >= 0.0f) {
+        regenReleased_ = false;
     }
-    if (f.prevCurrent < 0.0f && f.current >= 0.0f && !cam.camHold && f.speed > 0.0f) {
-        const float remainingKmh = 80.0f - f.absSpeed;
+    if (f.PrevCurrentA() < 0.0f && f.CurrentA() >= 0.0f && !camHold_ && f.SpeedKmh() > 0.0f) {
+        const float remainingKmh = 80.0f - f.AbsSpeedKmh();
         const float fraction = (remainingKmh > 0.0f ? remainingKmh : 0.0f) / 90.0f;
-        cam.reverser2StartFrame =
-            static_cast<uint32_t>(fraction * static_cast<float>(s.reverser2LengthFrames));
-        PlaySecondReverser(c.sound, cam.reverser2StartFrame);
+        reverser2StartFrame_ =
+            static_cast<uint32_t>(fraction * static_cast<float>(s.LengthFrames(Sound::Reverser2)));
+        PlaySecondReverser(s, reverser2StartFrame_);
     }
 }
 
-void playCamshaftSounds(CamshaftContext& c, const Handles& result) {
-    CamshaftState& cam = c.cam;
-    const FrameState& f = c.frame;
-    const HandleState& h = c.handles;
-    sound::SoundRegistry& s = c.sound.registry;
-    const uint32_t set = c.sound.operationSet;
-
-    if (cam.resetPending && !cam.reverser1Pending && !s.reverser1Sound.IsPlaying() &&
-        !s.reverser2Sound.IsPlaying() && !s.reverser3Sound.IsPlaying() &&
-        !s.reverser2LoopSound.IsPlaying() && !cam.reverser2Pending) {
-        s.resetSound.Play(set);
-        cam.resetPending = false;
-        cam.camAtStart = true;
-        cam.reverser2StartFrame = 0;
+void Camshaft::PlaySounds(const FrameState& f, const HandleInput& h, const Handles& result,
+                          sound::CabSounds& s) {
+    if (resetPending_ && !reverser1Pending_ && !s.IsPlaying(Sound::Reverser1) &&
+        !s.IsPlaying(Sound::Reverser2) && !s.IsPlaying(Sound::Reverser3) &&
+        !s.IsPlaying(Sound::Reverser2Loop) && !reverser2Pending_) {
+        s.Play(Sound::Reset);
+        resetPending_ = false;
+        camAtStart_ = true;
+        reverser2StartFrame_ = 0;
     }
-    if (cam.start1Pending && !s.resetSound.IsPlaying() && h.powerNotch > 0 &&
-        result.Reverser != 0 && !cam.camHold && !s.reverser1Sound.IsPlaying() &&
-        !s.reverser2Sound.IsPlaying() && !s.reverser3Sound.IsPlaying() && !cam.reverser1Pending &&
-        !cam.reverser2Pending && !cam.reverser3Pending) {
-        s.start1Sound.Play(set);
-        cam.start1Pending = false;
+    if (start1Pending_ && !s.IsPlaying(Sound::Reset) && h.PowerNotch() > 0 &&
+        result.Reverser != 0 && !camHold_ && !s.IsPlaying(Sound::Reverser1) &&
+        !s.IsPlaying(Sound::Reverser2) && !s.IsPlaying(Sound::Reverser3) && !reverser1Pending_ &&
+        !reverser2Pending_ && !reverser3Pending_) {
+        s.Play(Sound::Start1);
+        start1Pending_ = false;
     }
-    if (cam.start2Pending && !cam.start1Pending && !s.start1Sound.IsPlaying() && h.powerNotch > 0 &&
+    if (start2Pending_ && !start1Pending_ && !s.IsPlaying(Sound::Start1) && h.PowerNotch() > 0 &&
         result.Reverser != 0) {
-        s.start2Sound.Play(set);
-        cam.start2Pending = false;
-        cam.stepSoundToggle = true;
+        s.Play(Sound::Start2);
+        start2Pending_ = false;
+        stepSoundToggle_ = true;
     }
 
     // A stage newly reached.
-    if (cam.stageA) {
-        if (!cam.stageALatched) {
-            s.shindan2Sound.Play(set);
-            cam.stepSoundToggle = false;
+    if (stageA_) {
+        if (!stageALatched_) {
+            s.Play(Sound::Shindan2);
+            stepSoundToggle_ = false;
         }
-    } else if (cam.stageTransition && !cam.stageTransitionLatched) {
-        s.watariSound.Play(set);
-        cam.stepSoundToggle = false;
+    } else if (stageTransition_ && !stageTransitionLatched_) {
+        s.Play(Sound::Watari);
+        stepSoundToggle_ = false;
     }
-    const bool stages[] = {cam.stageB, cam.stageC, cam.stageD};
-    const bool latched[] = {cam.stageBLatched, cam.stageCLatched, cam.stageDLatched};
+    const bool stages[] = {stageB_, stageC_, stageD_};
+    const bool latched[] = {stageBLatched_, stageCLatched_, stageDLatched_};
     for (int k = 0; k < 3; ++k) {
         if (stages[k] && !latched[k]) {
-            s.shindan1Sound.Play(set);
-            cam.stepSoundToggle = true;
+            s.Play(Sound::Shindan1);
+            stepSoundToggle_ = true;
         }
     }
 
     // A step while the current rises between stages: the two step sounds alternate.
-    if (f.absCurrent > f.prevAbsCurrent + 0.05f && !s.start2Sound.IsPlaying() &&
-        !cam.reverser2LoopPlaying && !cam.start2Armed && !cam.stageA && !cam.stageB &&
-        !cam.stageC && !cam.stageD && (!(f.current < 0.0f) || !(f.acceleration > 0.0f))) {
-        (cam.stepSoundToggle ? s.shindan2Sound : s.shindan1Sound).Play(set);
-        cam.stepSoundToggle = !cam.stepSoundToggle;
+    if (f.AbsCurrentA() > f.PrevAbsCurrentA() + 0.05f && !s.IsPlaying(Sound::Start2) &&
+        !reverser2LoopPlaying_ && !start2Armed_ && !stageA_ && !stageB_ && !stageC_ && !stageD_ &&
+        (!(f.CurrentA() < 0.0f) || !(f.AccelerationKmhPerS() > 0.0f))) {
+        s.Play(stepSoundToggle_ ? Sound::Shindan2 : Sound::Shindan1);
+        stepSoundToggle_ = !stepSoundToggle_;
     }
-    if (f.prevCurrent > 0.0f && f.absCurrent == 0.0f && !cam.stageBLatched) {
-        s.breakerOffSound.Play(set);
+    if (f.PrevCurrentA() > 0.0f && f.AbsCurrentA() == 0.0f && !stageBLatched_) {
+        s.Play(Sound::BreakerOff);
     }
 
-    if (cam.reverser1Pending && !s.reverser1Sound.IsPlaying() && !s.reverser2Sound.IsPlaying() &&
-        !s.reverser3Sound.IsPlaying()) {
-        s.reverser1Sound.Play(set);
-        cam.reverser1Pending = false;
+    if (reverser1Pending_ && !s.IsPlaying(Sound::Reverser1) && !s.IsPlaying(Sound::Reverser2) &&
+        !s.IsPlaying(Sound::Reverser3)) {
+        s.Play(Sound::Reverser1);
+        reverser1Pending_ = false;
     }
-    if (cam.reverser2Pending && !s.reverser1Sound.IsPlaying() && !s.reverser3Sound.IsPlaying()) {
-        PlaySecondReverser(c.sound, cam.reverser2StartFrame);
-        cam.reverser2Pending = false;
-        cam.camAtStart = false;
+    if (reverser2Pending_ && !s.IsPlaying(Sound::Reverser1) && !s.IsPlaying(Sound::Reverser3)) {
+        PlaySecondReverser(s, reverser2StartFrame_);
+        reverser2Pending_ = false;
+        camAtStart_ = false;
     }
-    if (cam.reverser3Pending && !s.reverser1Sound.IsPlaying() && !s.reverser2Sound.IsPlaying()) {
-        s.reverser3Sound.Play(set);
-        cam.reverser3Pending = false;
+    if (reverser3Pending_ && !s.IsPlaying(Sound::Reverser1) && !s.IsPlaying(Sound::Reverser2)) {
+        s.Play(Sound::Reverser3);
+        reverser3Pending_ = false;
     }
-    if (cam.notchOffPending) {
-        s.notchOffSound.Play(set);
-        cam.notchOffPending = false;
+    if (notchOffPending_) {
+        s.Play(Sound::NotchOff);
+        notchOffPending_ = false;
     }
 }
 
-void clearStartPosition(CamshaftContext& c) {
-    if (c.frame.absCurrent != 0.0f) {
-        c.cam.camAtStart = false;
+void Camshaft::ClearStartPosition(const FrameState& f) {
+    if (f.AbsCurrentA() != 0.0f) {
+        camAtStart_ = false;
     }
 }
 
-void decidePower(CamshaftContext& c, Handles& result) {
-    CamshaftState& cam = c.cam;
-    const FrameState& f = c.frame;
-    const HandleState& h = c.handles;
-    sound::SoundRegistry& s = c.sound.registry;
-    const uint32_t set = c.sound.operationSet;
-
-    result.Power = h.powerNotch;
-    if (!c.doorsClosed || s.resetSound.IsPlaying()) {
+void Camshaft::DecidePower(const FrameState& f, const HandleInput& h, bool doorsClosed,
+                           sound::CabSounds& s, Handles& result) {
+    result.Power = h.PowerNotch();
+    if (!doorsClosed || s.IsPlaying(Sound::Reset)) {
         result.Reverser = 0;
     }
     // No power while the camshaft or the drum is turning.
-    if (s.reverser1Sound.IsPlaying() || s.reverser2Sound.IsPlaying() ||
-        s.reverser3Sound.IsPlaying() || s.notchOffSound.IsPlaying() || s.start1Sound.IsPlaying()) {
+    if (s.IsPlaying(Sound::Reverser1) || s.IsPlaying(Sound::Reverser2) ||
+        s.IsPlaying(Sound::Reverser3) || s.IsPlaying(Sound::NotchOff) ||
+        s.IsPlaying(Sound::Start1)) {
         result.Power = 0;
-        if (h.brakeNotch > 0) {
+        if (h.BrakeNotch() > 0) {
             result.Reverser = 0;
         }
     }
-    if (f.prevCurrent < 0.0f && result.Power > 0) {
+    if (f.PrevCurrentA() < 0.0f && result.Power > 0) {
         result.Power = 0;
     }
 
     // Braking with the drum at rest: after the breaker delay, the drum turns to braking.
-    if (!cam.camHold && f.absSpeed > 0.0f && !cam.reverser2LoopPlaying &&
-        ((result.Brake > 0 && result.Brake != h.emergencyNotch) || result.Power < 0) &&
-        result.Reverser != 0 && !s.reverser1Sound.IsPlaying() && !s.reverser2Sound.IsPlaying() &&
-        !s.reverser3Sound.IsPlaying() && !s.notchOffSound.IsPlaying() &&
-        !s.start1Sound.IsPlaying() && !s.resetSound.IsPlaying() &&
-        !s.reverser2LoopSound.IsPlaying()) {
-        if (cam.breakerDelayElapsedMs < cam.breakerDelayMs) {
-            cam.breakerDelayElapsedMs = AddMs(cam.breakerDelayElapsedMs, f.frameDeltaMs);
-            cam.camHold = false;
-        } else if (f.current == 0.0f && !cam.reverser2LoopPlaying) {
-            PlayReverserFrom(s.reverser2LoopSound, 0, 0, set);
-            cam.reverser2LoopPlaying = true;
-            cam.camHold = false;
+    if (!camHold_ && f.AbsSpeedKmh() > 0.0f && !reverser2LoopPlaying_ &&
+        ((result.Brake > 0 && result.Brake != h.EmergencyNotch()) || result.Power < 0) &&
+        result.Reverser != 0 && !s.IsPlaying(Sound::Reverser1) && !s.IsPlaying(Sound::Reverser2) &&
+        !s.IsPlaying(Sound::Reverser3) && !s.IsPlaying(Sound::NotchOff) &&
+        !s.IsPlaying(Sound::Start1) && !s.IsPlaying(Sound::Reset) &&
+        !s.IsPlaying(Sound::Reverser2Loop)) {
+        if (breakerDelayElapsedMs_ < breakerDelayMs_) {
+            breakerDelayElapsedMs_ = AddMs(breakerDelayElapsedMs_, f.DeltaMs());
+            camHold_ = false;
+        } else if (f.CurrentA() == 0.0f && !reverser2LoopPlaying_) {
+            s.PlayRange(Sound::Reverser2Loop, 0, 0);
+            reverser2LoopPlaying_ = true;
+            camHold_ = false;
         }
     }
 
     // Regeneration released: the drum sound stops, and turns back from where it was.
-    if ((h.powerNotch < 0 || (h.powerNotch == 0 && f.current < -cam.currentLimitEmpty)) ||
-        (result.Brake == 0 && result.Power >= 0 && cam.brakeCurrentLast > 0.0f)) {
-        cam.regenReleased = true;
-        if (cam.reverser2LoopPlaying) {
-            s.reverser2LoopSound.Stop(set);
-            cam.reverser2LoopPlaying = false;
+    if ((h.PowerNotch() < 0 || (h.PowerNotch() == 0 && f.CurrentA() < -currentLimitEmptyA_)) ||
+        (result.Brake == 0 && result.Power >= 0 && brakeCurrentLastA_ > 0.0f)) {
+        regenReleased_ = true;
+        if (reverser2LoopPlaying_) {
+            s.Stop(Sound::Reverser2Loop, Commit::WithFrame);
+            reverser2LoopPlaying_ = false;
             if (result.Brake == 0 && result.Power >= 0) {
-                cam.reverser2StartFrame = ReverserPosition(s, s.reverser2LoopSound);
-                PlaySecondReverser(c.sound, cam.reverser2StartFrame);
+                reverser2StartFrame_ = s.PositionFrames(Sound::Reverser2Loop);
+                PlaySecondReverser(s, reverser2StartFrame_);
             }
         }
     }
-    if (cam.brakeCurrentLast == 0.0f && f.current >= 0.0f) {
-        cam.reverser2LoopPlaying = false;
-        cam.regenReleased = true;
+    if (brakeCurrentLastA_ == 0.0f && f.CurrentA() >= 0.0f) {
+        reverser2LoopPlaying_ = false;
+        regenReleased_ = true;
     }
-    if (f.current < 0.0f && !cam.regenReleased && h.powerNotch >= 0) {
-        result.Power = NegatedNotch(cam.brakeTopNotch);
+    if (f.CurrentA() < 0.0f && !regenReleased_ && h.PowerNotch() >= 0) {
+        result.Power = NegatedNotch(brakeTopNotch_);
     }
-    if (f.current > 0.0f) {
-        cam.reverser2LoopPlaying = false;
+    if (f.CurrentA() > 0.0f) {
+        reverser2LoopPlaying_ = false;
     }
 }
 
-void endOfFrame(CamshaftContext& c) {
-    CamshaftState& cam = c.cam;
-    const FrameState& f = c.frame;
-    if (f.prevAbsSpeed != 0.0f && f.absSpeed == 0.0f) {
-        cam.start1Armed = true;
-        cam.start2Armed = true;
+void Camshaft::EndOfFrame(const FrameState& f) {
+    if (f.PrevAbsSpeedKmh() != 0.0f && f.AbsSpeedKmh() == 0.0f) {
+        start1Armed_ = true;
+        start2Armed_ = true;
     }
-    cam.stageALatched = cam.stageALatched || cam.stageA;
-    cam.stageTransitionLatched = cam.stageTransitionLatched || cam.stageTransition;
-    cam.stageBLatched = cam.stageBLatched || cam.stageB;
-    cam.stageCLatched = cam.stageCLatched || cam.stageC;
-    cam.stageDLatched = cam.stageDLatched || cam.stageD;
-    if (f.absCurrent == 0.0f) {
-        cam.stageALatched = false;
-        cam.stageTransition = false;
-        cam.stageTransitionLatched = false;
-        cam.stageBLatched = false;
-        cam.stageCLatched = false;
-        cam.stageDLatched = false;
-        cam.stepSoundToggle = true;
+    stageALatched_ = stageALatched_ || stageA_;
+    stageTransitionLatched_ = stageTransitionLatched_ || stageTransition_;
+    stageBLatched_ = stageBLatched_ || stageB_;
+    stageCLatched_ = stageCLatched_ || stageC_;
+    stageDLatched_ = stageDLatched_ || stageD_;
+    if (f.AbsCurrentA() == 0.0f) {
+        stageALatched_ = false;
+        stageTransition_ = false;
+        stageTransitionLatched_ = false;
+        stageBLatched_ = false;
+        stageCLatched_ = false;
+        stageDLatched_ = false;
+        stepSoundToggle_ = true;
     }
-    if (f.current > 0.0f) {
-        cam.forwardSelected = false;
-        cam.backwardSelected = false;
+    if (f.CurrentA() > 0.0f) {
+        forwardSelected_ = false;
+        backwardSelected_ = false;
     }
-    if (f.current < 0.0f) {
-        cam.forwardSet = false;
-        cam.backwardSet = false;
+    if (f.CurrentA() < 0.0f) {
+        forwardSet_ = false;
+        backwardSet_ = false;
     }
 }
 

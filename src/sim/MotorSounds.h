@@ -2,16 +2,21 @@
 // speed along the curve set the current chooses (powering, braking or coasting).
 #pragma once
 
-#include <cstdint>
-
 #include "config/MotorSoundConfig.h"
-#include "sound/SoundRegistry.h"
+#include "sound/CabSounds.h"
 
 namespace camcab::sim {
 
-// Sets each motor sound's frequency ratio and volume for this frame, with the frame's changes.
-// A current that is not a number leaves every sound as it was.
-void updateMotorSounds(sound::SoundRegistry& sounds, const config::MotorSoundConfig& config,
-                       float absSpeed, float current, uint32_t operationSet);
+class MotorSounds {
+  public:
+    // The motor sound configuration, kept by reference until the next Configure.
+    void Configure(const config::MotorSoundConfig& config) { config_ = &config; }
+    // Sets each motor sound's frequency ratio and volume for this frame, with the frame's
+    // changes. A current that is not a number leaves every sound as it was.
+    void Update(float absSpeedKmh, float currentA, sound::CabSounds& sounds) const;
+
+  private:
+    const config::MotorSoundConfig* config_ = nullptr;
+};
 
 }  // namespace camcab::sim

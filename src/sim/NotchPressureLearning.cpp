@@ -1,10 +1,8 @@
 #include "sim/NotchPressureLearning.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
-
-#include "sim/FrameState.h"
-#include "sim/HandleInput.h"
 
 namespace camcab::sim {
 
@@ -68,24 +66,38 @@ void Learn(NotchPressureTable& table, int32_t notch, float pressureKpa) {
     }
 }
 
-void learnNotchPressure(NotchPressureTable& table, NotchLearningState& learning,
-                        const VehicleState& state, const Handles& result,
-                        const HandleState& handles, const BrakeOverrideState& brakeOverride,
-                        float prevSapPressure, int32_t frameDeltaMs) {
+void NotchPressureLearning::OnVehicleSpec(int32_t brakeNotches) {
+    BuildNotchPressureTable(table_, std::min(brakeNotches, kMaxBrakeNotches),
+                            kFullServicePressureKpa);
+}
+
+void NotchPressureLearning::LearnFrame(const VehicleState& state, const Handles& result,
+                                       const HandleInput& handles,
+                                       const BrakeOverride& brakeOverride,
+                                       const FrameState& frame) {
     const float sapKpa = state.SapPressure;
-    learning.sapSteadyMs =
-        sapKpa == prevSapPressure ? AddMs(learning.sapSteadyMs, frameDeltaMs) : 0;
-    if (result.Brake != handles.acceptedBrakeNotch) {
-        learning.sapSteadyMs = 0;
+    sapSteadyMs_ = sapKpa == frame.PrevSapKpa() ? AddMs(sapSteadyMs_, frame.DeltaMs()) : 0;
+    if (result.Brake != handles.AcceptedBrakeNotch()) {
+        sapSteadyMs_ = 0;
     }
-    const uint64_t size = table.entries.size();
+    const uint64_t size = table_.entries.size();
     // Only a real pressure is learned: an infinite one would spoil the fills around it.
-    if (!handles.key9Switch.on && !brakeOverride.overrideBcWatch && std::isfinite(sapKpa) &&
-        !brakeOverride.overrideBcWaitFall && learning.sapSteadyMs > kSteadyBeforeLearningMs &&
+    if (!handles.Key9On() && !brakeOverride.IsWatching() && std::isfinite(sapKpa) &&
+        !brakeOverride.IsWaitingForFall() && sapSteadyMs_ > kSteadyBeforeLearningMs &&
         result.Brake >= 0 && static_cast<uint64_t>(result.Brake) < size &&
-        table.learnedCount < size && !table.entries[static_cast<size_t>(result.Brake)].learned) {
-        Learn(table, result.Brake, sapKpa);
+        table_.learnedCount < size && !table_.entries[static_cast<size_t>(result.Brake)].learned) {
+        Learn(table_, result.Brake, sapKpa);
     }
+}
+
+float NotchPressureLearning::TargetKpa(int32_t brakeNotch, int32_t brakeNotchCount) const {
+    if (table_.entries.empty()) {
+        return 0.0f;
+    }
+    int64_t notch = brakeNotch < brakeNotchCount ? brakeNotch : brakeNotchCount;
+    const int64_t last = static_cast<int64_t>(table_.entries.size()) - 1;
+    notch = notch < 0 ? 0 : notch > last ? last : notch;
+    return table_.entries[static_cast<size_t>(notch)].pressureKpa;
 }
 
 }  // namespace camcab::sim

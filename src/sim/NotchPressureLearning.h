@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "host/HostRecords.h"
+#include "sim/BrakeOverride.h"
+#include "sim/FrameState.h"
+#include "sim/HandleInput.h"
 
 namespace camcab::sim {
-
-struct HandleState;
-struct BrakeOverrideState;
 
 inline constexpr float kFullServicePressureKpa = 420.0f;
 
@@ -31,10 +31,6 @@ struct NotchPressureTable {
     uint64_t learnedCount = 0;
 };
 
-struct NotchLearningState {
-    int32_t sapSteadyMs = 0;  // how long the straight air pipe pressure has not changed
-};
-
 // Rebuilds the table for `brakeNotchCount` service notches (at least 1): linear from 0 kPa at
 // notch 1 to `fullPressureKpa` at the highest service notch, only notch 0 learned.
 void BuildNotchPressureTable(NotchPressureTable& table, int32_t brakeNotchCount,
@@ -43,10 +39,24 @@ void BuildNotchPressureTable(NotchPressureTable& table, int32_t brakeNotchCount,
 // Records `pressureKpa` for `notch` and refills the unlearned notches around it.
 void Learn(NotchPressureTable& table, int32_t notch, float pressureKpa);
 
-// One frame: learns the returned brake notch's pressure once it has been steady long enough.
-void learnNotchPressure(NotchPressureTable& table, NotchLearningState& learning,
-                        const VehicleState& state, const Handles& result,
-                        const HandleState& handles, const BrakeOverrideState& brakeOverride,
-                        float prevSapPressure, int32_t frameDeltaMs);
+class NotchPressureLearning {
+  public:
+    // A vehicle with more notches than the table holds keeps its notch numbers; notches
+    // beyond the table read its highest entry and are not learned.
+    void OnVehicleSpec(int32_t brakeNotches);
+    // One frame: learns the returned brake notch's pressure once it has been steady long
+    // enough. The step runs on every frame; the brake override keeps it from learning, not
+    // from timing.
+    void LearnFrame(const VehicleState& state, const Handles& result, const HandleInput& handles,
+                    const BrakeOverride& brakeOverride, const FrameState& frame);
+    // The learned pressure of `brakeNotch`; a notch outside the table reads its nearest
+    // entry, and an empty table (no vehicle announced yet) reads 0.
+    float TargetKpa(int32_t brakeNotch, int32_t brakeNotchCount) const;
+    const NotchPressureTable& Table() const { return table_; }
+
+  private:
+    NotchPressureTable table_;
+    int32_t sapSteadyMs_ = 0;  // how long the straight air pipe pressure has not changed
+};
 
 }  // namespace camcab::sim

@@ -8,34 +8,15 @@
 #include "config/NeedleTables.h"
 #include "host/HostRecords.h"
 #include "sim/BrakeDisplays.h"
+#include "sim/Camshaft.h"
 #include "sim/FrameState.h"
 #include "sim/HandleInput.h"
 
 namespace camcab::sim {
 
-struct CamshaftState;
-
-struct PanelState {
-    float lineVoltageBase = 0.0f;  // V, drawn by Load
-    float lineVoltage = 0.0f;      // V
-    int32_t voltageTimerMs = 0;
-    uint32_t lastRandom = 0;
-    std::mt19937 random;  // the wander's random numbers, seeded by Load
-    int32_t blinkTimerMs = 0;
-
-    float swingRate = 0.0f;  // units per second, set by host keys 13 and 14
-    float swingAmplitude = 10000.0f;
-    float swingPosition = 10000.0f;
-    bool swingRising = false;
-    float swingInnerKnot = 0.1f;
-    float swingOuterKnot = 0.7f;
-    float swingInnerLevel = 0.025f;
-    float swingOuterLevel = 0.975f;
-    float swingOutput = 10000.0f;
-
-    int32_t panelTestSelection = 0;  // 0 none, 1..7 the needle output under test
-    int32_t panelTestValue = 0;      // raw panel value put on the selected output
-};
+// The swing indicator's rate bounds and key step, in units per second.
+inline constexpr float kSwingRateStep = 1000.0f;
+inline constexpr float kMaxSwingRate = 50000.0f;
 
 // A panel value from a float: truncated toward zero, saturated at the int range, and 0 for a
 // value that is not a number.
@@ -52,23 +33,63 @@ inline int32_t PanelValue(float value) {
     return static_cast<int32_t>(value);
 }
 
-// The swing indicator's shaped output at its position: odd, continuous, through the two knots.
-float SwingOutput(const PanelState& panel);
-
-// What the panel reads besides its own state.
-struct PanelContext {
-    PanelState& panel;
-    const FrameState& frame;
-    const HandleState& handles;
-    const CamshaftState& cam;
-    const config::NeedleTables& needles;
-    bool panelModifyEnabled;
-    BrakeDisplayContext brakeDisplays;
+// The swing indicator's shape: its amplitude and the two knots of its odd, continuous curve.
+struct SwingShape {
+    float amplitude = 10000.0f;
+    float innerKnot = 0.1f;
+    float outerKnot = 0.7f;
+    float innerLevel = 0.025f;
+    float outerLevel = 0.975f;
 };
 
-// One frame's panel, in its order; the brake displays and exhaust sounds run inside it,
-// after the swing indicator and before the needles. A null panel array is not written.
-void writePanel(PanelContext& c, const VehicleState& state, const Handles& result,
-                int32_t* panelArray);
+// The swing indicator's shaped output at `position`.
+float SwingOutput(const SwingShape& shape, float position);
+
+class Panel {
+  public:
+    // The needle tables and the panel test switch, kept by reference until the next Configure.
+    void Configure(const config::NeedleTables& needles, bool panelModifyEnabled);
+    // Load draws the initial line voltage and seeds its wander.
+    void OnLoad(float lineVoltageBaseV, uint32_t randomSeed);
+    void OnInitialize() { blinkTimerMs_ = 0; }
+    // Key 0 selects the needle under test, 5 and 6 step its value (not with shift down), 13
+    // and 14 slow and speed the swing.
+    void OnKeyDown(int32_t key, bool shiftDown);
+
+    // One frame's panel, in its order; the brake displays and exhaust sounds run between the
+    // two halves. A null panel array is not written.
+    void WriteLampsAndSwing(const FrameState& frame, const HandleInput& handles,
+                            const Camshaft& camshaft, const VehicleState& state,
+                            int32_t* panelArray);
+    void WriteNeedlesAndDigits(const FrameState& frame, const HandleInput& handles,
+                               const BrakeDisplays& brakes, const VehicleState& state,
+                               int32_t* panelArray);
+
+    // The swing indicator reversed at a high rate since the last look: it knocks.
+    bool TakeSwingKnock();
+
+    float LineVoltageBaseV() const { return lineVoltageBaseV_; }
+    float SwingRate() const { return swingRate_; }
+    int32_t BlinkTimerMs() const { return blinkTimerMs_; }
+
+  private:
+    const config::NeedleTables* needles_ = nullptr;
+    bool panelModifyEnabled_ = false;
+
+    float lineVoltageBaseV_ = 0.0f;
+    float lineVoltageV_ = 0.0f;
+    int32_t voltageTimerMs_ = 0;
+    std::mt19937 random_;  // the wander's random numbers
+    int32_t blinkTimerMs_ = 0;
+
+    float swingRate_ = 0.0f;  // units per second
+    SwingShape swing_;
+    float swingPosition_ = 10000.0f;
+    bool swingRising_ = false;
+    bool swingRisingSeen_ = false;  // the direction at the last look for a knock
+
+    int32_t panelTestSelection_ = 0;  // 0 none, 1..7 the needle output under test
+    int32_t panelTestValue_ = 0;      // raw panel value put on the selected output
+};
 
 }  // namespace camcab::sim

@@ -1,29 +1,48 @@
-// The simulation's state, one struct per concept, each owned by the code of that concept.
+// The simulation: one object per concept, each owning its state, and the host's events routed
+// to the concepts they concern, in the order the concepts must see them.
 #pragma once
 
+#include <cstdint>
+
+#include "config/Configuration.h"
 #include "sim/AirSounds.h"
 #include "sim/BrakeDisplays.h"
+#include "sim/BrakeOverride.h"
 #include "sim/Camshaft.h"
 #include "sim/FrameState.h"
 #include "sim/HandleInput.h"
 #include "sim/HostSoundTrigger.h"
+#include "sim/MotorSounds.h"
 #include "sim/NotchPressureLearning.h"
 #include "sim/Panel.h"
+#include "sound/CabSounds.h"
 
 namespace camcab::sim {
 
 struct Simulation {
-    HandleState handles;
+    // The configuration Load read; the concepts keep references into it.
+    void Configure(const config::Configuration& config);
+    void OnVehicleSpec(int32_t brakeNotches);
+    void OnInitialize();
+    void OnPower(int32_t notch, sound::CabSounds& sounds);
+    void OnBrake(int32_t notch);
+    void OnReverser(int32_t position, sound::CabSounds& sounds);
+    void OnKeyDown(int32_t key);
+    void OnKeyUp(int32_t key);
+    void OnDoorOpen();
+    void OnDoorClose();
+
+    HandleInput handles;
     FrameState frame;
-    BrakeOverrideState brakeOverride;
-    CamshaftState camshaft;
-    PanelState panel;
-    NotchPressureTable notchPressure;
-    NotchLearningState notchLearning;
-    AirSoundState air;
-    BrakeDisplayState brakeDisplays;
+    BrakeOverride brakeOverride;
+    Camshaft camshaft;
+    Panel panel;
+    NotchPressureLearning notchPressure;
+    AirSounds air;
+    BrakeDisplays brakeDisplays;
+    MotorSounds motorSounds;
+    HostSoundTriggers hostSounds;
     bool doorsClosed = false;
-    HostSoundTriggers hostSoundTriggers;
 };
 
 }  // namespace camcab::sim

@@ -95,17 +95,47 @@ void LoadSounds(SoundRegistry& registry, const platform::EngineRef& engine,
 }
 
 void PrepareSecondReverserVoice(SoundRegistry& registry) {
-    const SoundSlot& reverser2 = registry.reverser2Sound;
-    if (reverser2.format != nullptr) {
-        registry.reverser2Format = *reverser2.format;
-        const uint32_t channels = registry.reverser2Format.nChannels;
-        const uint32_t bits = registry.reverser2Format.wBitsPerSample;
-        if (channels != 0 && bits != 0) {
-            const uint64_t bytes = static_cast<uint32_t>(reverser2.pcm.size());
-            registry.reverser2LengthFrames = static_cast<uint32_t>(bytes * 8u / channels / bits);
-        }
+    registry.reverser2LoopSound.CopyFrom(registry.reverser2Sound);
+}
+
+SoundSlot& SoundRegistry::Slot(Sound sound) {
+    return const_cast<SoundSlot&>(static_cast<const SoundRegistry&>(*this).Slot(sound));
+}
+
+const SoundSlot& SoundRegistry::Slot(Sound sound) const {
+    switch (sound) {
+        case Sound::Reset:
+            return resetSound;
+        case Sound::Start1:
+            return start1Sound;
+        case Sound::Start2:
+            return start2Sound;
+        case Sound::Reverser1:
+            return reverser1Sound;
+        case Sound::Reverser2:
+            return reverser2Sound;
+        case Sound::Reverser3:
+            return reverser3Sound;
+        case Sound::NotchOff:
+            return notchOffSound;
+        case Sound::BreakerOff:
+            return breakerOffSound;
+        case Sound::Shindan1:
+            return shindan1Sound;
+        case Sound::Shindan2:
+            return shindan2Sound;
+        case Sound::Watari:
+            return watariSound;
+        case Sound::Sap:
+            return sapSound;
+        case Sound::Bc:
+            return bcSound;
+        case Sound::Pipe:
+            return pipeSound;
+        case Sound::Reverser2Loop:
+            return reverser2LoopSound;
     }
-    registry.reverser2LoopSound.CopyFrom(reverser2);
+    return resetSound;
 }
 
 void UnloadSounds(SoundRegistry& registry) {

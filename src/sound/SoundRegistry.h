@@ -8,11 +8,12 @@
 #include "config/MotorSoundConfig.h"
 #include "platform/AudioEngine.h"
 #include "platform/StartUpLog.h"
+#include "sound/CabSounds.h"
 #include "sound/SoundSlot.h"
 
 namespace camcab::sound {
 
-struct SoundRegistry {
+struct SoundRegistry final : CabSounds {
     SoundSlot resetSound;
     SoundSlot start1Sound;
     SoundSlot start2Sound;
@@ -33,9 +34,37 @@ struct SoundRegistry {
     std::vector<SoundSlot> motorSounds;
     uint64_t motorSoundCount() const { return motorSounds.size(); }
 
-    // Derived from the second reverser sound once it is loaded.
-    platform::WaveFormat reverser2Format{};
-    uint32_t reverser2LengthFrames = 0;
+    SoundSlot& Slot(Sound sound);
+    const SoundSlot& Slot(Sound sound) const;
+    // The operation set that changes made with the frame go into.
+    void UseOperationSet(uint32_t operationSet) { frameOperationSet_ = operationSet; }
+
+    bool HasVoice(Sound sound) const override { return Slot(sound).HasVoice(); }
+    bool IsPlaying(Sound sound) const override { return Slot(sound).IsPlaying(); }
+    void Play(Sound sound) override { Slot(sound).Play(frameOperationSet_); }
+    void Stop(Sound sound, Commit commit) override { Slot(sound).Stop(SetFor(commit)); }
+    void PlayRange(Sound sound, uint32_t startFrame, uint32_t lengthFrames) override {
+        Slot(sound).PlayRange(startFrame, lengthFrames, frameOperationSet_);
+    }
+    uint32_t PositionFrames(Sound sound) const override { return Slot(sound).PositionFrames(); }
+    uint32_t LengthFrames(Sound sound) const override { return Slot(sound).LengthFrames(); }
+    void SetVolume(Sound sound, float volume, Commit commit) override {
+        Slot(sound).SetVolume(volume, SetFor(commit));
+    }
+    size_t MotorSoundCount() const override { return motorSounds.size(); }
+    void SetMotorFrequencyRatio(size_t motorSound, float ratio) override {
+        motorSounds[motorSound].SetFrequencyRatio(ratio, frameOperationSet_);
+    }
+    void SetMotorVolume(size_t motorSound, float volume) override {
+        motorSounds[motorSound].SetVolume(volume, frameOperationSet_);
+    }
+
+  private:
+    uint32_t SetFor(Commit commit) const {
+        return commit == Commit::Now ? platform::kCommitNow : frameOperationSet_;
+    }
+
+    uint32_t frameOperationSet_ = 0;
 };
 
 // A named one-shot sound and its file in the plug-in's folder.
@@ -75,7 +104,7 @@ void LoadSounds(SoundRegistry& registry, const platform::EngineRef& engine,
                 platform::StartUpLog* log, const config::MotorSoundConfig& config,
                 const std::wstring& pluginDirectory);
 
-// After the needle tables: the second reverser sound's format and length, and its second voice.
+// After the needle tables: the second reverser sound's second voice.
 void PrepareSecondReverserVoice(SoundRegistry& registry);
 
 // Empties every motor sound and clears the named sounds.

@@ -101,7 +101,6 @@ int32_t SoundSlot::Reload(const platform::EngineRef& audioEngine, platform::Star
     }
     engine = audioEngine;
     loopCount = newLoopCount;
-    userFlag = false;
     drained = false;
     voiceFlags = platform::kVoiceNoPitch;
     maxFrequencyRatio = newMaxFrequencyRatio;
@@ -295,6 +294,47 @@ int32_t SoundSlot::Stop(uint32_t operationSet) noexcept {
     return voice->FlushSourceBuffers();
 }
 
+int32_t SoundSlot::PlayRange(uint32_t startFrame, uint32_t lengthFrames,
+                             uint32_t operationSet) noexcept {
+    if (voice == nullptr || buffer == nullptr) {
+        return kInvalidCall;
+    }
+    voice->FlushSourceBuffers();
+    buffer->PlayBegin = startFrame;
+    buffer->PlayLength = lengthFrames;
+    buffer->LoopBegin = 0;
+    buffer->LoopLength = 0;
+    buffer->LoopCount = 0;
+    return Play(operationSet);
+}
+
+int32_t SoundSlot::SetVolume(float volume, uint32_t operationSet) noexcept {
+    return voice != nullptr ? voice->SetVolume(volume, operationSet) : kInvalidCall;
+}
+
+int32_t SoundSlot::SetFrequencyRatio(float ratio, uint32_t operationSet) noexcept {
+    return voice != nullptr ? voice->SetFrequencyRatio(ratio, operationSet) : kInvalidCall;
+}
+
+uint32_t SoundSlot::LengthFrames() const noexcept {
+    if (format == nullptr || format->nChannels == 0 || format->wBitsPerSample == 0) {
+        return 0;
+    }
+    const uint64_t bytes = static_cast<uint32_t>(pcm.size());
+    return static_cast<uint32_t>(bytes * 8u / format->nChannels / format->wBitsPerSample);
+}
+
+uint32_t SoundSlot::PositionFrames() const noexcept {
+    const uint32_t lengthFrames = LengthFrames();
+    if (voice == nullptr || lengthFrames == 0) {
+        return 0;
+    }
+    platform::VoiceState state{};
+    voice->GetState(state, 0);
+    const uint32_t samplesPlayed = static_cast<uint32_t>(state.SamplesPlayed);
+    return samplesPlayed / format->nChannels % lengthFrames;
+}
+
 bool SoundSlot::IsPlaying() const noexcept {
     if (loopCount == kLooping) {
         return started;
@@ -350,7 +390,6 @@ void SoundSlot::CopyFrom(const SoundSlot& source) noexcept {
         copied = false;
     }
     started = false;
-    userFlag = false;
     drained = false;
     voiceFlags = source.voiceFlags;
     maxFrequencyRatio = source.maxFrequencyRatio;

@@ -82,7 +82,17 @@ class SoundSlot {
                    float newMaxFrequencyRatio) noexcept;
     int32_t Play(uint32_t operationSet) noexcept;
     int32_t Stop(uint32_t operationSet) noexcept;
+    // Plays once from `startFrame` for `lengthFrames` (0: to the end), after flushing what the
+    // voice had queued. The range stays in the buffer record for later plays.
+    int32_t PlayRange(uint32_t startFrame, uint32_t lengthFrames, uint32_t operationSet) noexcept;
+    int32_t SetVolume(float volume, uint32_t operationSet) noexcept;
+    int32_t SetFrequencyRatio(float ratio, uint32_t operationSet) noexcept;
     bool IsPlaying() const noexcept;
+    bool HasVoice() const noexcept { return voice != nullptr; }
+    // The decoded sound's length in sample frames, worked out in 64 bits; 0 without a format.
+    uint32_t LengthFrames() const noexcept;
+    // The sample frame the voice has reached, within the sound's length; 0 without a voice.
+    uint32_t PositionFrames() const noexcept;
     // Stops a started voice, destroys it, lets the engine go and returns to the empty state;
     // the PCM storage is kept.
     void Clear() noexcept;
@@ -106,7 +116,6 @@ class SoundSlot {
     std::unique_ptr<platform::AudioBuffer> buffer;
     std::unique_ptr<platform::WaveFormat> format;
     HandedFlag started;
-    bool userFlag = false;
     // The one-shot's buffer has played out since Play last queued it.
     mutable bool drained = false;
 

@@ -100,6 +100,7 @@ void SoundSystem::FrameEnd() {
         audioEngine->CommitChanges(operationSet);
     }
     operationSet = static_cast<uint32_t>(operationSetCounter.fetch_add(1)) + 1u;
+    registry.UseOperationSet(operationSet);
 }
 
 void SoundSystem::ShutDown() {

@@ -286,12 +286,11 @@ TEST_F(PluginChainTest, ModulesHearACallBeforeTheLibraryActsOnIt) {
     std::vector<std::string> seen;
     test::OnModuleCall() = [&](const std::string& call) {
         const sim::Simulation& s = plugin.sim;
-        seen.push_back(
-            call + " doorsClosed=" + std::to_string(s.doorsClosed) +
-            " play95=" + std::to_string(s.hostSoundTriggers[sim::kHostSoundDoorClose].play) +
-            " play96=" + std::to_string(s.hostSoundTriggers[sim::kHostSoundDoorOpen].play) +
-            " brakeNotchCount=" + std::to_string(s.handles.brakeNotchCount) +
-            " start1Armed=" + std::to_string(s.camshaft.start1Armed));
+        seen.push_back(call + " doorsClosed=" + std::to_string(s.doorsClosed) +
+                       " play95=" + std::to_string(s.hostSounds[sim::kHostSoundDoorClose].play) +
+                       " play96=" + std::to_string(s.hostSounds[sim::kHostSoundDoorOpen].play) +
+                       " brakeNotchCount=" + std::to_string(s.handles.BrakeNotchCount()) +
+                       " start1Armed=" + std::to_string(s.camshaft.Start1Armed()));
     };
     plugin.sim.doorsClosed = true;
     plugin.DoorOpen();
@@ -307,7 +306,7 @@ TEST_F(PluginChainTest, ModulesHearACallBeforeTheLibraryActsOnIt) {
                   "A Initialize 0 doorsClosed=1 play95=1 play96=1 brakeNotchCount=8 "
                   "start1Armed=0",
               }));
-    EXPECT_TRUE(plugin.sim.camshaft.start1Armed);
+    EXPECT_TRUE(plugin.sim.camshaft.Start1Armed());
     test::OnModuleCall() = nullptr;
     plugin.Dispose();
 }

@@ -48,10 +48,8 @@ TEST(SampleVehicle, LoadReadsTheNotchTableGroup) {
     EXPECT_EQ(notch.CurrentLimitEmpty, 280.0f);
     EXPECT_EQ(notch.NoLoadCurrent, 25.0f);
 
-    EXPECT_EQ(plugin.sim.camshaft.breakerDelayMs, 250);
-    EXPECT_EQ(plugin.sim.camshaft.brakeTopNotch, 7);
-    EXPECT_EQ(plugin.sim.camshaft.currentLimitEmpty, 280.0f);
-    EXPECT_EQ(plugin.sim.brakeDisplays.noLoadCurrent, 25.0f);
+    EXPECT_EQ(plugin.sim.camshaft.BreakerDelayMs(), 250);
+    EXPECT_EQ(plugin.sim.camshaft.FullRegenerationNotch(), -7);
     EXPECT_FALSE(plugin.config.panelTest.PanelModifyEnabled);
     plugin.Dispose();
 }
@@ -100,8 +98,8 @@ TEST(EmptyVehicle, LoadLeavesTheDefaults) {
     EXPECT_EQ(plugin.config.notchTable.BrakeTopNotch, 10u);
     EXPECT_TRUE(plugin.config.notchTable.PowerCurveColumns.empty());
     EXPECT_TRUE(plugin.config.notchTable.BrakeCurrentCurves.empty());
-    EXPECT_EQ(plugin.sim.camshaft.brakeTopNotch, 10);
-    EXPECT_EQ(plugin.sim.camshaft.breakerDelayMs, 0);
+    EXPECT_EQ(plugin.sim.camshaft.FullRegenerationNotch(), -10);
+    EXPECT_EQ(plugin.sim.camshaft.BreakerDelayMs(), 0);
     EXPECT_TRUE(plugin.config.needleTables.speedNeedleTable.empty());
     EXPECT_FALSE(plugin.config.panelTest.PanelModifyEnabled);
     EXPECT_EQ(plugin.config.motorSoundConfig.MotorSoundCount, 0u);
@@ -124,7 +122,7 @@ TEST(SampleVehicle, LoadDisposeLoadGivesIdenticalTables) {
     EXPECT_EQ(second.NoLoadCurrent, first.NoLoadCurrent);
     EXPECT_EQ(plugin.config.needleTables.speedNeedleTable, needles.speedNeedleTable);
     EXPECT_EQ(plugin.config.needleTables.voltageNeedleTable, needles.voltageNeedleTable);
-    EXPECT_EQ(plugin.sim.camshaft.breakerDelayMs, 250);
+    EXPECT_EQ(plugin.sim.camshaft.BreakerDelayMs(), 250);
     plugin.Dispose();
 }
 
@@ -136,7 +134,8 @@ TEST(NotchValuesInTheSimulation, BreakerDelayInWholeMillisecondsAndTopNotchLow32
         Plugin plugin(folder.Directory());
         plugin.Load();
         plugin.Dispose();
-        return std::pair{plugin.sim.camshaft.breakerDelayMs, plugin.sim.camshaft.brakeTopNotch};
+        return std::pair{plugin.sim.camshaft.BreakerDelayMs(),
+                         sim::NegatedNotch(plugin.sim.camshaft.FullRegenerationNotch())};
     };
     EXPECT_EQ(loadWith("BreakerDelay_On, 0.0009\nRequiredNotch_Up, 4\n"), std::pair(0, 4));
     EXPECT_EQ(loadWith("BreakerDelay_On, 1.2345\n"), std::pair(1234, 10));

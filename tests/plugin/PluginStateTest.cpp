@@ -1,6 +1,7 @@
 // The plug-in frame's own state changes, on a fresh Plugin instance.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -19,9 +20,9 @@ namespace {
 TEST(SetVehicleSpec, EightNotchesGiveALinearPressureTable) {
     Plugin plugin(L"");
     plugin.SetVehicleSpec(VehicleSpec{8, 5, 9, 6, 4});
-    EXPECT_EQ(plugin.sim.handles.brakeNotchCount, 8);
-    EXPECT_EQ(plugin.sim.handles.emergencyNotch, 9);
-    const auto& table = plugin.sim.notchPressure;
+    EXPECT_EQ(plugin.sim.handles.BrakeNotchCount(), 8);
+    EXPECT_EQ(plugin.sim.handles.EmergencyNotch(), 9);
+    const auto& table = plugin.sim.notchPressure.Table();
     ASSERT_EQ(table.entries.size(), 9u);
     const float expectedKpa[] = {0, 0, 60, 120, 180, 240, 300, 360, 420};
     for (size_t i = 0; i < 9; ++i) {
@@ -35,9 +36,9 @@ TEST(SetVehicleSpec, OneNotchAndFewerGiveTwoEntries) {
     for (int32_t notches : {1, 0, -3, INT32_MIN}) {
         Plugin plugin(L"");
         plugin.SetVehicleSpec(VehicleSpec{notches, 0, 0, 0, 0});
-        EXPECT_EQ(plugin.sim.handles.brakeNotchCount, 1) << notches;
-        EXPECT_EQ(plugin.sim.handles.emergencyNotch, 2) << notches;
-        const auto& entries = plugin.sim.notchPressure.entries;
+        EXPECT_EQ(plugin.sim.handles.BrakeNotchCount(), 1) << notches;
+        EXPECT_EQ(plugin.sim.handles.EmergencyNotch(), 2) << notches;
+        const auto& entries = plugin.sim.notchPressure.Table().entries;
         ASSERT_EQ(entries.size(), 2u);
         EXPECT_TRUE(entries[0].learned);
         EXPECT_EQ(entries[0].pressureKpa, 0.0f);
@@ -46,26 +47,15 @@ TEST(SetVehicleSpec, OneNotchAndFewerGiveTwoEntries) {
     }
 }
 
-TEST(SetVehicleSpec, RebuildsAndDiscardsWhatWasLearned) {
-    Plugin plugin(L"");
-    plugin.SetVehicleSpec(VehicleSpec{4, 0, 0, 0, 0});
-    plugin.sim.notchPressure.entries[2] = {true, 99.0f};
-    plugin.sim.notchPressure.learnedCount = 7;
-    plugin.SetVehicleSpec(VehicleSpec{4, 0, 0, 0, 0});
-    EXPECT_FALSE(plugin.sim.notchPressure.entries[2].learned);
-    EXPECT_NEAR(plugin.sim.notchPressure.entries[2].pressureKpa, 140.0f, 1e-4f);
-    EXPECT_EQ(plugin.sim.notchPressure.learnedCount, 1u);
-}
-
 TEST(SetVehicleSpec, HugeNotchCountsKeepTheirNumbersWithABoundedTable) {
     Plugin plugin(L"");
     plugin.SetVehicleSpec(VehicleSpec{5000, 0, 0, 0, 0});
-    EXPECT_EQ(plugin.sim.handles.brakeNotchCount, 5000);
-    EXPECT_EQ(plugin.sim.handles.emergencyNotch, 5001);
-    EXPECT_EQ(plugin.sim.notchPressure.entries.size(),
+    EXPECT_EQ(plugin.sim.handles.BrakeNotchCount(), 5000);
+    EXPECT_EQ(plugin.sim.handles.EmergencyNotch(), 5001);
+    EXPECT_EQ(plugin.sim.notchPressure.Table().entries.size(),
               static_cast<size_t>(sim::kMaxBrakeNotches) + 1);
     plugin.SetVehicleSpec(VehicleSpec{INT32_MAX, 0, 0, 0, 0});
-    EXPECT_EQ(plugin.sim.handles.emergencyNotch, INT32_MAX);
+    EXPECT_EQ(plugin.sim.handles.EmergencyNotch(), INT32_MAX);
 }
 
 TEST(Initialize, ResetsTheRunFlagsAndKeepsTheRest) {
@@ -74,32 +64,36 @@ TEST(Initialize, ResetsTheRunFlagsAndKeepsTheRest) {
     plugin.SetBrake(2);
     plugin.SetReverser(1);
     plugin.DoorClose();
-    plugin.sim.frame.prevCurrent = 250.0f;
-    plugin.sim.frame.prevSapPressure = 120.0f;
-    plugin.sim.panel.blinkTimerMs = 400;
-    plugin.sim.camshaft.camAtStart = true;
-    plugin.sim.handles.brakeRaised = true;
-    plugin.sim.camshaft.start1Armed = false;
-    plugin.sim.handles.key6Switch.on = true;
+    plugin.KeyDown(6);
+    VehicleState state{};
+    state.Current = 250.0f;
+    state.SapPressure = 120.0f;
+    std::array<int32_t, 256> panel{};
+    std::array<int32_t, 256> sound{};
+    panel[3] = 1;  // the blink lamp runs
+    for (int frame = 1; frame <= 20; ++frame) {
+        state.Time = frame * 20;
+        plugin.Elapse(state, panel.data(), sound.data());
+    }
+    const sim::Simulation& s = plugin.sim;
+    ASSERT_EQ(s.frame.PrevCurrentA(), 250.0f);
+    ASSERT_EQ(s.panel.BlinkTimerMs(), 400);
+    ASSERT_TRUE(s.handles.BrakeRaised());
+    ASSERT_FALSE(s.camshaft.Start1Armed());
 
-    plugin.Initialize(1);
-    const sim::Simulation once = plugin.sim;
-    plugin.Initialize(-7);
-    const sim::Simulation twice = plugin.sim;
-
-    for (const sim::Simulation* state : {&once, &twice}) {
-        EXPECT_EQ(state->frame.prevCurrent, 0.0f);
-        EXPECT_EQ(state->frame.prevSapPressure, 0.0f);
-        EXPECT_EQ(state->panel.blinkTimerMs, 0);
-        EXPECT_FALSE(state->camshaft.camAtStart);
-        EXPECT_FALSE(state->handles.brakeRaised);
-        EXPECT_TRUE(state->camshaft.start1Armed);
-        EXPECT_TRUE(state->camshaft.start2Armed);
-        EXPECT_EQ(state->handles.powerNotch, 3);
-        EXPECT_EQ(state->handles.brakeNotch, 2);
-        EXPECT_EQ(state->handles.reverserPosition, 1);
-        EXPECT_TRUE(state->handles.key6Switch.on);
-        EXPECT_TRUE(state->doorsClosed);
+    for (int32_t handlePosition : {1, -7}) {
+        plugin.Initialize(handlePosition);
+        EXPECT_EQ(s.frame.PrevCurrentA(), 0.0f);
+        EXPECT_EQ(s.frame.PrevSapKpa(), 0.0f);
+        EXPECT_EQ(s.panel.BlinkTimerMs(), 0);
+        EXPECT_FALSE(s.camshaft.AtStart());
+        EXPECT_FALSE(s.handles.BrakeRaised());
+        EXPECT_TRUE(s.camshaft.Start1Armed());
+        EXPECT_EQ(s.handles.PowerNotch(), 3);
+        EXPECT_EQ(s.handles.BrakeNotch(), 2);
+        EXPECT_EQ(s.handles.ReverserPosition(), 1);
+        EXPECT_TRUE(s.handles.Key6On());
+        EXPECT_TRUE(s.doorsClosed);
     }
 }
 
@@ -108,12 +102,12 @@ TEST(Doors, OpenAndCloseInOneFrameRequestBothChimes) {
     plugin.DoorOpen();
     plugin.DoorClose();
     EXPECT_TRUE(plugin.sim.doorsClosed);
-    EXPECT_TRUE(plugin.sim.hostSoundTriggers[sim::kHostSoundDoorOpen].play);
-    EXPECT_TRUE(plugin.sim.hostSoundTriggers[sim::kHostSoundDoorClose].play);
-    plugin.sim.hostSoundTriggers[sim::kHostSoundDoorOpen].stop = true;
+    EXPECT_TRUE(plugin.sim.hostSounds[sim::kHostSoundDoorOpen].play);
+    EXPECT_TRUE(plugin.sim.hostSounds[sim::kHostSoundDoorClose].play);
+    plugin.sim.hostSounds[sim::kHostSoundDoorOpen].stop = true;
     plugin.DoorOpen();
     EXPECT_FALSE(plugin.sim.doorsClosed);
-    EXPECT_FALSE(plugin.sim.hostSoundTriggers[sim::kHostSoundDoorOpen].stop);
+    EXPECT_FALSE(plugin.sim.hostSounds[sim::kHostSoundDoorOpen].stop);
 }
 
 TEST(Load, InEmptyFolderDrawsAWholeLineVoltageAndDisposesWithoutAnEngine) {
@@ -121,14 +115,14 @@ TEST(Load, InEmptyFolderDrawsAWholeLineVoltageAndDisposesWithoutAnEngine) {
     Plugin plugin(folder.Directory());
     for (int cycle = 0; cycle < 20; ++cycle) {
         plugin.Load();
-        const float voltage = plugin.sim.panel.lineVoltageBase;
+        const float voltage = plugin.sim.panel.LineVoltageBaseV();
         EXPECT_GE(voltage, 1400.0f);
         EXPECT_LE(voltage, 1599.0f);
         EXPECT_EQ(voltage, std::floor(voltage));
         EXPECT_EQ(plugin.GetPluginVersion(), kInterfaceVersion);
         EXPECT_FALSE(plugin.config.panelTest.PanelModifyEnabled);
-        EXPECT_EQ(plugin.sim.camshaft.brakeTopNotch, 10);
-        EXPECT_EQ(plugin.sim.camshaft.breakerDelayMs, 0);
+        EXPECT_EQ(plugin.sim.camshaft.FullRegenerationNotch(), -10);
+        EXPECT_EQ(plugin.sim.camshaft.BreakerDelayMs(), 0);
         plugin.Dispose();
     }
 }
@@ -136,19 +130,17 @@ TEST(Load, InEmptyFolderDrawsAWholeLineVoltageAndDisposesWithoutAnEngine) {
 TEST(Load, ResetsTheKeySwitches5To8AndRegenerationLatchButNot9And12) {
     test::TempFolder folder;
     Plugin plugin(folder.Directory());
-    sim::HandleState& h = plugin.sim.handles;
-    for (sim::KeySwitch* s :
-         {&h.key5Switch, &h.key6Switch, &h.key8Switch, &h.key9Switch, &h.key12Switch}) {
-        s->on = true;
+    for (int32_t key : {5, 6, 8, 9, 12}) {
+        plugin.KeyDown(key);
     }
-    plugin.sim.camshaft.regenReleased = true;
+    // A frame without brake curves and without regenerating current releases regeneration.
+    plugin.Elapse(VehicleState{}, nullptr, nullptr);
+    ASSERT_TRUE(plugin.sim.camshaft.RegenerationReleased());
     plugin.Load();
-    EXPECT_FALSE(h.key5Switch.on);
-    EXPECT_FALSE(h.key6Switch.on);
-    EXPECT_FALSE(h.key8Switch.on);
-    EXPECT_TRUE(h.key9Switch.on);
-    EXPECT_TRUE(h.key12Switch.on);
-    EXPECT_FALSE(plugin.sim.camshaft.regenReleased);
+    const sim::HandleInput& h = plugin.sim.handles;
+    EXPECT_FALSE(h.Key5On() || h.Key6On() || h.Key8On());
+    EXPECT_TRUE(h.Key9On() && h.Key12On());
+    EXPECT_FALSE(plugin.sim.camshaft.RegenerationReleased());
     plugin.Dispose();
 }
 
@@ -185,7 +177,7 @@ TEST(Load, EndsWithFilesThatAreNoRegularFilesOrTooLargeAndReadsTheLaterTables) {
     EXPECT_EQ(plugin.config.notchTable.BrakeCurrentCurves.size(), 65536u);
     EXPECT_EQ(plugin.config.needleTables.voltageNeedleTable.size(), 2u);
     EXPECT_TRUE(plugin.config.needleTables.speedNeedleTable.empty());
-    EXPECT_EQ(plugin.sim.camshaft.brakeTopNotch, 0);
+    EXPECT_EQ(plugin.sim.camshaft.FullRegenerationNotch(), 0);
     EXPECT_TRUE(plugin.chain.modules().empty());
 #ifndef _WIN32
     EXPECT_EQ(plugin.sound.audioEngine, nullptr) << "no log, no engine";
@@ -205,8 +197,8 @@ TEST(Load, WithoutItsFolderReadsAndWritesNoFile) {
     Plugin plugin(L"");
     plugin.Load();
     std::filesystem::current_path(before);
-    EXPECT_EQ(plugin.sim.camshaft.brakeTopNotch, 10);
-    EXPECT_EQ(plugin.sim.camshaft.breakerDelayMs, 0);
+    EXPECT_EQ(plugin.sim.camshaft.FullRegenerationNotch(), -10);
+    EXPECT_EQ(plugin.sim.camshaft.BreakerDelayMs(), 0);
     EXPECT_TRUE(plugin.config.needleTables.speedNeedleTable.empty());
     EXPECT_FALSE(plugin.config.panelTest.PanelModifyEnabled);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),

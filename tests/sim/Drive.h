@@ -37,7 +37,7 @@ class Drive {
 
     int32_t HostSound(int index) const { return sound[static_cast<size_t>(index)]; }
     sound::SoundRegistry& Sounds() { return plugin.sound.registry; }
-    sim::CamshaftState& Cam() { return plugin.sim.camshaft; }
+    const sim::Camshaft& Cam() const { return plugin.sim.camshaft; }
 
     TempFolder folder{L"camcab-drive"};
     Plugin plugin;

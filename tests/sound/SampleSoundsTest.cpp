@@ -69,7 +69,8 @@ TEST(SampleSounds, TheSampleVehicleStartsWithEverySound) {
     const std::string log = ReadFileBytes(folder.Path() / "XAudio2初期化ログ.txt");
     EXPECT_EQ(log.find("失敗"), std::string::npos) << log;
     EXPECT_NE(system.registry.reverser2LoopSound.voice, nullptr);
-    EXPECT_EQ(system.registry.reverser2LengthFrames, system.registry.reverser2Sound.pcm.size() / 4);
+    EXPECT_EQ(system.registry.LengthFrames(sound::Sound::Reverser2),
+              system.registry.reverser2Sound.pcm.size() / 4);
 
     // Every named sound is heard when played.
     for (sound::SoundSlot* slot : {&system.registry.resetSound, &system.registry.start1Sound,

@@ -206,13 +206,11 @@ TEST_F(SoundSlotTest, ReloadOfAPlayingSlotLoadsAfreshWithoutPitchControl) {
                    4.0f);
     EXPECT_EQ(slot.voiceFlags, 0u);
     ASSERT_EQ(slot.Play(0), 0);
-    slot.userFlag = true;
     EXPECT_GT(Listen(2), 0.3);
     ASSERT_EQ(
         slot.Reload(engine, nullptr, File(L"b.wav", ToneWave(960, 2, 8)), sound::kOneShot, 2.0f),
         0);
     EXPECT_FALSE(slot.started);
-    EXPECT_FALSE(slot.userFlag);
     EXPECT_EQ(slot.voiceFlags, platform::kVoiceNoPitch);
     EXPECT_EQ(slot.maxFrequencyRatio, 2.0f);
     EXPECT_EQ(slot.format->nChannels, 2);
@@ -297,7 +295,6 @@ TEST_F(SoundSlotTest, ClearReturnsToTheEmptyState) {
     ASSERT_EQ(slot.Reload(engine, nullptr, File(L"c.wav", ToneWave(4800)), sound::kOneShot, 3.0f),
               0);
     ASSERT_EQ(slot.Play(0), 0);
-    slot.userFlag = true;
     slot.Clear();
     EXPECT_EQ(slot.voice, nullptr);
     EXPECT_EQ(slot.engine, nullptr);
@@ -306,7 +303,6 @@ TEST_F(SoundSlotTest, ClearReturnsToTheEmptyState) {
     EXPECT_EQ(slot.format, nullptr);
     EXPECT_EQ(slot.buffer, nullptr);
     EXPECT_FALSE(slot.started);
-    EXPECT_FALSE(slot.userFlag);
     EXPECT_EQ(slot.voiceFlags, 0u);
     EXPECT_EQ(slot.maxFrequencyRatio, 2.0f);
     EXPECT_EQ(static_cast<uint32_t>(slot.Play(0)), kInvalidCall);

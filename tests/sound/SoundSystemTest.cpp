@@ -232,9 +232,8 @@ TEST_F(SoundSystemTest, SecondReverserVoiceAndLength) {
     system.StartUp(folder.Directory(), motorConfig);
     system.PrepareSecondReverserVoice();
     const sound::SoundRegistry& registry = system.registry;
-    EXPECT_EQ(registry.reverser2Format.nChannels, 2);
-    EXPECT_EQ(registry.reverser2Format.wBitsPerSample, 16);
-    EXPECT_EQ(registry.reverser2LengthFrames, 1000u);  // 4000 bytes of 16-bit stereo
+    EXPECT_EQ(registry.LengthFrames(sound::Sound::Reverser2), 1000u);  // 4000 bytes, 16-bit stereo
+    EXPECT_EQ(registry.LengthFrames(sound::Sound::Reverser2Loop), 1000u);
     ASSERT_NE(registry.reverser2LoopSound.voice, nullptr);
     EXPECT_NE(registry.reverser2LoopSound.voice, registry.reverser2Sound.voice);
     EXPECT_EQ(registry.reverser2LoopSound.loopCount, sound::kOneShot);
@@ -243,7 +242,7 @@ TEST_F(SoundSystemTest, SecondReverserVoiceAndLength) {
     folder.Write(L"kamujiku\\reverser2.wav", ToneWave(777, 1, 8));
     system.StartUp(folder.Directory(), motorConfig);
     system.PrepareSecondReverserVoice();
-    EXPECT_EQ(system.registry.reverser2LengthFrames, 777u);
+    EXPECT_EQ(system.registry.LengthFrames(sound::Sound::Reverser2), 777u);
     system.ShutDown();
 }
 
@@ -251,7 +250,7 @@ TEST_F(SoundSystemTest, SecondReverserVoiceWithoutEngineStaysEmpty) {
     sound::SoundSystem system;
     system.PrepareSecondReverserVoice();
     EXPECT_EQ(system.registry.reverser2LoopSound.voice, nullptr);
-    EXPECT_EQ(system.registry.reverser2LengthFrames, 0u);
+    EXPECT_EQ(system.registry.LengthFrames(sound::Sound::Reverser2), 0u);
     system.ShutDown();
 }
 

@@ -127,7 +127,7 @@ TEST(WindowsSound, StartUpWritesTheSameLogLinesAndOneShotsRunOut) {
     EXPECT_FALSE(start1.IsPlaying());
 
     system.PrepareSecondReverserVoice();
-    EXPECT_EQ(system.registry.reverser2LengthFrames, 2400u);
+    EXPECT_EQ(system.registry.LengthFrames(sound::Sound::Reverser2), 2400u);
     EXPECT_NE(system.registry.reverser2LoopSound.voice, nullptr);
     system.ShutDown();
     EXPECT_EQ(system.audioEngine, nullptr);
