@@ -86,8 +86,7 @@ void LoadSounds(SoundRegistry& registry, const platform::EngineRef& engine,
                     kDefaultMaxFrequencyRatio);
     }
     // Without the SAP sound the brake-cylinder loop falls back to the folder's own loop.
-    const wchar_t* bcFile =
-        registry.sapSound.voice != nullptr ? kBcSoundFile : kBcFallbackSoundFile;
+    const wchar_t* bcFile = registry.sapSound.HasVoice() ? kBcSoundFile : kBcFallbackSoundFile;
     registry.bcSound.Reload(engine, log, InFolder(pluginDirectory, bcFile), kLooping,
                             kDefaultMaxFrequencyRatio);
     registry.pipeSound.Reload(engine, log, InFolder(pluginDirectory, kPipeSoundFile), kLooping,
