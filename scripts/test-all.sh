@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds both platforms and runs every test: Linux, Linux with AddressSanitizer and
+# Checks the sources' format, then builds both platforms and runs every test: Linux, Linux with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the Windows build under Wine; then both plug-ins drive the
 # sample scenario and must answer alike; last, a short fixed run of every fuzz target. Any
 # failure, any sanitizer report or any fuzz finding fails the run.
@@ -9,6 +9,9 @@ cd "$root"
 
 bash scripts/setup-debian.sh
 jobs=$(nproc)
+
+echo "== Format"
+bash scripts/check-format.sh
 
 echo "== Linux"
 cmake --preset linux
