@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "chain/ModuleList.h"
-#include "config/Configuration.h"
+#include "config/VehicleFolder.h"
 #include "platform/FileSystem.h"
 #include "plugin/Plugin.h"
 #include "support/TempFolder.h"
@@ -335,12 +335,8 @@ TEST(CamcabCheck, ReadersReadTheSameWithTheSinkOn) {
     config::Configuration plain;
     config::Configuration reported;
     const std::wstring folder = vehicle.Directory();
-    config::LoadNotchTable(plain.notchTable, folder + L"notch/notch.txt");
-    config::LoadNotchTable(reported.notchTable, folder + L"notch/notch.txt", &sink);
-    config::LoadMotorSoundConfig(plain.motorSoundConfig, folder);
-    config::LoadMotorSoundConfig(reported.motorSoundConfig, folder, &sink);
-    config::ReadNeedleTables(plain.needleTables, folder);
-    config::ReadNeedleTables(reported.needleTables, folder, &sink);
+    config::ReadVehicle(plain, folder);
+    config::ReadVehicle(reported, folder, &sink);
     EXPECT_GE(sink.reports, 9u);
 
     const config::NotchTable& a = plain.notchTable;
@@ -352,6 +348,8 @@ TEST(CamcabCheck, ReadersReadTheSameWithTheSinkOn) {
     EXPECT_EQ(a.BreakerDelayOn, b.BreakerDelayOn);
     EXPECT_EQ(a.NoLoadCurrent, b.NoLoadCurrent);
     EXPECT_EQ(a.BrakeTopNotch, b.BrakeTopNotch);
+    EXPECT_EQ(a.PowerRequiredNotches, b.PowerRequiredNotches);
+    EXPECT_EQ(a.BrakeRequiredNotches, b.BrakeRequiredNotches);
     const config::MotorSoundConfig& m = plain.motorSoundConfig;
     const config::MotorSoundConfig& n = reported.motorSoundConfig;
     EXPECT_EQ(m.MotorSoundFiles, n.MotorSoundFiles);
