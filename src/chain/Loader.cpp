@@ -42,12 +42,10 @@ void DetailModuleChain::LoadModules(const std::wstring& pluginDirectory) {
     }
     const platform::UniqueFile file = OpenModuleList(pluginDirectory);
     if (file != nullptr) {
-        // An entry naming this library would run our own Load inside itself without end, and
-        // every forwarded call would come back to us: it is recognised by the handle the
-        // platform answers for it, whatever spelling or link names it. A copy of the plug-in
-        // at another path is another library; while this Load runs, the mark lets such a
-        // copy (loaded by a module below) skip this library in its own list likewise, and
-        // this library skips every library still in its own Load.
+        // Entries naming this library are skipped by the handle the platform answers for
+        // them. A copy of the plug-in at another path is another library: while this Load
+        // runs, the mark lets such a copy (loaded by a module below) skip this library in its
+        // own list likewise.
         const platform::ModuleHandle self = platform::OwnModule();
         const platform::LoadingMark loading(self);
         ModuleList list(file.get());
