@@ -39,8 +39,8 @@ struct VehicleSteps {
 // Reads the vehicle whose plug-in lives in `folder` (with a trailing separator) in Load's
 // order: the detail modules, the notch table group, the audio start-up with the motor sound
 // configuration, the panel test switch, the needle tables. Each record is made afresh at its
-// step, so a second reading gives what the first gave. An empty `folder` (the plug-in's
-// folder is not known) runs no step and reads nothing: every record keeps its defaults.
+// step, so a second reading gives what the first gave. An empty `folder` names the files
+// relative to the current folder.
 void ReadVehicle(Configuration& configuration, const std::wstring& folder,
                  Diagnostics* diagnostics = nullptr, const VehicleSteps& steps = {});
 

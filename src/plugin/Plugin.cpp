@@ -47,14 +47,19 @@ Plugin::Plugin(std::wstring directory) : pluginDirectory(std::move(directory)) {
 void Plugin::Load() {
     // 1-5. The detail modules, the notch table group, the audio start-up (which reads the
     // motor sound configuration and loads every sound), the panel test switch and the needle
-    // tables. Without the library's folder, no module is loaded and no file is read or
-    // written: the tables keep their defaults.
-    config::VehicleSteps steps;
-    steps.detailModules = [this] { chain.LoadModules(pluginDirectory); };
-    steps.audioStartUp = [this](config::MotorSoundConfig& motorSoundConfig) {
-        sound.StartUp(pluginDirectory, motorSoundConfig);
-    };
-    config::ReadVehicle(config, pluginDirectory, nullptr, steps);
+    // tables. Every file is named relative to the library's folder. Without it, the names
+    // would be taken relative to the host's current folder: then no module is loaded and no
+    // file is read or written, and the tables keep their defaults.
+    if (pluginDirectory.empty()) {
+        config = config::Configuration{};
+    } else {
+        config::VehicleSteps steps;
+        steps.detailModules = [this] { chain.LoadModules(pluginDirectory); };
+        steps.audioStartUp = [this](config::MotorSoundConfig& motorSoundConfig) {
+            sound.StartUp(pluginDirectory, motorSoundConfig);
+        };
+        config::ReadVehicle(config, pluginDirectory, nullptr, steps);
+    }
 
     // 6. The initial line voltage: 1400.0 to 1599.0 V.
     sim.panel.lineVoltageBase = 1400.0f + static_cast<float>(DrawRandom() % 200u);
