@@ -54,12 +54,8 @@ bool UsesModel(const scenario::Scenario& scenario) {
 // The sound files the plug-in named in its start-up log, loaded or not.
 std::vector<std::wstring> SoundFilesInLog(const std::wstring& logPath) {
     std::vector<std::wstring> files;
-    std::string text;
-    if (!host::ReadFileBytes(host::NativePath(logPath), text)) {
-        return files;
-    }
     const std::string label = platform::EncodeUtf8(sound::kLogFileNameLabel);
-    std::istringstream lines(text);
+    std::istringstream lines(host::ReadFileBytes(host::NativePath(logPath)));
     for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
