@@ -9,7 +9,7 @@ packages=(
     libfaudio-dev libsndfile1-dev libsdl2-dev
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
     wine wine64 gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-    clang libclang-rt-14-dev llvm
+    clang libclang-rt-14-dev llvm clang-format
     libjs-dygraphs sox libsox-fmt-base chromium python3 unzip
 )
 if [ "${1:-}" = "--runtime-only" ]; then

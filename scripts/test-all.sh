@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds both platforms and runs every test: Linux, Linux with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the Windows build under Wine; then both plug-ins drive the
+# Checks the sources' format, then builds both platforms with warnings as errors and runs every
+# test: Linux, Linux with AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows build
+# under Wine; then both plug-ins drive the
 # sample scenario and must answer alike; last, a short fixed run of every fuzz target. Any
 # failure, any sanitizer report or any fuzz finding fails the run.
 set -euo pipefail
@@ -9,6 +10,9 @@ cd "$root"
 
 bash scripts/setup-debian.sh
 jobs=$(nproc)
+
+echo "== Format"
+bash scripts/check-format.sh
 
 echo "== Linux"
 cmake --preset linux

@@ -22,19 +22,12 @@
 #include <utility>
 #include <vector>
 
+#include "FileBytes.h"
 #include "HeapCount.h"
 #include "HostAudio.h"
+#include "HostKeyboard.h"
 #include "config/Curve.h"
 #include "plugin/Plugin.h"
-
-// The host's keyboard, looked up by name in the host process: nothing is held down.
-extern "C" __attribute__((visibility("default"))) int16_t CamcabHostKeyState(int32_t) {
-    return 0;
-}
-extern "C" __attribute__((visibility("default"))) int32_t CamcabHostKeyboardState(uint8_t* keys) {
-    std::memset(keys, 0, 256);
-    return 1;
-}
 
 namespace {
 
@@ -68,7 +61,7 @@ void WriteMotorBank(const fs::path& folder, int count) {
         for (const char* quantity : {"_volume.csv", "_frequency.csv"}) {
             const fs::path table = folder / "motor" / (std::string(mode) + quantity);
             std::vector<std::vector<std::string>> rows;
-            std::ifstream in(table, std::ios::binary);
+            std::istringstream in(camcab::host::ReadFileBytes(table));
             for (std::string line; std::getline(in, line);) {
                 std::vector<std::string>& cells = rows.emplace_back();
                 std::istringstream fields(line);
@@ -76,7 +69,6 @@ void WriteMotorBank(const fs::path& folder, int count) {
                     cells.push_back(cell);
                 }
             }
-            in.close();
             std::ofstream out(table, std::ios::binary);
             for (size_t r = 0; r < rows.size(); ++r) {
                 out << rows[r][0];
@@ -98,6 +90,8 @@ class Drive {
     Drive(bool engine, int motorSounds) : folder_(NewFolder()), plugin(folder_.wstring() + L"/") {
         camcab::hostaudio::UseSilentDevice();
         ::setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
+        // The host's keyboard, which the plug-in looks up in this process: nothing held down.
+        camcab::host::ReleaseAllKeys();
         fs::copy(CAMCAB_SAMPLE_VEHICLE, folder_, fs::copy_options::recursive);
         if (motorSounds != kSampleMotorSounds) {
             WriteMotorBank(folder_, motorSounds);

@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "chain/DetailModule.h"
+#include "config/VehicleFolder.h"
 #include "host/HostRecords.h"
 
 namespace camcab::chain {
 
 // The name of the list file in the plug-in's folder.
-inline constexpr const wchar_t* kModuleListFileName = L"detailmodulesx64.txt";
+inline constexpr const wchar_t* kModuleListFileName = config::kModuleListFile;
 
 // The handle values the library hands to the first module of the chain.
 struct ChainInputs {

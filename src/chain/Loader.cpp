@@ -1,9 +1,6 @@
 // Loading the modules named in the list file and releasing them again.
-#include <optional>
-
 #include "chain/DetailModuleChain.h"
 #include "chain/ModuleList.h"
-#include "platform/FileSystem.h"
 #include "platform/Module.h"
 
 namespace camcab::chain {
@@ -43,30 +40,26 @@ void DetailModuleChain::LoadModules(const std::wstring& pluginDirectory) {
     if (pluginDirectory.empty()) {
         return;
     }
-    const std::wstring listPath = platform::AppendPath(pluginDirectory, kModuleListFileName);
-    const platform::UniqueFile file(platform::OpenForReading(listPath));
+    const platform::UniqueFile file = OpenModuleList(pluginDirectory);
     if (file != nullptr) {
-        // An entry naming this library would run our own Load inside itself without end, and
-        // every forwarded call would come back to us: it is recognised by the handle the
-        // platform answers for it, whatever spelling or link names it. A copy of the plug-in
-        // at another path is another library; while this Load runs, the mark lets such a
-        // copy (loaded by a module below) skip this library in its own list likewise, and
-        // this library skips every library still in its own Load.
+        // Entries naming this library are skipped by the handle the platform answers for
+        // them. A copy of the plug-in at another path is another library: while this Load
+        // runs, the mark lets such a copy (loaded by a module below) skip this library in its
+        // own list likewise.
         const platform::ModuleHandle self = platform::OwnModule();
         const platform::LoadingMark loading(self);
         ModuleList list(file.get());
         std::wstring entry;
         while (list.Next(entry)) {
-            const std::optional<std::wstring> path = ModuleEntryPath(pluginDirectory, entry);
-            // A FIFO or device named as a module would make the loader wait on it for ever.
-            if (!path || !platform::PathExists(*path) || platform::LeadsToDevice(*path)) {
+            const ModuleEntry resolved = ResolveModuleEntry(pluginDirectory, entry);
+            if (resolved.kind != ModuleEntryKind::Library) {
                 continue;
             }
-            const platform::ModuleHandle module = platform::LoadModule(*path);
+            const platform::ModuleHandle module = platform::LoadModule(resolved.path);
             if (module == nullptr) {
                 continue;
             }
-            if (module == self || platform::IsMarkedLoading(module)) {
+            if (IsPluginItself(module, self)) {
                 platform::UnloadModule(module);
                 continue;
             }

@@ -1,5 +1,7 @@
 #include "chain/ModuleList.h"
 
+#include "config/ConfigText.h"
+#include "config/VehicleFolder.h"
 #include "platform/FileSystem.h"
 #include "platform/WideText.h"
 
@@ -64,12 +66,34 @@ bool ModuleList::Next(std::wstring& entry) {
     return true;
 }
 
-std::optional<std::wstring> ModuleEntryPath(const std::wstring& pluginDirectory,
-                                            const std::wstring& entry) {
-    if (entry.find(L'\0') != std::wstring::npos) {
-        return std::nullopt;
+platform::UniqueFile OpenModuleList(const std::wstring& pluginDirectory,
+                                    config::Diagnostics* diagnostics) {
+    const std::wstring path = config::JoinPath(pluginDirectory, config::kModuleListFile);
+    platform::UniqueFile file(platform::OpenForReading(path));
+    if (diagnostics != nullptr) {
+        diagnostics->FileOpened(path, file != nullptr);
+        if (file == nullptr && platform::PathExists(path)) {
+            diagnostics->Report(config::Diagnostic{
+                path, 0, config::Severity::Error,
+                L"cannot be read: not a regular file, or no permission", std::nullopt});
+        }
     }
-    return platform::AppendPath(pluginDirectory, platform::NativeSeparators(entry));
+    return file;
+}
+
+ModuleEntry ResolveModuleEntry(const std::wstring& pluginDirectory, const std::wstring& entry) {
+    if (entry.find(L'\0') != std::wstring::npos) {
+        return {ModuleEntryKind::NoFileName, {}};
+    }
+    std::wstring path = platform::AppendPath(pluginDirectory, platform::NativeSeparators(entry));
+    const ModuleEntryKind kind = !platform::PathExists(path)     ? ModuleEntryKind::Missing
+                                 : platform::LeadsToDevice(path) ? ModuleEntryKind::Device
+                                                                 : ModuleEntryKind::Library;
+    return {kind, std::move(path)};
+}
+
+bool IsPluginItself(platform::ModuleHandle module, platform::ModuleHandle self) {
+    return module == self || platform::IsMarkedLoading(module);
 }
 
 }  // namespace camcab::chain

@@ -4,11 +4,12 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <utility>
 
 #include "config/Diagnostics.h"
+#include "platform/FileSystem.h"
+#include "platform/Module.h"
 
 namespace camcab::chain {
 
@@ -49,10 +50,33 @@ inline constexpr std::size_t kMaxModuleListLineBytes = 65536;
 // ended there. A list names a few libraries.
 inline constexpr std::size_t kMaxModuleListBytes = std::size_t{1} << 20;
 
-// The library file an entry names: the entry with the platform's separators, joined to the
-// plug-in's folder. Empty when the entry can name no file: a NUL inside it would cut the name
-// short on every platform.
-std::optional<std::wstring> ModuleEntryPath(const std::wstring& pluginDirectory,
-                                            const std::wstring& entry);
+// Opens the list file of the plug-in's folder; null when there is none or it cannot be read
+// (no list: no module, as most vehicles intend). With a sink, the file is reported opened or
+// not, and a list that exists but cannot be read is reported.
+platform::UniqueFile OpenModuleList(const std::wstring& pluginDirectory,
+                                    config::Diagnostics* diagnostics = nullptr);
+
+// What an entry of the list names, told before anything is loaded.
+enum class ModuleEntryKind {
+    NoFileName,  // a NUL inside would cut the name short on every platform
+    Missing,
+    Device,   // a FIFO, socket or device: loading it would wait on it for ever
+    Library,  // something to load: a file, or a folder (the empty entry names the plug-in's
+              // own folder, which loads nothing)
+};
+
+struct ModuleEntry {
+    ModuleEntryKind kind = ModuleEntryKind::NoFileName;
+    // The entry with the platform's separators, joined to the plug-in's folder; empty for
+    // NoFileName.
+    std::wstring path;
+};
+
+ModuleEntry ResolveModuleEntry(const std::wstring& pluginDirectory, const std::wstring& entry);
+
+// Whether a loaded library is the plug-in itself for its chain: `self` (whatever spelling or
+// link named it), or any library still inside its own Load, such as a copy of the plug-in
+// that loads this one. Chaining either would run a Load inside itself without end.
+bool IsPluginItself(platform::ModuleHandle module, platform::ModuleHandle self);
 
 }  // namespace camcab::chain

@@ -113,10 +113,11 @@ bool ConfigFile::FillBuffer() {
     return true;
 }
 
-void ConfigFile::Report(Severity severity, std::wstring message,
-                        std::optional<uint64_t> column) const {
+void ConfigFile::Report(Severity severity, std::wstring message, std::optional<uint64_t> column,
+                        FindingKind kind) const {
     if (diagnostics_ != nullptr) {
-        diagnostics_->Report(Diagnostic{path_, lineNumber_, severity, std::move(message), column});
+        diagnostics_->Report(
+            Diagnostic{path_, lineNumber_, severity, std::move(message), column, kind});
     }
 }
 

@@ -41,7 +41,8 @@ class ConfigFile {
     bool Reporting() const { return diagnostics_ != nullptr; }
     // Reports a finding at the line read last (line 0 before the first).
     void Report(Severity severity, std::wstring message,
-                std::optional<uint64_t> column = std::nullopt) const;
+                std::optional<uint64_t> column = std::nullopt,
+                FindingKind kind = FindingKind::Other) const;
     // Reports a finding about the file as a whole (line 0).
     void ReportWhole(Severity severity, std::wstring message) const;
     uint64_t LineNumber() const { return lineNumber_; }

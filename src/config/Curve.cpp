@@ -40,7 +40,7 @@ class OrderWatch {
                             L"rows out of order (x " + Shown(x) + L" after " + Shown(highestX_) +
                             L" of line " + std::to_wstring(highestLine_) +
                             L"): the table is used sorted by x",
-                        column);
+                        column, FindingKind::RowsOutOfOrder);
         } else if (!seen_ || x > highestX_) {
             highestX_ = x;
             highestLine_ = file.LineNumber();

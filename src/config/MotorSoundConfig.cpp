@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "config/ConfigText.h"
+#include "config/VehicleFolder.h"
 
 namespace camcab::config {
 namespace {
@@ -140,7 +141,7 @@ void ReportUnfilled(const MotorSoundConfig& config, const ConfigFile& file) {
 
 void LoadMotorSoundConfig(MotorSoundConfig& config, const std::wstring& pluginDirectory,
                           Diagnostics* diagnostics) {
-    ConfigFile file = OpenConfigFile(JoinPath(pluginDirectory, L"AtsMotorConfig.txt"), diagnostics,
+    ConfigFile file = OpenConfigFile(JoinPath(pluginDirectory, kMotorSoundConfigFile), diagnostics,
                                      Severity::Warning);
     bool sawHeader = false;
     std::wstring line;

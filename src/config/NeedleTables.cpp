@@ -1,6 +1,7 @@
 #include "config/NeedleTables.h"
 
 #include "config/ConfigText.h"
+#include "config/VehicleFolder.h"
 
 namespace camcab::config {
 
@@ -12,11 +13,11 @@ void ReadNeedleTables(NeedleTables& tables, const std::wstring& pluginDirectory,
         ReadCurveFile(JoinPath(pluginDirectory, name), curve, budget, diagnostics,
                       Severity::Warning);
     };
-    read(L"NeedleTable\\PressureL.csv", tables.pressureLNeedleTable);
-    read(L"NeedleTable\\PressureR.csv", tables.pressureRNeedleTable);
-    read(L"NeedleTable\\Speed.csv", tables.speedNeedleTable);
-    read(L"NeedleTable\\Current.csv", tables.currentNeedleTable);
-    read(L"NeedleTable\\Voltage.csv", tables.voltageNeedleTable);
+    read(kPressureLNeedleFile, tables.pressureLNeedleTable);
+    read(kPressureRNeedleFile, tables.pressureRNeedleTable);
+    read(kSpeedNeedleFile, tables.speedNeedleTable);
+    read(kCurrentNeedleFile, tables.currentNeedleTable);
+    read(kVoltageNeedleFile, tables.voltageNeedleTable);
 }
 
 }  // namespace camcab::config

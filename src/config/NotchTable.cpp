@@ -127,6 +127,15 @@ void ReadIndexFile(NotchTable& table, const std::wstring& indexPath, Diagnostics
     }
 }
 
+// Every step's required notch of a "RequiredNotch_Up" row, as the step models use it.
+std::vector<int32_t> StepRequiredNotches(const std::vector<std::wstring_view>& fields) {
+    std::vector<int32_t> notches;
+    for (size_t s = 1; s < fields.size(); ++s) {
+        notches.push_back(ToInt32(fields[s]).value_or(kNeverAllowedNotch));
+    }
+    return notches;
+}
+
 // The power parameter file: the last "RequiredNotch_Up" row decides which current columns
 // the camshaft compares with. A row with a value that is no integer is skipped.
 void ReadPowerParams(NotchTable& table, Diagnostics* diagnostics) {
@@ -142,6 +151,7 @@ void ReadPowerParams(NotchTable& table, Diagnostics* diagnostics) {
             continue;
         }
         const std::vector<std::wstring_view> fields = SplitFields(text);
+        table.PowerRequiredNotches = StepRequiredNotches(fields);
         std::vector<int32_t> values;
         values.reserve(fields.size());
         bool valid = true;
@@ -210,6 +220,7 @@ void ReadRealColumn1(const ConfigFile& file, std::wstring_view text, float& targ
 // of the steps that reach it, then the last column.
 void ReadBrakeRequiredNotches(NotchTable& table, const ConfigFile& file, std::wstring_view text) {
     const std::vector<std::wstring_view> fields = SplitFields(text);
+    table.BrakeRequiredNotches = StepRequiredNotches(fields);
     const uint64_t stepCount = fields.empty() ? 0 : fields.size() - 1;  // S
     std::vector<uint64_t> values(stepCount + 1, 0);
     for (uint64_t s = 1; s <= stepCount; ++s) {
@@ -333,6 +344,25 @@ void LoadNotchTable(NotchTable& table, const std::wstring& indexPath, Diagnostic
     ReadColumnCurves(table.brakeCurrentFile, table.BrakeCurveColumns, table.BrakeCurrentCurves,
                      budget, diagnostics);
     ReadNoLoadCurrent(table, diagnostics);
+}
+
+std::array<float, kPowerCurrentValues> PowerCurrentsAt(const NotchTable& table, float absSpeedKmh) {
+    const std::vector<Curve>& curves = table.PowerCurrentCurves;
+    std::array<float, kPowerCurrentValues> currentsA{};
+    for (size_t k = 0; k < kPowerCurrentValues; ++k) {
+        currentsA[k] =
+            k == 9 || k >= curves.size() ? 0.0f : InterpolateCurve(absSpeedKmh, curves[k]);
+    }
+    return currentsA;
+}
+
+BrakeCurrents BrakeCurrentsAt(const NotchTable& table, float absSpeedKmh) {
+    const std::vector<Curve>& curves = table.BrakeCurrentCurves;
+    if (curves.empty()) {
+        return {};
+    }
+    return {InterpolateCurve(absSpeedKmh, curves.front()),
+            InterpolateCurve(absSpeedKmh, curves.back())};
 }
 
 }  // namespace camcab::config

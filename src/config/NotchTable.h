@@ -1,6 +1,7 @@
 // The camshaft controller's characteristic, read from "notch\notch.txt" and the files it names.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -29,11 +30,34 @@ struct NotchTable {
     float NoLoadCurrent = 0.0f;      // A
     float BreakerDelayOn = 0.0f;     // s
     uint64_t BrakeTopNotch = 10;
+    // Every step's required notch (steps 1 to S) as the last "RequiredNotch_Up" row of the
+    // power and of the brake parameter file gives it, for tools that model the camshaft step
+    // by step. A value that does not read is kNeverAllowedNotch.
+    std::vector<int32_t> PowerRequiredNotches;
+    std::vector<int32_t> BrakeRequiredNotches;
 };
+
+// The required notch of a step whose value does not read: no handle reaches it.
+inline constexpr int32_t kNeverAllowedNotch = INT32_MAX;
 
 // Reads the index file at `indexPath` and the data files it names into `table`, reporting to
 // `diagnostics`, when given, every line and file that is not used as written.
 void LoadNotchTable(NotchTable& table, const std::wstring& indexPath,
                     Diagnostics* diagnostics = nullptr);
+
+// The camshaft compares the motor current with eleven power curve values, c0 to c10.
+inline constexpr size_t kPowerCurrentValues = 11;
+
+// c0..c10 at the speed: power current curve k, 0 A where the table has fewer curves; c9 is
+// always 0 A.
+std::array<float, kPowerCurrentValues> PowerCurrentsAt(const NotchTable& table, float absSpeedKmh);
+
+struct BrakeCurrents {
+    float firstA = 0.0f;
+    float lastA = 0.0f;
+};
+
+// The first and the last brake current curve at the speed; 0 A when there is none.
+BrakeCurrents BrakeCurrentsAt(const NotchTable& table, float absSpeedKmh);
 
 }  // namespace camcab::config

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <random>
 
+#include "config/VehicleFolder.h"
 #include "platform/FileSystem.h"
 
 namespace camcab {
@@ -29,41 +30,21 @@ std::wstring PluginDirectoryOf(const std::wstring& libraryPath) {
 
 Plugin::Plugin(std::wstring directory) : pluginDirectory(std::move(directory)) {}
 
-std::wstring Plugin::FileInPluginDirectory(const std::wstring& name) const {
-    return platform::AppendPath(pluginDirectory, platform::NativeSeparators(name));
-}
-
 void Plugin::Load() {
-    // Every file is named relative to the library's folder. Without it, the names would be
-    // taken relative to the host's current folder: then no module is loaded and no file is
-    // read or written, and the tables keep their defaults.
-    const bool folderKnown = !pluginDirectory.empty();
-
-    // 1. Detail modules; each module's own Load runs before anything else is read.
-    if (folderKnown) {
-        chain.LoadModules(pluginDirectory);
-    }
-
-    // 2. The notch table group. Each Load reads into a fresh record, so a second Load in
-    // the same process gives the same tables as the first.
-    config.notchTable = config::NotchTable{};
-    if (folderKnown) {
-        config::LoadNotchTable(config.notchTable, FileInPluginDirectory(L"notch\\notch.txt"));
-    }
-
-    // 3. Audio start-up, which reads the motor sound configuration and loads every sound.
-    config.motorSoundConfig = config::MotorSoundConfig{};
-    if (folderKnown) {
-        sound.StartUp(pluginDirectory, config.motorSoundConfig);
-    }
-
-    // 4. The panel test mode switch.
-    config.panelTest.PanelModifyEnabled = false;
-    config.panelTest.PanelModifyEnabled = folderKnown && config::TestPanelModify(pluginDirectory);
-
-    // 5. The needle tables.
-    if (folderKnown) {
-        config::ReadNeedleTables(config.needleTables, pluginDirectory);
+    // 1-5. The detail modules, the notch table group, the audio start-up (which reads the
+    // motor sound configuration and loads every sound), the panel test switch and the needle
+    // tables. Every file is named relative to the library's folder. Without it, the names
+    // would be taken relative to the host's current folder: then no module is loaded and no
+    // file is read or written, and the tables keep their defaults.
+    if (pluginDirectory.empty()) {
+        config = config::Configuration{};
+    } else {
+        config::VehicleSteps steps;
+        steps.detailModules = [this] { chain.LoadModules(pluginDirectory); };
+        steps.audioStartUp = [this](config::MotorSoundConfig& motorSoundConfig) {
+            sound.StartUp(pluginDirectory, motorSoundConfig);
+        };
+        config::ReadVehicle(config, pluginDirectory, nullptr, steps);
     }
 
     // 6. The initial line voltage: 1400.0 to 1599.0 V. It then wanders on numbers seeded

@@ -36,9 +36,6 @@ class Plugin {
     void SetSignal(int32_t aspect);
     void SetBeaconData(const BeaconData& beacon);
 
-    // A file of the library's folder, named the configuration files' way (with '\').
-    std::wstring FileInPluginDirectory(const std::wstring& name) const;
-
     const std::wstring pluginDirectory;
     chain::DetailModuleChain chain;
     config::Configuration config;

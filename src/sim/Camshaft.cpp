@@ -1,8 +1,7 @@
 #include "sim/Camshaft.h"
 
+#include <array>
 #include <cmath>
-
-#include "config/Curve.h"
 
 namespace camcab::sim {
 namespace {
@@ -12,11 +11,6 @@ using sound::Sound;
 
 // Before the first Load the camshaft compares the current with no curves.
 const config::NotchTable kNoNotchTable{};
-
-// Curve k of a list at x; 0 when the list has fewer curves.
-float CurveValue(const std::vector<config::Curve>& curves, size_t k, float x) {
-    return k < curves.size() ? config::InterpolateCurve(x, curves[k]) : 0.0f;
-}
 
 bool Near(float value, float target, float tolerance) {
     return std::fabs(value - target) < tolerance;
@@ -172,11 +166,8 @@ void Camshaft::OnReverser(int32_t position, const HandleInput& handles, sound::C
 
 bool Camshaft::DetectStages(const FrameState& f) {
     const config::NotchTable& table = notchTable_ != nullptr ? *notchTable_ : kNoNotchTable;
-    const std::vector<config::Curve>& curves = table.PowerCurrentCurves;
-    float curve[kPowerCurveValues];  // A
-    for (size_t k = 0; k < kPowerCurveValues; ++k) {
-        curve[k] = k == 9 ? 0.0f : CurveValue(curves, k, f.AbsSpeedKmh());
-    }
+    const std::array<float, config::kPowerCurrentValues> curve =
+        config::PowerCurrentsAt(table, f.AbsSpeedKmh());
     const float i = f.AbsCurrentA();
     const bool powering = f.CurrentA() > 0.0f;
 
@@ -216,11 +207,9 @@ bool Camshaft::DetectStages(const FrameState& f) {
 void Camshaft::EvaluateHold(const FrameState& f, const HandleInput& h, const Handles& result,
                             sound::CabSounds& s) {
     const config::NotchTable& table = notchTable_ != nullptr ? *notchTable_ : kNoNotchTable;
-    const std::vector<config::Curve>& brakeCurves = table.BrakeCurrentCurves;
-    brakeCurrentFirstA_ =
-        brakeCurves.empty() ? 0.0f : config::InterpolateCurve(f.AbsSpeedKmh(), brakeCurves.front());
-    brakeCurrentLastA_ =
-        brakeCurves.empty() ? 0.0f : config::InterpolateCurve(f.AbsSpeedKmh(), brakeCurves.back());
+    const config::BrakeCurrents brakeCurves = config::BrakeCurrentsAt(table, f.AbsSpeedKmh());
+    brakeCurrentFirstA_ = brakeCurves.firstA;
+    brakeCurrentLastA_ = brakeCurves.lastA;
     const bool braking = f.CurrentA() < 0.0f;
 
     brakeCurrentNear_ = Near(f.AbsCurrentA(), brakeCurrentFirstA_, kBrakeCurveNearA) && braking &&

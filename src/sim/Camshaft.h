@@ -18,9 +18,6 @@ inline constexpr float kStageNearA = 2.0f;
 inline constexpr float kTransitionNearA = 0.5f;
 inline constexpr float kBrakeCurveNearA = 10.0f;
 
-// Power current curves 0 to 10 at this frame's speed (curve 9 is not used).
-inline constexpr int kPowerCurveValues = 11;
-
 // The power notch of full regenerative braking, -brakeTopNotch; the lowest int saturates.
 inline int32_t NegatedNotch(int32_t notch) {
     return notch == INT32_MIN ? INT32_MAX : -notch;

@@ -38,16 +38,16 @@ Handles FrameDriver::Elapse(const VehicleState& state, int32_t* panel, int32_t* 
     SwingSound(soundArray);                                                          // 16
     Emit({kHostSoundBrakeRelease, kHostSoundBrakeStep, kHostSoundEmergencyRelease},  // 17
          soundArray);
-    s.air.UpdateBrakePipeSound(state, frame.PrevBpKpa(), soundArray);           // 18
-    Emit({kHostSoundDoorClose, kHostSoundDoorOpen}, soundArray);                // 19
-    SpeedSounds(soundArray);                                                    // 20
-    s.air.UpdatePipeSound(state, frame.DeltaMs(), sounds_);                     // 21
-    s.camshaft.ClearStartPosition(frame);                                       // 22
-    s.camshaft.DecidePower(frame, s.handles, s.doorsClosed, sounds_, result_);  // 23
-    PanelOutputs(state, panel);                                                 // 24
-    s.camshaft.EndOfFrame(frame);                                               // 25
-    StorePreviousFrame(state);                                                  // 26
-    s.motorSounds.Update(frame.AbsSpeedKmh(), frame.CurrentA(), sounds_);       // 27
+    s.air.UpdateBrakePipeSound(state, frame.PrevBpKpa(), soundArray);             // 18
+    Emit({kHostSoundDoorClose, kHostSoundDoorOpen}, soundArray);                  // 19
+    SpeedSounds(soundArray);                                                      // 20
+    s.air.UpdatePipeSound(state, frame.DeltaMs(), sounds_);                       // 21
+    s.camshaft.ClearStartPosition(frame);                                         // 22
+    s.camshaft.DecidePower(frame, s.handles, s.DoorsClosed(), sounds_, result_);  // 23
+    PanelOutputs(state, panel);                                                   // 24
+    s.camshaft.EndOfFrame(frame);                                                 // 25
+    StorePreviousFrame(state);                                                    // 26
+    s.motorSounds.Update(frame.AbsSpeedKmh(), frame.CurrentA(), sounds_);         // 27
     // 28. The engine pauses while P is down; the frame's voice changes take effect together.
     engine_.FrameEnd();
     return result_;
@@ -114,7 +114,7 @@ void FrameDriver::PanelOutputs(const VehicleState& state, int32_t* panel) {
 void FrameDriver::StorePreviousFrame(const VehicleState& state) {
     sim_.frame.StorePrevious(state);
     sim_.brakeDisplays.StorePrevious();
-    if (!sim_.doorsClosed) {
+    if (!sim_.DoorsClosed()) {
         result_.Reverser = 0;
     }
 }

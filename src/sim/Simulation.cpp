@@ -56,12 +56,12 @@ void Simulation::OnKeyUp(int32_t key) {
 }
 
 void Simulation::OnDoorOpen() {
-    doorsClosed = false;
+    doorsClosed_ = false;
     hostSounds[kHostSoundDoorOpen].RequestPlay();
 }
 
 void Simulation::OnDoorClose() {
-    doorsClosed = true;
+    doorsClosed_ = true;
     hostSounds[kHostSoundDoorClose].RequestPlay();
 }
 

@@ -1,5 +1,6 @@
-// The simulation: one object per concept, each owning its state, and the host's events routed
-// to the concepts they concern, in the order the concepts must see them.
+// The simulation: one object per concept, each owning its state (the frame driver calls their
+// steps), and the host's events routed to the concepts they concern, in the order the concepts
+// must see them.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,8 @@
 
 namespace camcab::sim {
 
-struct Simulation {
+class Simulation {
+  public:
     // The configuration Load read; the concepts keep references into it.
     void Configure(const config::Configuration& config);
     void OnVehicleSpec(int32_t brakeNotches);
@@ -31,6 +33,7 @@ struct Simulation {
     void OnKeyUp(int32_t key);
     void OnDoorOpen();
     void OnDoorClose();
+    bool DoorsClosed() const { return doorsClosed_; }
 
     HandleInput handles;
     FrameState frame;
@@ -42,7 +45,9 @@ struct Simulation {
     BrakeDisplays brakeDisplays;
     MotorSounds motorSounds;
     HostSoundTriggers hostSounds;
-    bool doorsClosed = false;
+
+  private:
+    bool doorsClosed_ = false;
 };
 
 }  // namespace camcab::sim

@@ -282,17 +282,20 @@ TEST_F(PluginChainTest, ModulesHearACallBeforeTheLibraryActsOnIt) {
     folder.Write(kModuleListFileName, ListEntry(L"recA"));
     Plugin plugin(folder.Directory());
     plugin.Load();
+    plugin.DoorClose();
+    for (int frame = 0; frame < 2; ++frame) {
+        plugin.Elapse(VehicleState{}, nullptr, nullptr);  // the first stops, the second chimes
+    }
 
     std::vector<std::string> seen;
     test::OnModuleCall() = [&](const std::string& call) {
         const sim::Simulation& s = plugin.sim;
-        seen.push_back(call + " doorsClosed=" + std::to_string(s.doorsClosed) +
+        seen.push_back(call + " doorsClosed=" + std::to_string(s.DoorsClosed()) +
                        " play95=" + std::to_string(s.hostSounds[sim::kHostSoundDoorClose].play) +
                        " play96=" + std::to_string(s.hostSounds[sim::kHostSoundDoorOpen].play) +
                        " brakeNotchCount=" + std::to_string(s.handles.BrakeNotchCount()) +
                        " start1Armed=" + std::to_string(s.camshaft.Start1Armed()));
     };
-    plugin.sim.doorsClosed = true;
     plugin.DoorOpen();
     plugin.DoorClose();
     plugin.SetVehicleSpec(VehicleSpec{8, 5, 7, 3, 10});

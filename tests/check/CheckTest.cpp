@@ -1,17 +1,22 @@
 // The built camcab-check on copies of the sample vehicle, each broken in one way, and the
 // readers giving the same records with the diagnostics sink on as with it off.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "chain/ModuleList.h"
-#include "config/Configuration.h"
+#include "config/VehicleFolder.h"
 #include "platform/FileSystem.h"
+#include "plugin/Plugin.h"
 #include "support/TempFolder.h"
 
 namespace camcab {
@@ -248,6 +253,66 @@ TEST(CamcabCheck, BadUsageExitsWithTwo) {
     EXPECT_NE(help.output.find("Speed.csv      0 .. the top speed"), std::string::npos);
 }
 
+// The files a plug-in's Load opens in the vehicle folder, in the order it opens them, seen by
+// the kernel; named relative to the folder, with '/'.
+std::vector<std::string> FilesOpenedByLoad(const test::TempFolder& vehicle) {
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    EXPECT_GE(watch, 0);
+    std::map<int, std::string> folders{
+        {inotify_add_watch(watch, vehicle.Path().c_str(), IN_OPEN), ""}};
+    for (const auto& item : fs::recursive_directory_iterator(vehicle.Path())) {
+        if (item.is_directory()) {
+            folders[inotify_add_watch(watch, item.path().c_str(), IN_OPEN)] =
+                fs::relative(item.path(), vehicle.Path()).string() + "/";
+        }
+    }
+    {
+        Plugin plugin(vehicle.Directory());
+        plugin.Load();
+        plugin.Dispose();
+    }
+    std::vector<std::string> opened;
+    alignas(inotify_event) char events[1 << 16];
+    ssize_t got = 0;
+    while ((got = read(watch, events, sizeof events)) > 0) {
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+            if (event->len > 0 && (event->mask & IN_ISDIR) == 0) {
+                opened.push_back(folders[event->wd] + event->name);
+            }
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    close(watch);
+    return opened;
+}
+
+// The checker lists the configuration files in the order the plug-in's Load opens them: the
+// module list before the notch files, the motor sound tables, then the needle tables.
+TEST(CamcabCheck, ListsTheFilesInTheOrderThePluginOpensThem) {
+    const test::TempFolder vehicle(L"camcab-check-order");
+    MakeVehicle(vehicle);
+    const std::vector<std::string> opened = FilesOpenedByLoad(vehicle);
+
+    const Outcome run = Check(vehicle);
+    std::vector<std::string> listed;
+    const std::regex fileLine("^file (.*): read$", std::regex::multiline);
+    for (auto it = std::sregex_iterator(run.output.begin(), run.output.end(), fileLine);
+         it != std::sregex_iterator(); ++it) {
+        listed.push_back((*it)[1]);
+    }
+    ASSERT_EQ(listed.size(), 19u) << run.output;
+    EXPECT_EQ(listed.front(), "detailmodulesx64.txt");
+    const std::set<std::string> configuration(listed.begin(), listed.end());
+    std::vector<std::string> openedConfiguration;
+    for (const std::string& name : opened) {
+        if (configuration.count(name) != 0) {
+            openedConfiguration.push_back(name);
+        }
+    }
+    EXPECT_EQ(openedConfiguration, listed);
+}
+
 // A folder with a fault in every reader: the records read with the sink on equal those read
 // without it, so the checker reads what the plug-in reads.
 TEST(CamcabCheck, ReadersReadTheSameWithTheSinkOn) {
@@ -270,12 +335,8 @@ TEST(CamcabCheck, ReadersReadTheSameWithTheSinkOn) {
     config::Configuration plain;
     config::Configuration reported;
     const std::wstring folder = vehicle.Directory();
-    config::LoadNotchTable(plain.notchTable, folder + L"notch/notch.txt");
-    config::LoadNotchTable(reported.notchTable, folder + L"notch/notch.txt", &sink);
-    config::LoadMotorSoundConfig(plain.motorSoundConfig, folder);
-    config::LoadMotorSoundConfig(reported.motorSoundConfig, folder, &sink);
-    config::ReadNeedleTables(plain.needleTables, folder);
-    config::ReadNeedleTables(reported.needleTables, folder, &sink);
+    config::ReadVehicle(plain, folder);
+    config::ReadVehicle(reported, folder, &sink);
     EXPECT_GE(sink.reports, 9u);
 
     const config::NotchTable& a = plain.notchTable;
@@ -287,6 +348,8 @@ TEST(CamcabCheck, ReadersReadTheSameWithTheSinkOn) {
     EXPECT_EQ(a.BreakerDelayOn, b.BreakerDelayOn);
     EXPECT_EQ(a.NoLoadCurrent, b.NoLoadCurrent);
     EXPECT_EQ(a.BrakeTopNotch, b.BrakeTopNotch);
+    EXPECT_EQ(a.PowerRequiredNotches, b.PowerRequiredNotches);
+    EXPECT_EQ(a.BrakeRequiredNotches, b.BrakeRequiredNotches);
     const config::MotorSoundConfig& m = plain.motorSoundConfig;
     const config::MotorSoundConfig& n = reported.motorSoundConfig;
     EXPECT_EQ(m.MotorSoundFiles, n.MotorSoundFiles);

@@ -104,6 +104,19 @@ TEST(NotchPowerParams, RowWithABadValueIsSkipped) {
     EXPECT_EQ(PowerColumnsFor("RequiredNotch_Up, 3.9, 2abc\n"), (Columns{0, 1, 2, 1, 2}));
 }
 
+// The step rows keep the last row of each file as written, where the camshaft's columns come
+// from the last row that reads (power) or from every row (brake).
+TEST(NotchStepRows, LastRowOfEachFileWithUnreadableValuesNeverAllowing) {
+    NotchFolder vehicle;
+    vehicle.Write(L"pp.csv", "RequiredNotch_Up, 1, 3\nRequiredNotch_Up, 2, x, 4abc\n");
+    vehicle.Write(L"bp.csv", "RequiredNotch_Up, 4, 4\nRequiredNotch_Up, -1, 5\n");
+    const NotchTable table = vehicle.Load();
+    EXPECT_EQ(table.PowerCurveColumns, (Columns{1, 2, 1, 2}));
+    EXPECT_EQ(table.PowerRequiredNotches, (std::vector<int32_t>{2, kNeverAllowedNotch, 4}));
+    EXPECT_EQ(table.BrakeCurveColumns, (Columns{1, 2}));
+    EXPECT_EQ(table.BrakeRequiredNotches, (std::vector<int32_t>{-1, 5}));
+}
+
 TEST(NotchBrakeParams, TopNotchAndItsColumns) {
     NotchTable table = BrakeTableFor(
         "BreakerDelay_On, 0.25\nCurrentLimitingValue_Empty, 280.5\nRequiredNotch_Up, 2, 5, 5, 3\n");
@@ -200,6 +213,27 @@ TEST(NotchCurrentFiles, CurvesFollowTheColumnLists) {
     EXPECT_EQ(table.PowerCurrentCurves[2], table.PowerCurrentCurves[0]);
     ASSERT_EQ(table.BrakeCurveColumns, (Columns{1, 2}));
     EXPECT_EQ(table.BrakeCurrentCurves[1], (Curve{{0.0f, 0.0f}, {50.0f, 240.0f}}));
+}
+
+// What the camshaft compares the current with at a speed: c9 is never a curve, and a list
+// shorter than eleven curves gives 0 A beyond it.
+TEST(NotchCurrentFiles, CurrentsAtASpeed) {
+    NotchTable table;
+    EXPECT_EQ(PowerCurrentsAt(table, 30.0f), (std::array<float, kPowerCurrentValues>{}));
+    EXPECT_EQ(BrakeCurrentsAt(table, 30.0f).firstA, 0.0f);
+    EXPECT_EQ(BrakeCurrentsAt(table, 30.0f).lastA, 0.0f);
+    for (int k = 0; k < 12; ++k) {
+        table.PowerCurrentCurves.push_back({{0.0f, 0.0f}, {10.0f, 10.0f * static_cast<float>(k)}});
+    }
+    table.BrakeCurrentCurves = {{{0.0f, 7.0f}}, {{0.0f, 0.0f}, {20.0f, 100.0f}}};
+    const std::array<float, kPowerCurrentValues> power = PowerCurrentsAt(table, 5.0f);
+    for (size_t k = 0; k < kPowerCurrentValues; ++k) {
+        EXPECT_EQ(power[k], k == 9 ? 0.0f : 5.0f * static_cast<float>(k)) << k;
+    }
+    EXPECT_EQ(BrakeCurrentsAt(table, 5.0f).firstA, 7.0f);
+    EXPECT_EQ(BrakeCurrentsAt(table, 5.0f).lastA, 25.0f);
+    table.PowerCurrentCurves.resize(2);
+    EXPECT_EQ(PowerCurrentsAt(table, 5.0f)[2], 0.0f);
 }
 
 TEST(NotchCurrentFiles, MissingCurrentFileGivesEmptyCurves) {

@@ -6,6 +6,7 @@
 
 #include "config/MotorSoundConfig.h"
 #include "config/PanelTest.h"
+#include "config/VehicleFolder.h"
 #include "plugin/Plugin.h"
 #include "support/TempFolder.h"
 
@@ -146,6 +147,22 @@ TEST(NotchValuesInTheSimulation, BreakerDelayInWholeMillisecondsAndTopNotchLow32
               std::pair(INT32_MAX, 2));
     EXPECT_EQ(loadWith("BreakerDelay_On, -3e38\nRequiredNotch_Up, 18446744073709551615\n"),
               std::pair(INT32_MIN, -1));
+}
+
+// A tool given a plug-in by its bare file name reads the vehicle in the current folder
+// (the plug-in itself, without its folder, reads nothing).
+TEST(VehicleFolder, EmptyFolderNamesTheFilesInTheCurrentFolder) {
+    test::TempFolder folder;
+    folder.Write(L"notch\\notch.txt", "[Brake]\nParams = bp.csv\n");
+    folder.Write(L"notch\\bp.csv", "RequiredNotch_Up, 3, 4\n");
+    folder.Write(L"PanelModify.txt", "");
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder.Path());
+    config::Configuration configuration;
+    config::ReadVehicle(configuration, L"");
+    std::filesystem::current_path(before);
+    EXPECT_EQ(configuration.notchTable.BrakeTopNotch, 4u);
+    EXPECT_TRUE(configuration.panelTest.PanelModifyEnabled);
 }
 
 TEST(PanelTestSwitch, FileOrFolderSwitchesItOn) {

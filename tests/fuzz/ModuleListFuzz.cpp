@@ -28,9 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (++entries > size + 1) {
             std::abort();
         }
-        if (const std::optional<std::wstring> path = chain::ModuleEntryPath(directory, entry)) {
-            platform::PathExists(*path);
-        }
+        chain::ResolveModuleEntry(directory, entry);
     }
     std::fclose(file);
     return 0;

@@ -11,9 +11,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace camcab;
     const std::string text(reinterpret_cast<const char*>(data), size);
-    run::Scenario scenario;
+    scenario::Scenario scenario;
     std::string error;
-    if (!run::ParseScenario(text, scenario, error)) {
+    if (!scenario::ParseScenario(text, scenario, error)) {
         if (error.rfind("line ", 0) != 0) {
             std::abort();
         }
@@ -24,9 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     VehicleState state = scenario.initialState;
-    for (const run::Event& event : scenario.events) {
-        for (const run::StateChange& change : event.changes) {
-            run::ApplyStateChange(state, change);
+    for (const scenario::Event& event : scenario.events) {
+        for (const scenario::StateChange& change : event.changes) {
+            scenario::ApplyStateChange(state, change);
         }
     }
     return 0;

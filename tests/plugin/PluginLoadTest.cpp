@@ -34,16 +34,16 @@ class LoadedPlugin {
   public:
     explicit LoadedPlugin(const std::wstring& path) {
         std::string error;
-        loaded_ = run::LoadHostPlugin(path, plugin_, error);
+        loaded_ = host::LoadHostPlugin(path, plugin_, error);
         EXPECT_TRUE(loaded_) << error;
     }
-    ~LoadedPlugin() { run::UnloadHostPlugin(plugin_); }
+    ~LoadedPlugin() { host::UnloadHostPlugin(plugin_); }
     bool Loaded() const { return loaded_; }
-    run::HostPlugin& operator*() { return plugin_; }
-    run::HostPlugin* operator->() { return &plugin_; }
+    host::HostPlugin& operator*() { return plugin_; }
+    host::HostPlugin* operator->() { return &plugin_; }
 
   private:
-    run::HostPlugin plugin_;
+    host::HostPlugin plugin_;
     bool loaded_ = false;
 };
 
@@ -56,7 +56,7 @@ VehicleState StateAt(float speedKmh, float currentA) {
     return state;
 }
 
-void DriveFrames(run::HostPlugin& plugin, int frames) {
+void DriveFrames(host::HostPlugin& plugin, int frames) {
     std::array<int32_t, 256> panel{};
     std::array<int32_t, 256> sound{};
     for (int i = 0; i < frames; ++i) {
@@ -179,17 +179,17 @@ TEST(ProcessAttach, RecordsAFolderWithBlanksAndJapaneseCharacters) {
 TEST(HostStandIn, ReportsAPluginThatLacksExports) {
     test::TempFolder folder;
     const std::filesystem::path partial = test::BuiltFile(CAMCAB_PARTIAL_PLUGIN_FILE);
-    run::HostPlugin plugin;
+    host::HostPlugin plugin;
     std::string error;
-    EXPECT_FALSE(run::LoadHostPlugin(test::WideFromPath(partial), plugin, error));
+    EXPECT_FALSE(host::LoadHostPlugin(test::WideFromPath(partial), plugin, error));
     EXPECT_NE(error.find("lacks exports"), std::string::npos) << error;
     EXPECT_NE(error.find("Dispose"), std::string::npos) << error;
     EXPECT_EQ(error.find("Elapse"), std::string::npos) << error;
 
     folder.Write(L"not-a-plugin.dll", "MZ but not really a library");
-    EXPECT_FALSE(run::LoadHostPlugin(folder.FileString(L"not-a-plugin.dll"), plugin, error));
+    EXPECT_FALSE(host::LoadHostPlugin(folder.FileString(L"not-a-plugin.dll"), plugin, error));
     EXPECT_NE(error.find("cannot be loaded"), std::string::npos) << error;
-    EXPECT_FALSE(run::LoadHostPlugin(folder.FileString(L"missing.dll"), plugin, error));
+    EXPECT_FALSE(host::LoadHostPlugin(folder.FileString(L"missing.dll"), plugin, error));
     EXPECT_NE(error.find("not found"), std::string::npos) << error;
 }
 

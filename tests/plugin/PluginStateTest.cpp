@@ -93,7 +93,7 @@ TEST(Initialize, ResetsTheRunFlagsAndKeepsTheRest) {
         EXPECT_EQ(s.handles.BrakeNotch(), 2);
         EXPECT_EQ(s.handles.ReverserPosition(), 1);
         EXPECT_TRUE(s.handles.Key6On());
-        EXPECT_TRUE(s.doorsClosed);
+        EXPECT_TRUE(s.DoorsClosed());
     }
 }
 
@@ -101,12 +101,12 @@ TEST(Doors, OpenAndCloseInOneFrameRequestBothChimes) {
     Plugin plugin(L"");
     plugin.DoorOpen();
     plugin.DoorClose();
-    EXPECT_TRUE(plugin.sim.doorsClosed);
+    EXPECT_TRUE(plugin.sim.DoorsClosed());
     EXPECT_TRUE(plugin.sim.hostSounds[sim::kHostSoundDoorOpen].play);
     EXPECT_TRUE(plugin.sim.hostSounds[sim::kHostSoundDoorClose].play);
     plugin.sim.hostSounds[sim::kHostSoundDoorOpen].stop = true;
     plugin.DoorOpen();
-    EXPECT_FALSE(plugin.sim.doorsClosed);
+    EXPECT_FALSE(plugin.sim.DoorsClosed());
     EXPECT_FALSE(plugin.sim.hostSounds[sim::kHostSoundDoorOpen].stop);
 }
 

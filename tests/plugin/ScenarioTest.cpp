@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace camcab::run {
+namespace camcab::scenario {
 namespace {
 
 TEST(Scenario, ReadsVehicleStateAndEventsInOrder) {
@@ -106,4 +106,4 @@ TEST(Scenario, NamesTheLineOfABadKeyboardKey) {
 }
 
 }  // namespace
-}  // namespace camcab::run
+}  // namespace camcab::scenario

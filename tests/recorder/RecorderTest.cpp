@@ -71,10 +71,10 @@ class RecorderFolder {
     chain::DetailModule calls_{};
 };
 
-run::Scenario Parse(const std::string& text) {
-    run::Scenario scenario;
+scenario::Scenario Parse(const std::string& text) {
+    scenario::Scenario scenario;
     std::string error;
-    EXPECT_TRUE(run::ParseScenario(text, scenario, error)) << error << "\n" << text;
+    EXPECT_TRUE(scenario::ParseScenario(text, scenario, error)) << error << "\n" << text;
     return scenario;
 }
 
@@ -122,13 +122,13 @@ TEST(Recorder, WritesEveryCallWhereItHappenedAndAnswersTheHandlesItWasGiven) {
               std::string::npos);
     EXPECT_NE(text.find("# after the first frame, not replayed: vehicle 8 5 9 6 4"),
               std::string::npos);
-    const run::Scenario scenario = Parse(text);
+    const scenario::Scenario scenario = Parse(text);
     EXPECT_EQ(scenario.vehicle.BrakeNotches, 7);
     EXPECT_EQ(scenario.vehicle.Cars, 6);
     EXPECT_EQ(scenario.initialHandlePosition, 1);
-    using K = run::EventKind;
+    using K = scenario::EventKind;
     std::vector<K> kinds;
-    for (const run::Event& event : scenario.events) {
+    for (const scenario::Event& event : scenario.events) {
         kinds.push_back(event.kind);
     }
     EXPECT_EQ(kinds, (std::vector<K>{K::DoorOpen, K::SetPower, K::SetBrake, K::SetReverser,
@@ -233,7 +233,7 @@ TEST(Recorder, AFullDiskStopsTheRecordingAndItsLastLineSaysWhy) {
     EXPECT_LE(text.size(), kLimitBytes);
     const size_t lastLine = text.rfind('\n', text.size() - 2) + 1;
     EXPECT_EQ(text.substr(lastLine), "# recording stopped: cannot write: File too large\n");
-    const run::Scenario scenario = Parse(text);
+    const scenario::Scenario scenario = Parse(text);
     EXPECT_GT(scenario.events.size(), 500u);
     EXPECT_LT(scenario.events.size(), 5000u);
 }
@@ -270,7 +270,7 @@ TEST(Recorder, AReadOnlyFolderLeavesTheDriveUndisturbed) {
 #endif
 
 TEST(ElapseCommand, RunsAnExactStateAndRefusesWhatIsNoState) {
-    const run::Scenario scenario = Parse("elapse -5 1e300 -3.5 1 2 3 4 5 -700\n");
+    const scenario::Scenario scenario = Parse("elapse -5 1e300 -3.5 1 2 3 4 5 -700\n");
     ASSERT_EQ(scenario.events.size(), 1u);
     const VehicleState& s = scenario.events[0].state;
     EXPECT_EQ(s.Time, -5);
@@ -279,9 +279,9 @@ TEST(ElapseCommand, RunsAnExactStateAndRefusesWhatIsNoState) {
     EXPECT_EQ(s.Current, -700.0f);
     for (const char* bad : {"elapse 1 2 3 4 5 6 7 8", "elapse 1 2 nan 4 5 6 7 8 9",
                             "elapse 1 2 1e39 4 5 6 7 8 9", "elapse 1.5 2 3 4 5 6 7 8 9"}) {
-        run::Scenario refused;
+        scenario::Scenario refused;
         std::string error;
-        EXPECT_FALSE(run::ParseScenario(bad, refused, error)) << bad;
+        EXPECT_FALSE(scenario::ParseScenario(bad, refused, error)) << bad;
         EXPECT_NE(error.find("elapse needs"), std::string::npos) << error;
     }
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "HostKeyboard.h"
 #include "chain/modules/RecordingModuleApi.h"
 #include "plugin/Plugin.h"
 #include "support/TempFolder.h"
@@ -13,9 +14,9 @@
 namespace camcab::test {
 
 // The keyboard this program offers the plug-in, by virtual-key code.
-void PressKey(int virtualKey);
-void ReleaseKey(int virtualKey);
-void ReleaseAllKeys();
+using host::PressKey;
+using host::ReleaseAllKeys;
+using host::ReleaseKey;
 
 struct DriveOptions {
     int32_t brakeNotches = 8;

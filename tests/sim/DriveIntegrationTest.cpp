@@ -135,6 +135,36 @@ TEST(Load, SkippedAudioStartUpLeavesTheMotorBankInStepWithItsConfiguration) {
     EXPECT_EQ(d.Sounds().MotorSoundCount(), 0u);
 }
 
+// Regeneration ending at 30 km/h turns the drum back from a point of the second reverser sound.
+uint32_t DrumStartAfterRegeneration(Drive& d) {
+    d.plugin.DoorClose();
+    d.plugin.SetReverser(1);
+    d.state.Speed = 30.0f;
+    d.Run(400);
+    d.plugin.SetBrake(3);
+    d.Frame();
+    d.state.Current = -100.0f;
+    d.Frame();
+    d.state.Current = 0.0f;
+    d.Frame();
+    return d.Cam().Reverser2StartFrame();
+}
+
+// A later Load whose second reverser sound does not load behaves as a first Load without it,
+// not with the length of the sound an earlier Load had.
+TEST(Load, ASecondLoadWithoutTheSecondReverserSoundActsAsAFirstOne) {
+    Drive d;
+    EXPECT_EQ(DrumStartAfterRegeneration(d), 3675u) << "50/90 of 6615 frames";
+    d.plugin.Dispose();
+    std::filesystem::remove(d.folder.File(L"kamujiku\\reverser2.wav"));
+    d.plugin.Load();
+    d.plugin.SetVehicleSpec(VehicleSpec{8, 5, 1, 6, 4});
+    d.plugin.Initialize(0);
+    d.state = VehicleState{};
+    d.state.Time = 72000000;
+    EXPECT_EQ(DrumStartAfterRegeneration(d), 0u);
+}
+
 // A value from the pool a hostile host may send.
 float HostileFloat(std::mt19937& random) {
     static const float pool[] = {0.0f,

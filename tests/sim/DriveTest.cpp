@@ -5,34 +5,7 @@
 #include "HostAudio.h"
 #include "platform/Module.h"
 
-namespace {
-std::array<bool, 256> keysDown{};
-}  // namespace
-
-// The host's keyboard, as the platform layer looks it up in the host process.
-extern "C" int16_t CamcabHostKeyState(int32_t virtualKey) {
-    const bool down = virtualKey >= 0 && virtualKey < 256 && keysDown[virtualKey];
-    return down ? static_cast<int16_t>(0x8000) : 0;
-}
-
-extern "C" int32_t CamcabHostKeyboardState(uint8_t* keys) {
-    for (size_t i = 0; i < keysDown.size(); ++i) {
-        keys[i] = keysDown[i] ? 0x80 : 0;
-    }
-    return 1;
-}
-
 namespace camcab::test {
-
-void PressKey(int virtualKey) {
-    keysDown[static_cast<size_t>(virtualKey)] = true;
-}
-void ReleaseKey(int virtualKey) {
-    keysDown[static_cast<size_t>(virtualKey)] = false;
-}
-void ReleaseAllKeys() {
-    keysDown.fill(false);
-}
 
 Drive::Drive(DriveOptions options) : plugin(folder.Directory()) {
     hostaudio::UseSilentDevice();

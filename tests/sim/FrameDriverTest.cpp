@@ -21,7 +21,7 @@ TEST(FirstFrame, ShowsTheCabAtRest) {
     EXPECT_EQ(d.panel[97], 10000) << "the swing indicator at rest at the top";
     EXPECT_EQ(d.panel[232], 0) << "no line voltage before its first step";
     EXPECT_EQ(d.HostSound(239), -10000) << "the brake pipe loop is stopped once";
-    EXPECT_FALSE(d.sim.doorsClosed || d.sim.brakeOverride.IsWatching());
+    EXPECT_FALSE(d.sim.DoorsClosed() || d.sim.brakeOverride.IsWatching());
     for (Sound s : {Sound::Reset, Sound::Start1, Sound::Reverser1, Sound::Shindan1}) {
         EXPECT_EQ(d.sounds.TakePlays(s), 0);
     }

@@ -5,18 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "HostAudio.h"
+#include "HostKeyboard.h"
 #include "SoundTestSupport.h"
+#include "platform/Keyboard.h"
 #include "platform/WideText.h"
 #include "support/TempFolder.h"
-
-namespace {
-bool pKeyHeld = false;
-}  // namespace
-
-// The host's keyboard, as the platform layer looks it up in the host process.
-extern "C" int16_t CamcabHostKeyState(int32_t virtualKey) {
-    return virtualKey == 0x50 && pKeyHeld ? static_cast<int16_t>(0x8000) : 0;
-}
 
 namespace camcab::test {
 namespace {
@@ -67,7 +60,7 @@ class SoundSystemTest : public ::testing::Test {
   protected:
     void SetUp() override {
         hostaudio::UseSilentDevice();
-        pKeyHeld = false;
+        host::ReleaseAllKeys();
         hostaudio::ClearCapture();
     }
 
@@ -298,14 +291,14 @@ TEST_F(SoundSystemTest, HoldingPStopsTheClockAndTheNextFrameRestartsIt) {
     EXPECT_GT(Listen(5), 0.05);
     const float beforePause = hostaudio::Captured().back();
 
-    pKeyHeld = true;
+    host::PressKey(platform::kVirtualKeyP);
     for (int frame = 0; frame < 3; ++frame) {
         system.FrameBegin();
         system.FrameEnd();
         EXPECT_TRUE(system.pauseRequested);
         EXPECT_EQ(Listen(4), 0.0) << frame;  // silent between frames
     }
-    pKeyHeld = false;
+    host::ReleaseKey(platform::kVirtualKeyP);
     system.FrameBegin();
     EXPECT_FALSE(system.pauseRequested);
     system.FrameEnd();
@@ -325,7 +318,7 @@ TEST_F(SoundSystemTest, UnopenableLogMeansNoAudioAndFramesTouchNoEngine) {
     EXPECT_EQ(system.audioEngine, nullptr);
     EXPECT_FALSE(hostaudio::Attached());
     EXPECT_EQ(system.registry.resetSound.voice, nullptr);
-    pKeyHeld = true;
+    host::PressKey(platform::kVirtualKeyP);
     system.FrameBegin();
     system.FrameEnd();
     system.FrameBegin();

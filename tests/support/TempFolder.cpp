@@ -2,7 +2,6 @@
 
 #include <fstream>
 #include <random>
-#include <sstream>
 
 #include "platform/WideText.h"
 
@@ -90,13 +89,6 @@ void TempFolder::Copy(const std::filesystem::path& from, std::wstring_view relat
     const std::filesystem::path to = File(relative);
     std::filesystem::create_directories(to.parent_path());
     std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
-}
-
-std::string ReadFileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
 }
 
 std::filesystem::path BuiltFile(const char* buildPath) {

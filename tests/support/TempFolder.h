@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "FileBytes.h"
+
 namespace camcab::test {
 
 class TempFolder {
@@ -37,7 +39,7 @@ std::filesystem::path PathFromWide(const std::wstring& name);
 std::wstring WideFromPath(const std::filesystem::path& path);
 
 // Reads a whole file as bytes; empty when it cannot be read.
-std::string ReadFileBytes(const std::filesystem::path& path);
+using host::ReadFileBytes;
 
 // A file produced by the build, named by its build-machine path (a Unix path under Wine).
 std::filesystem::path BuiltFile(const char* buildPath);

@@ -12,7 +12,7 @@
 #include "chain/DetailModuleChain.h"
 #include "chain/ModuleList.h"
 #include "config/ConfigText.h"
-#include "config/Configuration.h"
+#include "config/VehicleFolder.h"
 #include "host/HostRecords.h"
 #include "platform/AudioDecoder.h"
 #include "platform/FileSystem.h"
@@ -48,7 +48,7 @@ class Collector final : public config::Diagnostics {
 
     void Report(const config::Diagnostic& diagnostic) override {
         report_.findings.push_back(diagnostic);
-        if (diagnostic.column && diagnostic.message.find(L"out of order") != std::wstring::npos) {
+        if (diagnostic.column && diagnostic.kind == config::FindingKind::RowsOutOfOrder) {
             outOfOrder_.insert({diagnostic.file, *diagnostic.column});
         }
     }
@@ -229,19 +229,24 @@ void CheckNeedles(CheckReport& report, Collector& collector, const config::Needl
                   const std::wstring& folder, const CheckRanges& ranges, float topCurrentA) {
     const struct {
         const wchar_t* name;
+        const wchar_t* file;
         const config::Curve& curve;
         float low, high;
         const wchar_t* unit;
     } tables[] = {
-        {L"PressureL", needles.pressureLNeedleTable, 0.0f, ranges.pressureLKpa, L" kPa"},
-        {L"PressureR", needles.pressureRNeedleTable, 0.0f, ranges.pressureRKpa, L" kPa"},
-        {L"Speed", needles.speedNeedleTable, 0.0f, ranges.topSpeedKmh, L" km/h"},
-        {L"Current", needles.currentNeedleTable, 0.0f, topCurrentA, L" A"},
-        {L"Voltage", needles.voltageNeedleTable, ranges.voltageLowV, ranges.voltageHighV, L" V"},
+        {L"PressureL", config::kPressureLNeedleFile, needles.pressureLNeedleTable, 0.0f,
+         ranges.pressureLKpa, L" kPa"},
+        {L"PressureR", config::kPressureRNeedleFile, needles.pressureRNeedleTable, 0.0f,
+         ranges.pressureRKpa, L" kPa"},
+        {L"Speed", config::kSpeedNeedleFile, needles.speedNeedleTable, 0.0f, ranges.topSpeedKmh,
+         L" km/h"},
+        {L"Current", config::kCurrentNeedleFile, needles.currentNeedleTable, 0.0f, topCurrentA,
+         L" A"},
+        {L"Voltage", config::kVoltageNeedleFile, needles.voltageNeedleTable, ranges.voltageLowV,
+         ranges.voltageHighV, L" V"},
     };
     for (const auto& table : tables) {
-        const std::wstring file =
-            config::JoinPath(folder, std::wstring(L"NeedleTable\\") + table.name + L".csv");
+        const std::wstring file = config::JoinPath(folder, table.file);
         report.curves.push_back(
             Describe(collector, std::wstring(L"needle ") + table.name, file, 1, table.curve));
         if (!collector.WasRead(file)) {
@@ -380,27 +385,28 @@ void CheckModule(ModuleInfo& info, Collector& collector, const std::wstring& lis
                                        config::IsConfigSpace(info.entry.back()))) {
         hint = L" (entries are used as written, blanks included)";
     }
-    const std::optional<std::wstring> path =
-        chain::ModuleEntryPath(platform::FolderOf(listPath), info.entry);
-    if (!path) {
-        add(Severity::Error, L"holds a NUL character: it names no file");
-        return;
+    const chain::ModuleEntry resolved =
+        chain::ResolveModuleEntry(platform::FolderOf(listPath), info.entry);
+    info.path = resolved.path;
+    switch (resolved.kind) {
+        case chain::ModuleEntryKind::NoFileName:
+            add(Severity::Error, L"holds a NUL character: it names no file");
+            return;
+        case chain::ModuleEntryKind::Missing:
+            if (hint.empty() && EndsWith(info.entry, kOtherPlatformSuffix)) {
+                add(Severity::Note, L"a library of the other platform: not loaded here");
+            } else {
+                add(Severity::Warning, L"missing: the module is not chained" + hint);
+            }
+            return;
+        case chain::ModuleEntryKind::Device:
+            info.status = ModuleStatus::NotLoadable;
+            add(Severity::Error, L"names a device, FIFO or socket: skipped");
+            return;
+        case chain::ModuleEntryKind::Library:
+            break;
     }
-    info.path = *path;
-    if (!platform::PathExists(*path)) {
-        if (hint.empty() && EndsWith(info.entry, kOtherPlatformSuffix)) {
-            add(Severity::Note, L"a library of the other platform: not loaded here");
-        } else {
-            add(Severity::Warning, L"missing: the module is not chained" + hint);
-        }
-        return;
-    }
-    if (platform::LeadsToDevice(*path)) {
-        info.status = ModuleStatus::NotLoadable;
-        add(Severity::Error, L"names a device, FIFO or socket: skipped");
-        return;
-    }
-    const platform::ModuleHandle module = platform::LoadModule(*path);
+    const platform::ModuleHandle module = platform::LoadModule(info.path);
     if (module == nullptr) {
         info.status = ModuleStatus::NotLoadable;
         add(Severity::Error,
@@ -409,7 +415,7 @@ void CheckModule(ModuleInfo& info, Collector& collector, const std::wstring& lis
                 platform::DecodeUtf8(platform::LastModuleError()));
         return;
     }
-    if (plugin != nullptr && module == plugin) {
+    if (chain::IsPluginItself(module, plugin)) {
         info.status = ModuleStatus::PluginItself;
         add(Severity::Note, L"the plug-in itself: skipped, it does not chain itself");
         platform::UnloadModule(module);
@@ -452,16 +458,11 @@ void CheckModule(ModuleInfo& info, Collector& collector, const std::wstring& lis
 }
 
 void CheckModules(CheckReport& report, Collector& collector, const std::wstring& folder) {
-    const std::wstring listPath = platform::AppendPath(folder, chain::kModuleListFileName);
-    const platform::UniqueFile file(platform::OpenForReading(listPath));
-    collector.FileOpened(listPath, file != nullptr);
+    const platform::UniqueFile file = chain::OpenModuleList(folder, &collector);
     if (file == nullptr) {
-        if (platform::PathExists(listPath)) {
-            collector.Add(Severity::Error, listPath, 0,
-                          L"cannot be read: not a regular file, or no permission");
-        }
         return;  // no list: no module, as intended by most vehicles
     }
+    const std::wstring listPath = config::JoinPath(folder, config::kModuleListFile);
     // The plug-in is loaded (not started) so that an entry naming it is told apart.
     const std::wstring pluginPath = platform::AppendPath(folder, kPluginFileName);
     const platform::ModuleHandle plugin =
@@ -495,15 +496,16 @@ CheckReport CheckVehicleFolder(const std::wstring& folder, const CheckRanges& ra
     CheckReport report;
     report.folder = folder;
     Collector collector(report);
-    // The order of Load: modules, notch table, motor sounds, panel test switch, needles.
-    CheckModules(report, collector, folder);
+    // Read as Load reads: the modules are checked where Load loads them, and the sounds
+    // where its audio start-up loads them, after the motor sound configuration.
+    config::VehicleSteps steps;
+    steps.detailModules = [&] { CheckModules(report, collector, folder); };
+    steps.audioStartUp = [&](config::MotorSoundConfig& motor) {
+        config::LoadMotorSoundConfig(motor, folder, &collector);
+        CheckSounds(report, collector, motor, folder);
+    };
     config::Configuration configuration;
-    config::LoadNotchTable(configuration.notchTable, config::JoinPath(folder, L"notch\\notch.txt"),
-                           &collector);
-    config::LoadMotorSoundConfig(configuration.motorSoundConfig, folder, &collector);
-    CheckSounds(report, collector, configuration.motorSoundConfig, folder);
-    config::TestPanelModify(folder, &collector);
-    config::ReadNeedleTables(configuration.needleTables, folder, &collector);
+    config::ReadVehicle(configuration, folder, &collector, steps);
 
     CheckNotchTable(report, collector, configuration.notchTable);
     CheckMotorCurves(report, collector, configuration.motorSoundConfig, ranges.topSpeedKmh);

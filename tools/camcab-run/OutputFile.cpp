@@ -1,17 +1,11 @@
 #include "OutputFile.h"
 
-#include <filesystem>
-
-#include "platform/WideText.h"
+#include "FileBytes.h"
 
 namespace camcab::run {
 
 OutputFile::OutputFile(const std::wstring& path) {
-#ifdef _WIN32
-    out_.open(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
-#else
-    out_.open(platform::NativeNameFromWide(path), std::ios::binary | std::ios::trunc);
-#endif
+    out_.open(host::NativePath(path), std::ios::binary | std::ios::trunc);
 }
 
 void OutputFile::Write(std::string_view bytes) {

@@ -28,11 +28,13 @@ struct VehicleTables {
     CamshaftSteps power;
     CamshaftSteps brake;
     // The configuration files that exist in the folder, in the order Load reads them (the
-    // motor sound tables at its audio start-up; "PanelModify.txt" is only looked for).
+    // motor sound tables at its audio start-up; "PanelModify.txt" is only looked for), as
+    // the readers name them.
     std::vector<std::wstring> filesRead;
 };
 
-// Reads the tables of the vehicle whose plug-in lives in `pluginFolder` (trailing separator).
+// Reads the tables of the vehicle whose plug-in lives in `pluginFolder` (trailing separator)
+// the way Load reads them.
 VehicleTables ReadVehicleTables(const std::wstring& pluginFolder);
 
 // Fills the frame's curve values (c0..c8, c10, first and last brake curve) at its speed, as

@@ -4,12 +4,11 @@
 // it writes them, in that order, into a new file beside itself and answers the handles it was
 // given, so the chain behaves as without it.
 #include <array>
-#include <cfloat>
-#include <cmath>
 #include <cstdio>
 #include <string>
 
 #include "Recording.h"
+#include "ScenarioWriter.h"
 #include "host/HostRecords.h"
 #include "platform/FileSystem.h"
 #include "platform/Keyboard.h"
@@ -19,11 +18,6 @@
 
 namespace camcab::recorder {
 namespace {
-
-// Written for infinities, which camcab-run does not read back: the largest values of the
-// field's type, kept inside its range.
-constexpr double kLargestFloat = 3.4e38;
-constexpr double kLargestDouble = 1.7e308;
 
 struct RecorderState {
     Recording recording;
@@ -40,26 +34,6 @@ struct RecorderState {
 RecorderState& State() {
     static RecorderState state;
     return state;
-}
-
-// A number that camcab-run reads back exactly: nine significant digits give back every float,
-// seventeen every double. A value that is not finite is written as 0 (NaN) or the type's
-// largest finite value, and noted in `notes`.
-std::string Number(double value, bool isFloat, const char* field, std::string& notes) {
-    char text[40];
-    if (!std::isfinite(value)) {
-        const double largest = isFloat ? kLargestFloat : kLargestDouble;
-        const double written = std::isnan(value) ? 0.0 : value > 0 ? largest : -largest;
-        std::snprintf(text, sizeof text, "%g", written);
-        notes += std::string(notes.empty() ? "" : ", ") + field + " " +
-                 (std::isnan(value) ? "NaN"
-                  : value > 0       ? "+inf"
-                                    : "-inf") +
-                 " written as " + text;
-        return text;
-    }
-    std::snprintf(text, sizeof text, isFloat ? "%.9g" : "%.17g", value);
-    return text;
 }
 
 // The file name is in the platform's own bytes on POSIX; control characters would break the
@@ -94,10 +68,7 @@ void WriteKeyboardChanges() {
     for (int key = 0; key < 256; ++key) {
         const bool down = (keys[key] & 0x80u) != 0;
         if (down != ((state.keys[key] & 0x80u) != 0)) {
-            char line[32];
-            std::snprintf(line, sizeof line, "%s 0x%02X", down ? "keyboard-down" : "keyboard-up",
-                          static_cast<unsigned>(key));
-            Write(line);
+            Write(scenario::KeyboardLine(key, down));
         }
     }
     state.keys = keys;
@@ -146,6 +117,7 @@ using camcab::Handles;
 using camcab::VehicleSpec;
 using camcab::VehicleState;
 using namespace camcab::recorder;
+namespace scenario = camcab::scenario;
 
 // The .def file (Windows) and the version script (Linux) export exactly these names.
 extern "C" {
@@ -171,17 +143,13 @@ int32_t GetPluginVersion() {
 
 void SetVehicleSpec(VehicleSpec spec) {
     Guarded([spec] {
-        char line[128];
-        std::snprintf(line, sizeof line, "%svehicle %d %d %d %d %d",
-                      State().framesSeen ? "# after the first frame, not replayed: " : "",
-                      spec.BrakeNotches, spec.PowerNotches, spec.AtsNotch, spec.B67Notch,
-                      spec.Cars);
-        Write(line);
+        Write((State().framesSeen ? "# after the first frame, not replayed: " : "") +
+              scenario::VehicleLine(spec));
     });
 }
 
 void Initialize(int32_t position) {
-    Guarded([position] { Write("initialize " + std::to_string(position)); });
+    Guarded([position] { Write(scenario::ValueLine(scenario::EventKind::Initialize, position)); });
 }
 
 Handles Elapse(VehicleState v, int32_t*, int32_t*) {
@@ -194,15 +162,7 @@ Handles Elapse(VehicleState v, int32_t*, int32_t*) {
         }
         WriteKeyboardChanges();
         std::string notes;
-        std::string line = "elapse " + std::to_string(v.Time);
-        line += " " + Number(v.Location, false, "location", notes);
-        line += " " + Number(v.Speed, true, "speed", notes);
-        line += " " + Number(v.BcPressure, true, "bc", notes);
-        line += " " + Number(v.MrPressure, true, "mr", notes);
-        line += " " + Number(v.ErPressure, true, "er", notes);
-        line += " " + Number(v.BpPressure, true, "bp", notes);
-        line += " " + Number(v.SapPressure, true, "sap", notes);
-        line += " " + Number(v.Current, true, "current", notes);
+        const std::string line = scenario::ElapseLine(v, notes);
         WriteWithNotes(line, notes);
     });
     const RecorderState& state = State();
@@ -212,61 +172,58 @@ Handles Elapse(VehicleState v, int32_t*, int32_t*) {
 void SetPower(int32_t notch) {
     Guarded([notch] {
         State().power = notch;
-        Write("power " + std::to_string(notch));
+        Write(scenario::ValueLine(scenario::EventKind::SetPower, notch));
     });
 }
 
 void SetBrake(int32_t notch) {
     Guarded([notch] {
         State().brake = notch;
-        Write("brake " + std::to_string(notch));
+        Write(scenario::ValueLine(scenario::EventKind::SetBrake, notch));
     });
 }
 
 void SetReverser(int32_t position) {
     Guarded([position] {
         State().reverser = position;
-        Write("reverser " + std::to_string(position));
+        Write(scenario::ValueLine(scenario::EventKind::SetReverser, position));
     });
 }
 
 void KeyDown(int32_t key) {
     Guarded([key] {
         WriteKeyboardChanges();
-        Write("key-down " + std::to_string(key));
+        Write(scenario::ValueLine(scenario::EventKind::KeyDown, key));
     });
 }
 
 void KeyUp(int32_t key) {
     Guarded([key] {
         WriteKeyboardChanges();
-        Write("key-up " + std::to_string(key));
+        Write(scenario::ValueLine(scenario::EventKind::KeyUp, key));
     });
 }
 
 void HornBlow(int32_t horn) {
-    Guarded([horn] { Write("horn " + std::to_string(horn)); });
+    Guarded([horn] { Write(scenario::ValueLine(scenario::EventKind::HornBlow, horn)); });
 }
 
 void DoorOpen() {
-    Guarded([] { Write("door-open"); });
+    Guarded([] { Write(scenario::DoorLine(true)); });
 }
 
 void DoorClose() {
-    Guarded([] { Write("door-close"); });
+    Guarded([] { Write(scenario::DoorLine(false)); });
 }
 
 void SetSignal(int32_t aspect) {
-    Guarded([aspect] { Write("signal " + std::to_string(aspect)); });
+    Guarded([aspect] { Write(scenario::ValueLine(scenario::EventKind::SetSignal, aspect)); });
 }
 
 void SetBeaconData(BeaconData beacon) {
     Guarded([beacon] {
         std::string notes;
-        std::string line =
-            "beacon " + std::to_string(beacon.Type) + " " + std::to_string(beacon.Signal) + " ";
-        line += Number(beacon.Distance, true, "distance", notes);
-        line += " " + std::to_string(beacon.Optional);
+        const std::string line = scenario::BeaconLine(beacon, notes);
         WriteWithNotes(line, notes);
     });
 }

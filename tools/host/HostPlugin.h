@@ -6,7 +6,7 @@
 
 #include "chain/DetailModule.h"
 
-namespace camcab::run {
+namespace camcab::host {
 
 using HostPlugin = chain::DetailModule;
 
@@ -16,4 +16,4 @@ bool LoadHostPlugin(const std::wstring& path, HostPlugin& plugin, std::string& e
 
 void UnloadHostPlugin(HostPlugin& plugin);
 
-}  // namespace camcab::run
+}  // namespace camcab::host

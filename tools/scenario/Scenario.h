@@ -8,7 +8,7 @@
 
 #include "host/HostRecords.h"
 
-namespace camcab::run {
+namespace camcab::scenario {
 
 enum class EventKind {
     SetPower,
@@ -29,6 +29,18 @@ enum class EventKind {
     Model,              // the train model on (value 1) or off (0)
     ModelStepInterval,  // the model's camshaft step interval in ms
     Elapse,             // runs one frame with exactly `state`, which later frames keep
+};
+
+// The commands that carry one integer, by the name a scenario gives them.
+struct ValueCommand {
+    const char* name;
+    EventKind kind;
+};
+inline constexpr ValueCommand kValueCommands[] = {
+    {"power", EventKind::SetPower},       {"brake", EventKind::SetBrake},
+    {"reverser", EventKind::SetReverser}, {"key-down", EventKind::KeyDown},
+    {"key-up", EventKind::KeyUp},         {"horn", EventKind::HornBlow},
+    {"signal", EventKind::SetSignal},     {"initialize", EventKind::Initialize},
 };
 
 // A field of the train state that a scenario sets.
@@ -69,4 +81,4 @@ void ApplyStateChange(VehicleState& state, const StateChange& change);
 // The text of --help's scenario section.
 const char* ScenarioFormatHelp();
 
-}  // namespace camcab::run
+}  // namespace camcab::scenario

@@ -10,11 +10,19 @@
 #include "platform/HostServices.h"
 #endif
 
-namespace camcab::run {
+namespace camcab::host {
 namespace {
 
 // One byte per virtual key, 0x80 while down, as GetKeyboardState fills them.
 std::array<uint8_t, 256> keys{};
+
+void Publish() {
+#ifdef _WIN32
+    // The calling thread's key state, which GetKeyState and GetKeyboardState answer from:
+    // the plug-in sees exactly the keys the host holds.
+    SetKeyboardState(keys.data());
+#endif
+}
 
 }  // namespace
 
@@ -23,14 +31,15 @@ void SetHostKey(int32_t virtualKey, bool down) {
         return;
     }
     keys[virtualKey] = down ? 0x80 : 0x00;
-#ifdef _WIN32
-    // The calling thread's key state, which GetKeyState and GetKeyboardState answer from:
-    // the plug-in sees exactly the keys the scenario holds.
-    SetKeyboardState(keys.data());
-#endif
+    Publish();
 }
 
-}  // namespace camcab::run
+void ReleaseAllKeys() {
+    keys.fill(0);
+    Publish();
+}
+
+}  // namespace camcab::host
 
 #ifndef _WIN32
 // The host-process keyboard that the plug-in looks up by name.
@@ -38,14 +47,14 @@ extern "C" __attribute__((visibility("default"))) int16_t CamcabHostKeyState(int
     if (virtualKey < 0 || virtualKey >= 256) {
         return 0;
     }
-    return (camcab::run::keys[virtualKey] & 0x80) != 0 ? static_cast<int16_t>(0x8000) : 0;
+    return (camcab::host::keys[virtualKey] & 0x80) != 0 ? static_cast<int16_t>(0x8000) : 0;
 }
 
 extern "C" __attribute__((visibility("default"))) int32_t CamcabHostKeyboardState(uint8_t* out) {
     if (out == nullptr) {
         return 0;
     }
-    std::copy(camcab::run::keys.begin(), camcab::run::keys.end(), out);
+    std::copy(camcab::host::keys.begin(), camcab::host::keys.end(), out);
     return 1;
 }
 

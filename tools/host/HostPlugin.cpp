@@ -3,7 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/WideText.h"
 
-namespace camcab::run {
+namespace camcab::host {
 
 bool LoadHostPlugin(const std::wstring& path, HostPlugin& plugin, std::string& error) {
     const std::string shownPath = platform::EncodeUtf8(path);
@@ -54,4 +54,4 @@ void UnloadHostPlugin(HostPlugin& plugin) {
     plugin = HostPlugin{};
 }
 
-}  // namespace camcab::run
+}  // namespace camcab::host

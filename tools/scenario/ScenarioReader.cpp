@@ -8,7 +8,7 @@
 #include <map>
 #include <sstream>
 
-namespace camcab::run {
+namespace camcab::scenario {
 namespace {
 
 bool ParseInt(const std::string& word, int32_t& value) {
@@ -129,12 +129,13 @@ bool ParseVirtualKey(const std::string& word, int32_t& virtualKey) {
 }
 
 bool ParseScenario(const std::string& text, Scenario& scenario, std::string& error) {
-    static const std::map<std::string, EventKind> singleValue = {
-        {"power", EventKind::SetPower},       {"brake", EventKind::SetBrake},
-        {"reverser", EventKind::SetReverser}, {"key-down", EventKind::KeyDown},
-        {"key-up", EventKind::KeyUp},         {"horn", EventKind::HornBlow},
-        {"signal", EventKind::SetSignal},     {"initialize", EventKind::Initialize},
-    };
+    static const std::map<std::string, EventKind> singleValue = [] {
+        std::map<std::string, EventKind> names;
+        for (const ValueCommand& command : kValueCommands) {
+            names.emplace(command.name, command.kind);
+        }
+        return names;
+    }();
     std::istringstream lines(text);
     std::string line;
     int lineNumber = 0;
@@ -338,4 +339,4 @@ const char* ScenarioFormatHelp() {
 )";
 }
 
-}  // namespace camcab::run
+}  // namespace camcab::scenario

@@ -1,0 +1,212 @@
+#include "ReportData.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <set>
+#include <vector>
+
+#include "ReportSound.h"
+#include "sim/Camshaft.h"
+
+namespace camcab::run {
+namespace {
+
+// Sound levels below this (and silence) are drawn at this level.
+constexpr double kLevelFloorDbfs = -120.0;
+// The bands around the curves are the camshaft's own windows.
+constexpr double kStageToleranceA = sim::kStageNearA;
+constexpr double kTransitionToleranceA = sim::kTransitionNearA;
+constexpr double kBrakeToleranceA = sim::kBrakeCurveNearA;
+constexpr int kTransitionCurve = 2;
+// Annotations are page elements: beyond this many sound commands only points are drawn.
+constexpr size_t kMostSoundAnnotations = 1000;
+
+// A JavaScript number in its shortest form, to a thousandth; null for NaN and infinities.
+void AppendNumber(std::string& text, double value) {
+    if (!std::isfinite(value)) {
+        text += "null";
+        return;
+    }
+    const double rounded = std::round(value * 1000.0) / 1000.0;
+    if (std::isfinite(rounded)) {
+        value = rounded == 0.0 ? 0.0 : rounded;  // no "-0"
+    }
+    char digits[32];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    text.append(digits, result.ptr);
+}
+
+void AppendInteger(std::string& text, int64_t value) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    text.append(digits, result.ptr);
+}
+
+// The panel entries as rows of a step plot: one row at the first frame, at every frame where
+// one of `indices` changed and at the last frame; each row [time ms, value...].
+void AppendPanelRows(std::string& js, const DriveTrace& trace, const std::vector<int>& indices) {
+    const std::vector<TraceFrame>& frames = trace.Frames();
+    std::vector<int32_t> values(kHostArrayIndexLimit, 0);
+    std::vector<bool> wanted(kHostArrayIndexLimit, false);
+    for (int index : indices) {
+        wanted[static_cast<size_t>(index)] = true;
+    }
+    const std::vector<EntryChange>& changes = trace.PanelChanges();
+    js += '[';
+    size_t next = 0;
+    for (size_t f = 0; f < frames.size(); ++f) {
+        bool changed = f == 0 || f + 1 == frames.size();
+        for (; next < changes.size() && changes[next].frame == f; ++next) {
+            const EntryChange& change = changes[next];
+            if (wanted[static_cast<size_t>(change.index)]) {
+                values[static_cast<size_t>(change.index)] = change.value;
+                changed = true;
+            }
+        }
+        if (!changed) {
+            continue;
+        }
+        js += '[';
+        AppendInteger(js, frames[f].state.Time);
+        for (int index : indices) {
+            js += ',';
+            AppendInteger(js, values[static_cast<size_t>(index)]);
+        }
+        js += "],";
+    }
+    js += ']';
+}
+
+void AppendHandleRows(std::string& js, const std::vector<TraceFrame>& frames) {
+    js += '[';
+    for (size_t f = 0; f < frames.size(); ++f) {
+        const TraceFrame& frame = frames[f];
+        const std::array<int32_t, 6> values = {frame.driver.Power,    frame.driver.Brake,
+                                               frame.driver.Reverser, frame.returned.Power,
+                                               frame.returned.Brake,  frame.returned.Reverser};
+        if (f != 0 && f + 1 != frames.size()) {
+            const TraceFrame& before = frames[f - 1];
+            const std::array<int32_t, 6> previous = {
+                before.driver.Power,   before.driver.Brake,   before.driver.Reverser,
+                before.returned.Power, before.returned.Brake, before.returned.Reverser};
+            if (values == previous) {
+                continue;
+            }
+        }
+        js += '[';
+        AppendInteger(js, frame.state.Time);
+        for (int32_t value : values) {
+            js += ',';
+            AppendInteger(js, value);
+        }
+        js += "],";
+    }
+    js += ']';
+}
+
+template <typename Value>
+void AppendColumn(std::string& js, const std::vector<TraceFrame>& frames, Value value) {
+    js += '[';
+    for (const TraceFrame& frame : frames) {
+        AppendNumber(js, value(frame));
+        js += ',';
+    }
+    js += ']';
+}
+
+void AppendIntegers(std::string& js, const std::vector<int>& values) {
+    js += '[';
+    for (int value : values) {
+        AppendInteger(js, value);
+        js += ',';
+    }
+    js += ']';
+}
+
+}  // namespace
+
+std::string DriveData(const DriveTrace& trace, int32_t audioStartTimeMs, double soundSeconds) {
+    const std::vector<TraceFrame>& frames = trace.Frames();
+    std::string js = "window.driveData={t:";
+    AppendColumn(js, frames, [](const TraceFrame& f) { return f.state.Time; });
+    js += ",speed:";
+    AppendColumn(js, frames, [](const TraceFrame& f) { return f.state.Speed; });
+    js += ",current:";
+    AppendColumn(js, frames, [](const TraceFrame& f) { return f.state.Current; });
+    js += ",curveNames:[";
+    for (int curve : kTracedPowerCurves) {
+        js += "\"c" + std::to_string(curve) + "\",";
+    }
+    js += "],curves:[";
+    for (size_t c = 0; c < kTracedPowerCurves.size(); ++c) {
+        AppendColumn(js, frames, [c](const TraceFrame& f) { return f.powerCurvesA[c]; });
+        js += ',';
+    }
+    js += "],curveTolerances:[";
+    for (int curve : kTracedPowerCurves) {
+        AppendNumber(js, curve == kTransitionCurve ? kTransitionToleranceA : kStageToleranceA);
+        js += ',';
+    }
+    js += "],brakeTolerance:";
+    AppendNumber(js, kBrakeToleranceA);
+    js += ",brakeFirst:";
+    AppendColumn(js, frames, [](const TraceFrame& f) { return f.brakeFirstA; });
+    js += ",brakeLast:";
+    AppendColumn(js, frames, [](const TraceFrame& f) { return f.brakeLastA; });
+    js += ",levelDbfs:";
+    AppendColumn(js, frames, [](const TraceFrame& f) {
+        if (!(f.audioRms >= 0.0)) {
+            return std::nan("");
+        }
+        return std::max(kLevelFloorDbfs, 20.0 * std::log10(f.audioRms));
+    });
+    js += ",handles:";
+    AppendHandleRows(js, frames);
+
+    // Lamps take only the values 0 and 1; needles, digits and the rest take any.
+    std::vector<int> lamps;
+    std::vector<int> others;
+    std::set<int> notLamps;
+    for (const EntryChange& change : trace.PanelChanges()) {
+        if (change.value != 0 && change.value != 1) {
+            notLamps.insert(change.index);
+        }
+    }
+    for (int index : trace.PanelIndices()) {
+        (notLamps.count(index) != 0 ? others : lamps).push_back(index);
+    }
+    js += ",lampIndices:";
+    AppendIntegers(js, lamps);
+    js += ",lamps:";
+    AppendPanelRows(js, trace, lamps);
+    js += ",needleIndices:";
+    AppendIntegers(js, others);
+    js += ",needles:";
+    AppendPanelRows(js, trace, others);
+
+    js += ",soundIndices:";
+    AppendIntegers(js, trace.SoundIndices());
+    js += ",soundCommands:[";
+    for (const EntryChange& change : trace.SoundChanges()) {
+        js += '[';
+        AppendInteger(js, frames[change.frame].state.Time);
+        js += ',';
+        AppendInteger(js, change.index);
+        js += ',';
+        AppendInteger(js, change.value);
+        js += "],";
+    }
+    js += "],mostSoundAnnotations:";
+    AppendInteger(js, static_cast<int64_t>(kMostSoundAnnotations));
+    js += ",audioStartMs:";
+    AppendInteger(js, audioStartTimeMs);
+    js += ",audioSeconds:";
+    AppendNumber(js, soundSeconds);
+    js += ",spectrogramTopHz:";
+    AppendInteger(js, kSpectrogramRateHz / 2);
+    js += "};\n";
+    return js;
+}
+
+}  // namespace camcab::run
