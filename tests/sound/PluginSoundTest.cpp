@@ -97,5 +97,21 @@ TEST_F(PluginSoundTest, DisposeWithoutAnEngineTouchesNothing) {
     plugin->dispose();
 }
 
+// A host that unloads the plug-in without Dispose: the library's own teardown stops the
+// engine's clock and frees the engine, its voices and the sounds.
+TEST(PluginSoundUnload, UnloadingWithoutDisposeTakesTheEngineDown) {
+    hostaudio::UseSilentDevice();
+    TempFolder unloadFolder(L"camcab-plugin-unload");
+    unloadFolder.Copy(BuiltFile(CAMCAB_PLUGIN_FILE), L"libcamcab.so");
+    unloadFolder.Write(L"air\\pipe.wav", ToneWave(2400));
+    unloadFolder.Write(L"kamujiku\\reverser2.wav", ToneWave(2400));
+    platform::ModuleHandle module = platform::LoadModule(unloadFolder.FileString(L"libcamcab.so"));
+    ASSERT_NE(module, nullptr) << platform::LastModuleError();
+    reinterpret_cast<LoadFn>(platform::FindExport(module, "Load"))();
+    ASSERT_TRUE(hostaudio::Attached());
+    platform::UnloadModule(module);
+    EXPECT_FALSE(hostaudio::Attached());
+}
+
 }  // namespace
 }  // namespace camcab::test
