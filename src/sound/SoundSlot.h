@@ -68,7 +68,8 @@ class SoundSlot {
               const std::wstring& path, uint32_t loopCount, uint32_t voiceFlags,
               float maxFrequencyRatio) noexcept;
     // A move takes the voice, the engine reference, the PCM and the records; the source is
-    // left empty and not started.
+    // left empty and not started. Moving onto a slot destroys its voice without a Stop first:
+    // Clear it before, to stop it as Stop does.
     SoundSlot(SoundSlot&& source) noexcept = default;
     SoundSlot& operator=(SoundSlot&& source) noexcept = default;
     SoundSlot(const SoundSlot&) = delete;
@@ -99,9 +100,6 @@ class SoundSlot {
     // Copy assignment: the copy gets its own PCM and its own voice.
     void CopyFrom(const SoundSlot& source) noexcept;
 
-    // Decodes the file and creates the voice; logs two lines when `log` is given.
-    int32_t DecodeAndCreateVoice(const std::wstring& path, platform::StartUpLog* log) noexcept;
-
     // The voice comes before the engine reference: a move destroys the own voice before it
     // lets the own engine go, as the destructor does.
     platform::VoicePtr voice;
@@ -120,6 +118,8 @@ class SoundSlot {
     mutable bool drained = false;
 
   private:
+    // Decodes the file and creates the voice; logs two lines when `log` is given.
+    int32_t DecodeAndCreateVoice(const std::wstring& path, platform::StartUpLog* log) noexcept;
     bool EnsureRecords() noexcept;
     // Creates the voice for `format` and fills `buffer`; a looping slot starts at volume 0.
     int32_t CreateVoiceAndBuffer() noexcept;
