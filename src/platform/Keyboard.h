@@ -22,4 +22,8 @@ inline bool IsKeyDown(int virtualKey) {
 // with every byte zero, when the state cannot be read.
 bool KeyboardState(std::array<uint8_t, 256>& keys);
 
+// For a host stand-in: the keys its thread holds, as KeyState and KeyboardState then answer on
+// Windows. On POSIX the host process answers through its own functions instead: nothing to do.
+void SetThreadKeyboardState(const std::array<uint8_t, 256>& keys);
+
 }  // namespace camcab::platform

@@ -4,9 +4,8 @@
 #include <array>
 #include <type_traits>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
+#include "platform/Keyboard.h"
+#ifndef _WIN32
 #include "platform/HostServices.h"
 #endif
 
@@ -16,12 +15,9 @@ namespace {
 // One byte per virtual key, 0x80 while down, as GetKeyboardState fills them.
 std::array<uint8_t, 256> keys{};
 
+// The plug-in sees exactly the keys the host holds.
 void Publish() {
-#ifdef _WIN32
-    // The calling thread's key state, which GetKeyState and GetKeyboardState answer from:
-    // the plug-in sees exactly the keys the host holds.
-    SetKeyboardState(keys.data());
-#endif
+    platform::SetThreadKeyboardState(keys);
 }
 
 }  // namespace

@@ -35,4 +35,6 @@ bool KeyboardState(std::array<uint8_t, 256>& keys) {
     return true;
 }
 
+void SetThreadKeyboardState(const std::array<uint8_t, 256>&) {}
+
 }  // namespace camcab::platform

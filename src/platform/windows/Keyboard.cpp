@@ -16,4 +16,9 @@ bool KeyboardState(std::array<uint8_t, 256>& keys) {
     return true;
 }
 
+void SetThreadKeyboardState(const std::array<uint8_t, 256>& keys) {
+    std::array<uint8_t, 256> copy = keys;
+    SetKeyboardState(copy.data());
+}
+
 }  // namespace camcab::platform
