@@ -374,11 +374,7 @@ class EngineCalls {
     }
 
     // The next frame's operation set, drawn as the plug-in draws it.
-    uint32_t NextSet() {
-        const uint32_t set = sound_.operationSet;
-        sound_.operationSet = static_cast<uint32_t>(sound_.operationSetCounter.fetch_add(1)) + 1u;
-        return set;
-    }
+    uint32_t NextSet() { return sound_.DrawOperationSet(); }
 
   private:
     struct Motor {

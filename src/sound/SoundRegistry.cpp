@@ -97,46 +97,6 @@ void PrepareSecondReverserVoice(SoundRegistry& registry) {
     registry.reverser2LoopSound.CopyFrom(registry.reverser2Sound);
 }
 
-SoundSlot& SoundRegistry::Slot(Sound sound) {
-    return const_cast<SoundSlot&>(static_cast<const SoundRegistry&>(*this).Slot(sound));
-}
-
-const SoundSlot& SoundRegistry::Slot(Sound sound) const {
-    switch (sound) {
-        case Sound::Reset:
-            return resetSound;
-        case Sound::Start1:
-            return start1Sound;
-        case Sound::Start2:
-            return start2Sound;
-        case Sound::Reverser1:
-            return reverser1Sound;
-        case Sound::Reverser2:
-            return reverser2Sound;
-        case Sound::Reverser3:
-            return reverser3Sound;
-        case Sound::NotchOff:
-            return notchOffSound;
-        case Sound::BreakerOff:
-            return breakerOffSound;
-        case Sound::Shindan1:
-            return shindan1Sound;
-        case Sound::Shindan2:
-            return shindan2Sound;
-        case Sound::Watari:
-            return watariSound;
-        case Sound::Sap:
-            return sapSound;
-        case Sound::Bc:
-            return bcSound;
-        case Sound::Pipe:
-            return pipeSound;
-        case Sound::Reverser2Loop:
-            return reverser2LoopSound;
-    }
-    return resetSound;
-}
-
 void UnloadSounds(SoundRegistry& registry) {
     // Each motor sound is stopped and emptied as a named sound is, and gives its PCM storage
     // back; the bank keeps its emptied slots.

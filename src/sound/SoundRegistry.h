@@ -67,6 +67,46 @@ struct SoundRegistry final : CabSounds {
     uint32_t frameOperationSet_ = 0;
 };
 
+inline SoundSlot& SoundRegistry::Slot(Sound sound) {
+    return const_cast<SoundSlot&>(static_cast<const SoundRegistry&>(*this).Slot(sound));
+}
+
+inline const SoundSlot& SoundRegistry::Slot(Sound sound) const {
+    switch (sound) {
+        case Sound::Reset:
+            return resetSound;
+        case Sound::Start1:
+            return start1Sound;
+        case Sound::Start2:
+            return start2Sound;
+        case Sound::Reverser1:
+            return reverser1Sound;
+        case Sound::Reverser2:
+            return reverser2Sound;
+        case Sound::Reverser3:
+            return reverser3Sound;
+        case Sound::NotchOff:
+            return notchOffSound;
+        case Sound::BreakerOff:
+            return breakerOffSound;
+        case Sound::Shindan1:
+            return shindan1Sound;
+        case Sound::Shindan2:
+            return shindan2Sound;
+        case Sound::Watari:
+            return watariSound;
+        case Sound::Sap:
+            return sapSound;
+        case Sound::Bc:
+            return bcSound;
+        case Sound::Pipe:
+            return pipeSound;
+        case Sound::Reverser2Loop:
+            return reverser2LoopSound;
+    }
+    return resetSound;
+}
+
 // A named one-shot sound and its file in the plug-in's folder.
 struct NamedSoundFile {
     SoundSlot SoundRegistry::*slot;

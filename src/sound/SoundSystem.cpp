@@ -96,11 +96,17 @@ void SoundSystem::FrameEnd() {
     if (pauseRequested && audioEngine) {
         audioEngine->StopEngine();
     }
+    const uint32_t set = DrawOperationSet();
     if (audioEngine) {
-        audioEngine->CommitChanges(operationSet);
+        audioEngine->CommitChanges(set);
     }
-    operationSet = static_cast<uint32_t>(operationSetCounter.fetch_add(1)) + 1u;
-    registry.UseOperationSet(operationSet);
+}
+
+uint32_t SoundSystem::DrawOperationSet() {
+    const uint32_t set = operationSet_;
+    operationSet_ = static_cast<uint32_t>(operationSetCounter_.fetch_add(1)) + 1u;
+    registry.UseOperationSet(operationSet_);
+    return set;
 }
 
 void SoundSystem::ShutDown() {

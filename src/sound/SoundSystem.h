@@ -36,13 +36,21 @@ class SoundSystem {
     // Empties every sound and releases the engine.
     void ShutDown();
 
+    // The operation set that this frame's voice changes go into.
+    uint32_t OperationSet() const { return operationSet_; }
+    // Hands out this frame's operation set and draws the next one, which the registry's
+    // changes then go into.
+    uint32_t DrawOperationSet();
+
     platform::EngineRef audioEngine;
     // Destroyed by the engine's last reference, never on its own at shut-down.
     platform::MasteringVoicePtr masteringVoice;
-    uint32_t operationSet = 0;
-    std::atomic<int32_t> operationSetCounter{0};
     bool pauseRequested = false;
     SoundRegistry registry;
+
+  private:
+    uint32_t operationSet_ = 0;
+    std::atomic<int32_t> operationSetCounter_{0};
 };
 
 }  // namespace camcab::sound

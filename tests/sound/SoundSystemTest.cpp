@@ -134,7 +134,7 @@ TEST_F(SoundSystemTest, LogOfAStartUpWithNoFiles) {
     expected += kEnd;
     EXPECT_EQ(MaskTimes(Log()), expected);
     EXPECT_EQ(system.registry.bcSound.voice, nullptr);
-    EXPECT_EQ(static_cast<uint32_t>(system.registry.sapSound.Play(system.operationSet)),
+    EXPECT_EQ(static_cast<uint32_t>(system.registry.sapSound.Play(system.OperationSet())),
               0x88960001u);
     system.ShutDown();
 }
@@ -254,19 +254,18 @@ TEST_F(SoundSystemTest, FirstFrameActsAtOnceLaterFramesAtTheirCommit) {
     sound::SoundSlot& pipe = system.registry.pipeSound;
 
     system.FrameBegin();
-    EXPECT_EQ(system.operationSet, 0u);
-    pipe.voice->SetVolume(1.0f, system.operationSet);
+    EXPECT_EQ(system.OperationSet(), 0u);
+    pipe.voice->SetVolume(1.0f, system.OperationSet());
     EXPECT_GT(Listen(2), 0.1);  // set 0: at once, before the frame ends
     system.FrameEnd();
-    EXPECT_EQ(system.operationSet, 1u);
+    EXPECT_EQ(system.OperationSet(), 1u);
 
     system.FrameBegin();
-    pipe.voice->SetVolume(0.0f, system.operationSet);
+    pipe.voice->SetVolume(0.0f, system.OperationSet());
     EXPECT_GT(Listen(2), 0.1);  // not yet
     system.FrameEnd();
     EXPECT_EQ(Listen(2), 0.0);
-    EXPECT_EQ(system.operationSet, 2u);
-    EXPECT_EQ(system.operationSetCounter.load(), 2);
+    EXPECT_EQ(system.OperationSet(), 2u);
     system.ShutDown();
 }
 
@@ -286,7 +285,7 @@ TEST_F(SoundSystemTest, HoldingPStopsTheClockAndTheNextFrameRestartsIt) {
     const uint32_t channels = hostaudio::Channels();
 
     system.FrameBegin();
-    pipe.voice->SetVolume(1.0f, system.operationSet);
+    pipe.voice->SetVolume(1.0f, system.OperationSet());
     system.FrameEnd();
     EXPECT_GT(Listen(5), 0.05);
     const float beforePause = hostaudio::Captured().back();
@@ -323,7 +322,7 @@ TEST_F(SoundSystemTest, UnopenableLogMeansNoAudioAndFramesTouchNoEngine) {
     system.FrameEnd();
     system.FrameBegin();
     system.FrameEnd();
-    EXPECT_EQ(system.operationSet, 2u);
+    EXPECT_EQ(system.OperationSet(), 2u);
     system.PrepareSecondReverserVoice();
     system.ShutDown();
     system.ShutDown();
@@ -344,7 +343,7 @@ TEST_F(SoundSystemTest, WithoutAnOutputDeviceTheEngineStaysAndNoSoundIsLoaded) {
     EXPECT_EQ(system.registry.pipeSound.voice, nullptr);
     EXPECT_EQ(system.registry.motorSounds.size(), 0u);
     system.FrameBegin();
-    EXPECT_EQ(static_cast<uint32_t>(system.registry.resetSound.Play(system.operationSet)),
+    EXPECT_EQ(static_cast<uint32_t>(system.registry.resetSound.Play(system.OperationSet())),
               0x88960001u);
     system.FrameEnd();  // commits the frame's empty operation set
     system.PrepareSecondReverserVoice();
@@ -361,7 +360,7 @@ TEST_F(SoundSystemTest, RepeatedStartUpsBehaveLikeTheFirst) {
         system.StartUp(folder.Directory(), motorConfig);
         system.PrepareSecondReverserVoice();
         system.FrameBegin();
-        system.registry.start1Sound.Play(system.operationSet);
+        system.registry.start1Sound.Play(system.OperationSet());
         system.FrameEnd();
         EXPECT_GT(Listen(2), 0.1);
         if (cycle == 1) {

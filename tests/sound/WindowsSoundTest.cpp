@@ -103,7 +103,7 @@ TEST(WindowsSound, StartUpWritesTheSameLogLinesAndOneShotsRunOut) {
     // A 50 ms one-shot sounds, and then reports that it has finished.
     sound::SoundSlot& reset = system.registry.resetSound;
     system.FrameBegin();
-    ASSERT_EQ(reset.Play(system.operationSet), 0);
+    ASSERT_EQ(reset.Play(system.OperationSet()), 0);
     system.FrameEnd();
     EXPECT_TRUE(reset.IsPlaying());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
