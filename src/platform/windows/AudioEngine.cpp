@@ -4,6 +4,7 @@
 #include "platform/AudioEngine.h"
 #include "platform/AudioEngineBase.h"
 
+#include <mmdeviceapi.h>
 #include <windows.h>
 #include <xaudio2.h>
 
@@ -52,6 +53,41 @@ XAudio2CreateFn FindXAudio2Create(int32_t& code) {
     }
     code = loadCode;
     return create;
+}
+
+// Whether the system has a default audio output device; otherwise the code of the failed
+// look-up. Without one some engines (Wine's) crash inside mastering-voice creation instead of
+// failing, so the voice is refused before it is asked for. COM is initialised for the look-up
+// only where the host's thread has none, and left as it was found.
+int32_t FindDefaultOutputDevice() {
+    const HRESULT comCode = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    // A thread already in another apartment can still use the enumerator, which lives in both.
+    const bool comInitialised = SUCCEEDED(comCode);
+    if (!comInitialised && comCode != RPC_E_CHANGED_MODE) {
+        return comCode;
+    }
+    IMMDeviceEnumerator* enumerator = nullptr;
+    HRESULT code =
+        CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER,
+                         __uuidof(IMMDeviceEnumerator), reinterpret_cast<void**>(&enumerator));
+    if (SUCCEEDED(code) && enumerator == nullptr) {
+        code = kFail;
+    }
+    if (SUCCEEDED(code)) {
+        IMMDevice* device = nullptr;
+        code = enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device);
+        if (SUCCEEDED(code) && device == nullptr) {
+            code = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+        }
+        if (device != nullptr) {
+            device->Release();
+        }
+        enumerator->Release();
+    }
+    if (comInitialised) {
+        CoUninitialize();
+    }
+    return SUCCEEDED(code) ? kSuccess : code;
 }
 
 class XAudio2Source final : public EngineSourceVoice {
@@ -130,6 +166,10 @@ class XAudio2Engine final : public AudioEngineBase {
     int32_t NewMasteringVoice(EngineMasteringVoice*& voice, uint32_t inputChannels,
                               uint32_t inputSampleRate, uint32_t flags,
                               uint32_t streamCategory) override {
+        const int32_t deviceCode = FindDefaultOutputDevice();
+        if (FAILED(deviceCode)) {
+            return deviceCode;
+        }
         IXAudio2MasteringVoice* xaudioVoice = nullptr;
         const HRESULT code = xaudio_->CreateMasteringVoice(
             &xaudioVoice, inputChannels, inputSampleRate, flags, nullptr, nullptr,
