@@ -264,6 +264,9 @@ TEST_F(SoundSystemTest, FirstFrameActsAtOnceLaterFramesAtTheirCommit) {
     pipe.voice->SetVolume(0.0f, system.OperationSet());
     EXPECT_GT(Listen(2), 0.1);  // not yet
     system.FrameEnd();
+    float volume = 1.0f;
+    pipe.voice->GetVolume(volume);
+    EXPECT_EQ(volume, 0.0f);  // in effect at its commit, before any quantum renders
     EXPECT_EQ(Listen(2), 0.0);
     EXPECT_EQ(system.OperationSet(), 2u);
     system.ShutDown();
