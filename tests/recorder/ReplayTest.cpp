@@ -3,12 +3,16 @@
 // needle aside, which wanders at random.
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "ScenarioWriter.h"
 #include "support/TempFolder.h"
 
 namespace camcab::test {
@@ -78,6 +82,25 @@ TEST(Replay, ARecordedDriveReplaysFrameByFrameAndTheRecorderChangesNothing) {
     for (size_t i = 0; i < recorded.size(); ++i) {
         EXPECT_EQ(replayed[i], recorded[i]);
     }
+}
+
+TEST(Replay, ADriveHoldingTheExtremeValuesReplays) {
+    TempFolder folder(L"camcab-extreme");
+    const fs::path vehicle = folder.Path();
+    fs::copy(CAMCAB_SAMPLE_VEHICLE, vehicle, fs::copy_options::recursive);
+    fs::copy_file(CAMCAB_PLUGIN_FILE, vehicle / fs::path(CAMCAB_PLUGIN_FILE).filename());
+    std::string text = "step 0\n";
+    int32_t timeMs = 0;
+    for (const float value : {FLT_MAX, -FLT_MAX, std::numeric_limits<float>::denorm_min(), -0.0f,
+                              INFINITY, -INFINITY, NAN, -NAN}) {
+        timeMs += 20;
+        const VehicleState state{
+            static_cast<double>(value), value, timeMs, value, value, value, value, value, value};
+        text += scenario::ElapseLine(state) + "\n" +
+                scenario::BeaconLine(BeaconData{0, 0, value, 0}) + "\n";
+    }
+    folder.Write(L"extreme.txt", text);
+    EXPECT_EQ(Frames(RunDrive(vehicle, vehicle / "extreme.txt")).size(), 8u) << text;
 }
 #endif
 

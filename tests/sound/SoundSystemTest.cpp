@@ -264,8 +264,61 @@ TEST_F(SoundSystemTest, FirstFrameActsAtOnceLaterFramesAtTheirCommit) {
     pipe.voice->SetVolume(0.0f, system.OperationSet());
     EXPECT_GT(Listen(2), 0.1);  // not yet
     system.FrameEnd();
+    float volume = 1.0f;
+    pipe.voice->GetVolume(volume);
+    EXPECT_EQ(volume, 0.0f);  // in effect at its commit, before any quantum renders
     EXPECT_EQ(Listen(2), 0.0);
     EXPECT_EQ(system.OperationSet(), 2u);
+    system.ShutDown();
+}
+
+uint32_t Le32(const std::string& bytes, size_t at) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < 4; ++i) {
+        value |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+    }
+    return value;
+}
+
+TEST_F(SoundSystemTest, TheCaptureIsWrittenOnlyWithinWhatAWavCanDescribe) {
+    WriteNamedSounds();
+    sound::SoundSystem system;
+    system.StartUp(folder.Directory(), motorConfig);
+    system.registry.pipeSound.voice->SetVolume(1.0f, 0);
+    Listen(4);
+    const uint64_t dataBytes = hostaudio::CapturedFrames() * hostaudio::Channels() * 2;
+    ASSERT_GT(dataBytes, 0u);
+    std::string error;
+    const std::filesystem::path wav = folder.Path() / "drive.wav";
+    EXPECT_FALSE(hostaudio::WriteCapture(wav, error, dataBytes - 1));
+    EXPECT_NE(error.find("no WAV written"), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists(wav));
+    ASSERT_TRUE(hostaudio::WriteCapture(wav, error, dataBytes)) << error;
+    const std::string bytes = ReadFileBytes(wav);
+    EXPECT_EQ(Le32(bytes, 4), bytes.size() - 8);
+    EXPECT_EQ(Le32(bytes, 40), dataBytes);
+    // The largest data keeps the RIFF size within 32 bits, to the last whole frame.
+    hostaudio::WaveLayout layout;
+    layout.channels = 2;
+    const uint64_t largest = hostaudio::MaxWaveDataBytes(layout);
+    EXPECT_EQ(largest % 4, 0u);
+    EXPECT_LE(bytes.size() - 8 - dataBytes + largest, uint64_t{UINT32_MAX});
+    EXPECT_GT(bytes.size() - 8 - dataBytes + largest + 4, uint64_t{UINT32_MAX});
+
+    // Only listening: the frames before the latest go, the count and levels stay whole.
+    hostaudio::KeepWholeCapture(false);
+    const size_t before = hostaudio::CapturedFrames();
+    const double level = Listen(3);
+    hostaudio::ForgetCaptureBefore(hostaudio::CapturedFrames() - 1);
+    EXPECT_EQ(hostaudio::FirstCapturedFrame(), hostaudio::CapturedFrames() - 1);
+    EXPECT_EQ(hostaudio::Captured().size(), hostaudio::Channels());
+    EXPECT_GT(hostaudio::CapturedFrames(), before);
+    EXPECT_EQ(hostaudio::CapturedRms(before, hostaudio::CapturedFrames()),
+              hostaudio::CapturedRms(hostaudio::CapturedFrames() - 1, hostaudio::CapturedFrames()));
+    EXPECT_GT(level, 0.0);
+    EXPECT_FALSE(hostaudio::WriteCapture(wav, error));
+    hostaudio::KeepWholeCapture(true);
+    hostaudio::ClearCapture();
     system.ShutDown();
 }
 

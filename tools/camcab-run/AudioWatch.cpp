@@ -31,12 +31,13 @@ constexpr double kOnsetFactor = 2.0;
 double EdgeRms(size_t beginFrame, size_t endFrame) {
     const std::vector<float>& samples = hostaudio::Captured();
     const size_t channels = hostaudio::Channels();
-    if (beginFrame == 0 || channels == 0 || endFrame * channels > samples.size() ||
+    const size_t first = hostaudio::FirstCapturedFrame();
+    if (beginFrame <= first || channels == 0 || endFrame > hostaudio::CapturedFrames() ||
         beginFrame >= endFrame) {
         return 0.0;
     }
     double sum = 0.0;
-    for (size_t i = beginFrame * channels; i < endFrame * channels; ++i) {
+    for (size_t i = (beginFrame - first) * channels; i < (endFrame - first) * channels; ++i) {
         const double difference = static_cast<double>(samples[i]) - samples[i - channels];
         sum += difference * difference;
     }
@@ -57,6 +58,8 @@ HeardFrame AudioWatch::Frame(int32_t frameMs) {
     HeardFrame heard;
     heard.rms = hostaudio::CapturedRms(beginFrame, endFrame);
     const double edgeRms = EdgeRms(beginFrame, endFrame);
+    // The next frame's differences start from this frame's last samples.
+    hostaudio::ForgetCaptureBefore(endFrame == 0 ? 0 : endFrame - 1);
     const double recentEdgeRms = recentEdgeRms_;
     recentEdgeRms_ = 0.7 * recentEdgeRms_ + 0.3 * edgeRms;
     if (heard.rms >= kAudibleRms) {

@@ -107,8 +107,10 @@ Drive PlayScenario(host::HostPlugin& plugin, const Options& options,
 // when it cannot be written.
 bool WriteRenderedSound(const std::wstring& audioPath, bool told) {
     const std::string nativeAudioPath = platform::NativeNameFromWide(audioPath);
-    if (!hostaudio::WriteCapture(nativeAudioPath)) {
-        std::fprintf(stderr, "camcab-run: error: cannot write %s\n", nativeAudioPath.c_str());
+    std::string error;
+    if (!hostaudio::WriteCapture(nativeAudioPath, error)) {
+        std::fprintf(stderr, "camcab-run: error: cannot write %s: %s\n", nativeAudioPath.c_str(),
+                     error.c_str());
         return false;
     }
     if (told) {
@@ -179,6 +181,8 @@ int Main(const std::vector<std::wstring>& arguments) {
 #ifndef _WIN32
     // This program keeps the plug-in's audio clock, so the engine needs no sound device.
     hostaudio::UseSilentDevice();
+    // Only a WAV or a report needs the drive's whole sound; listening needs the latest frame.
+    hostaudio::KeepWholeCapture(!options.audioPath.empty() || !options.reportPath.empty());
 #endif
     host::HostPlugin plugin;
     std::string error;

@@ -1,6 +1,8 @@
 #include "HostAudio.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 
 #include "WaveFile.h"
@@ -17,6 +19,8 @@ struct Clock {
     uint32_t captureRate = 0;
     double pendingFrames = 0.0;
     std::vector<float> captured;
+    size_t forgottenFrames = 0;  // frames of the capture before captured's first
+    bool keepWhole = true;
     std::vector<float> quantum;
 };
 
@@ -77,34 +81,75 @@ const std::vector<float>& Captured() {
 }
 void ClearCapture() {
     TheClock().captured.clear();
+    TheClock().forgottenFrames = 0;
 }
 
 size_t CapturedFrames() {
     const Clock& clock = TheClock();
-    return clock.captureChannels == 0 ? 0 : clock.captured.size() / clock.captureChannels;
+    return clock.captureChannels == 0
+               ? 0
+               : clock.forgottenFrames + clock.captured.size() / clock.captureChannels;
+}
+
+size_t FirstCapturedFrame() {
+    return TheClock().forgottenFrames;
+}
+
+void KeepWholeCapture(bool keep) {
+    TheClock().keepWhole = keep;
+}
+
+void ForgetCaptureBefore(size_t frame) {
+    Clock& clock = TheClock();
+    if (clock.keepWhole || frame <= clock.forgottenFrames) {
+        return;
+    }
+    const size_t frames = std::min(frame, CapturedFrames()) - clock.forgottenFrames;
+    const size_t samples = frames * clock.captureChannels;
+    clock.captured.erase(clock.captured.begin(),
+                         clock.captured.begin() + static_cast<std::ptrdiff_t>(samples));
+    clock.forgottenFrames += frames;
 }
 
 double CapturedRms(size_t beginFrame, size_t endFrame) {
     const Clock& clock = TheClock();
     const size_t channels = clock.captureChannels;
     endFrame = std::min(endFrame, CapturedFrames());
+    beginFrame = std::max(beginFrame, clock.forgottenFrames);
     if (channels == 0 || beginFrame >= endFrame) {
         return 0.0;
     }
     double sum = 0.0;
-    for (size_t i = beginFrame * channels; i < endFrame * channels; ++i) {
+    const size_t first = clock.forgottenFrames * channels;
+    for (size_t i = beginFrame * channels - first; i < endFrame * channels - first; ++i) {
         sum += static_cast<double>(clock.captured[i]) * clock.captured[i];
     }
     return std::sqrt(sum / static_cast<double>((endFrame - beginFrame) * channels));
 }
 
-bool WriteCapture(const std::filesystem::path& path) {
+bool WriteCapture(const std::filesystem::path& path, std::string& error, uint64_t maxDataBytes) {
     const Clock& clock = TheClock();
     WaveLayout layout;
     layout.channels = static_cast<uint16_t>(clock.captureChannels == 0 ? 2 : clock.captureChannels);
     layout.sampleRate = clock.captureRate == 0 ? 48000 : clock.captureRate;
     layout.bitsPerSample = 16;
-    return WriteFileBytes(path, WaveBytes(layout, EncodeSamples(layout, clock.captured)));
+    const uint64_t dataBytes = uint64_t{clock.captured.size()} * layout.bitsPerSample / 8;
+    const uint64_t limit = std::min(maxDataBytes, MaxWaveDataBytes(layout));
+    if (clock.forgottenFrames != 0) {
+        error = "the start of the sound was not kept";
+        return false;
+    }
+    if (dataBytes > limit) {
+        error = "the sound (" + std::to_string(dataBytes) + " bytes, " +
+                std::to_string(CapturedFrames() / layout.sampleRate) + " s) is past the " +
+                std::to_string(limit) + " bytes a WAV file can hold; no WAV written";
+        return false;
+    }
+    if (!WriteFileBytes(path, WaveBytes(layout, EncodeSamples(layout, clock.captured)))) {
+        error = "cannot write the file";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace camcab::hostaudio
@@ -119,6 +164,7 @@ __attribute__((visibility("default"))) void CamcabHostAttachAudio(const CamcabAu
     } else {
         if (clock.captureChannels != source->channels || clock.captureRate != source->sampleRate) {
             clock.captured.clear();  // one capture holds one format
+            clock.forgottenFrames = 0;
         }
         clock.source = *source;
         clock.attached = true;

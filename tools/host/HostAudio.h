@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace camcab::hostaudio {
@@ -28,13 +29,25 @@ void Advance(double milliseconds);
 
 // Everything rendered since the last ClearCapture, interleaved floats, in the format of the
 // last engine attached (kept after it went away; an engine of another format starts afresh).
+// Its first sample frame is frame FirstCapturedFrame() of the capture.
 const std::vector<float>& Captured();
 void ClearCapture();
 // Root mean square of the captured samples from frame `begin` (inclusive) to `end`.
 double CapturedRms(size_t beginFrame, size_t endFrame);
+// Frames rendered since the last ClearCapture, the forgotten ones included.
 size_t CapturedFrames();
+size_t FirstCapturedFrame();
 
-// Writes the capture as a 16-bit PCM WAV file.
-bool WriteCapture(const std::filesystem::path& path);
+// Whether the whole capture is kept (the default). A listener that needs only the latest
+// frames turns it off and calls ForgetCaptureBefore, so a long drive holds no sound.
+void KeepWholeCapture(bool keep);
+// Unless the whole capture is kept, drops the samples of the frames before `frame`.
+void ForgetCaptureBefore(size_t frame);
+
+// Writes the capture as a 16-bit PCM WAV file. A capture whose sample bytes pass
+// `maxDataBytes` (by default what the RIFF size fields can describe) is not written: false,
+// and `error` says why.
+bool WriteCapture(const std::filesystem::path& path, std::string& error,
+                  uint64_t maxDataBytes = UINT64_MAX);
 
 }  // namespace camcab::hostaudio

@@ -1,5 +1,6 @@
 #include "WaveFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -73,6 +74,15 @@ std::string RiffWave(const std::vector<std::string>& chunks) {
     std::string out = "RIFF";
     Put32(out, static_cast<uint32_t>(body.size()));
     return out + body;
+}
+
+uint64_t MaxWaveDataBytes(const WaveLayout& layout) {
+    // "WAVE", the "fmt " chunk and the data chunk's header come before the samples in the
+    // RIFF size.
+    const uint64_t header = 4 + 8 + FormatChunkBody(layout).size() + 8;
+    const uint64_t blockAlign = std::max(1u, layout.channels * layout.bitsPerSample / 8u);
+    const uint64_t room = uint64_t{UINT32_MAX} - header;
+    return room - room % blockAlign;
 }
 
 std::string WaveBytes(const WaveLayout& layout, const std::string& sampleBytes) {

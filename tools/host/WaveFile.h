@@ -26,6 +26,9 @@ std::string FormatChunkBody(const WaveLayout& layout);
 std::string Chunk(const std::string& id, const std::string& body);
 // A whole file: "RIFF" size "WAVE", the chunks given, in order.
 std::string RiffWave(const std::vector<std::string>& chunks);
+// The most sample bytes a plain file of `layout` holds: its RIFF and data sizes are 32-bit
+// counts, so past this they would wrap. Whole sample frames only.
+uint64_t MaxWaveDataBytes(const WaveLayout& layout);
 // A plain file: "fmt " then "data".
 std::string WaveBytes(const WaveLayout& layout, const std::string& sampleBytes);
 

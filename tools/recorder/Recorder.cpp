@@ -52,13 +52,6 @@ void Write(const std::string& line) {
     State().recording.WriteLine(line);
 }
 
-void WriteWithNotes(const std::string& line, const std::string& notes) {
-    if (!notes.empty()) {
-        Write("# not finite: " + notes + "; the replay differs here");
-    }
-    Write(line);
-}
-
 // Keys of the real keyboard that went down or up since the last look: the plug-in reads them
 // (the pause key, Shift, the keys held while the brake moves), and the replay holds them alike.
 void WriteKeyboardChanges() {
@@ -161,9 +154,7 @@ Handles Elapse(VehicleState v, int32_t*, int32_t*) {
             return;
         }
         WriteKeyboardChanges();
-        std::string notes;
-        const std::string line = scenario::ElapseLine(v, notes);
-        WriteWithNotes(line, notes);
+        Write(scenario::ElapseLine(v));
     });
     const RecorderState& state = State();
     return Handles{state.brake, state.power, state.reverser, 0};
@@ -221,11 +212,7 @@ void SetSignal(int32_t aspect) {
 }
 
 void SetBeaconData(BeaconData beacon) {
-    Guarded([beacon] {
-        std::string notes;
-        const std::string line = scenario::BeaconLine(beacon, notes);
-        WriteWithNotes(line, notes);
-    });
+    Guarded([beacon] { Write(scenario::BeaconLine(beacon)); });
 }
 
 }  // extern "C"

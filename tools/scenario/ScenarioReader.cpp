@@ -4,7 +4,9 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <sstream>
 
@@ -21,23 +23,64 @@ bool ParseInt(const std::string& word, int32_t& value) {
     return result.ec == std::errc() && result.ptr == last;
 }
 
+// A NaN written with its bit pattern, "nan(0x7fc00001)", as the scenario writer keeps one
+// that is not the plain quiet NaN.
+template <typename Real, typename Bits>
+bool ParseNanBits(const char* first, const char* last, Real& value) {
+    constexpr size_t kPrefix = 6;  // "nan(0x"
+    if (last - first < static_cast<std::ptrdiff_t>(kPrefix) + 2 ||
+        std::string(first, kPrefix) != "nan(0x" || *(last - 1) != ')') {
+        return false;
+    }
+    Bits bits = 0;
+    const auto result = std::from_chars(first + kPrefix, last - 1, bits, 16);
+    if (result.ec != std::errc() || result.ptr != last - 1) {
+        return false;
+    }
+    std::memcpy(&value, &bits, sizeof value);
+    return std::isnan(value);
+}
+
+// Any double, infinities and NaN included ("inf", "-inf", "nan", "-nan").
 bool ParseReal(const std::string& word, double& value) {
     const char* first = word.data();
     const char* last = first + word.size();
     if (first != last && *first == '+') {
         ++first;
     }
+    if (ParseNanBits<double, uint64_t>(first, last, value)) {
+        return true;
+    }
     const auto result = std::from_chars(first, last, value);
-    return result.ec == std::errc() && result.ptr == last && std::isfinite(value);
+    return result.ec == std::errc() && result.ptr == last;
 }
 
-// A number for a float field of the train state: finite and within the float's range.
+// A number for a float field of the train state: any float, infinities and NaN included. A
+// finite number is read as a double and narrowed, as it always was; one just past the float's
+// range that rounds to its largest value (FLT_MAX written with nine digits) is that value.
 bool ParseFloat(const std::string& word, float& value) {
+    const char* first = word.data();
+    const char* last = first + word.size();
+    if (first != last && *first == '+') {
+        ++first;
+    }
+    if (ParseNanBits<float, uint32_t>(first, last, value)) {
+        return true;
+    }
     double number = 0.0;
-    if (!ParseReal(word, number) || std::fabs(number) > FLT_MAX) {
+    if (!ParseReal(word, number)) {
         return false;
     }
-    value = static_cast<float>(number);
+    if (!std::isfinite(number) || std::fabs(number) <= FLT_MAX) {
+        value = static_cast<float>(number);
+        return true;
+    }
+    float narrow = 0.0f;
+    const auto result = std::from_chars(first, last, narrow);
+    if (result.ec != std::errc() || result.ptr != last || !std::isfinite(narrow)) {
+        return false;
+    }
+    value = narrow;
     return true;
 }
 
@@ -193,9 +236,7 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
             scenario.events.push_back(event);
         } else if (command == "elapse") {
             if (!ParseFrameState(word, event.state)) {
-                return fail(
-                    "elapse needs: time-ms location speed bc mr er bp sap current (finite "
-                    "numbers)");
+                return fail("elapse needs: time-ms location speed bc mr er bp sap current");
             }
             event.kind = EventKind::Elapse;
             framesSeen = true;
@@ -209,7 +250,7 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
                 if (!IsStateField(change.field)) {
                     return fail("unknown state field: " + change.field);
                 }
-                if (!ParseReal(word[i + 1], change.value)) {
+                if (!ParseReal(word[i + 1], change.value) || !std::isfinite(change.value)) {
                     return fail("not a number: " + word[i + 1]);
                 }
                 // Each field must fit its record field: whole milliseconds in 32 bits for the

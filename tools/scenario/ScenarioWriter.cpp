@@ -2,32 +2,47 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 
 namespace camcab::scenario {
 namespace {
 
-// Written for infinities, which the reader refuses: the largest values of the field's type,
-// kept inside its range.
-constexpr double kLargestFloat = 3.4e38;
-constexpr double kLargestDouble = 1.7e308;
-
-// A number that reads back exactly: nine significant digits give back every float, seventeen
-// every double.
-std::string Number(double value, bool isFloat, const char* field, std::string& notes) {
-    char text[40];
-    if (!std::isfinite(value)) {
-        const double largest = isFloat ? kLargestFloat : kLargestDouble;
-        const double written = std::isnan(value) ? 0.0 : value > 0 ? largest : -largest;
-        std::snprintf(text, sizeof text, "%g", written);
-        notes += std::string(notes.empty() ? "" : ", ") + field + " " +
-                 (std::isnan(value) ? "NaN"
-                  : value > 0       ? "+inf"
-                                    : "-inf") +
-                 " written as " + text;
-        return text;
+// A number that reads back bit for bit: nine significant digits give back every float,
+// seventeen every double, and "%g" writes -0 as "-0". Infinities are "inf" and "-inf"; the
+// quiet NaN is "nan" or "-nan", any other NaN "nan(0x...)" with its bit pattern in hex.
+template <typename Real, typename Bits>
+std::string Number(Real value) {
+    if (std::isnan(value)) {
+        Bits bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        Bits quiet;
+        const Real quietNan = std::numeric_limits<Real>::quiet_NaN();
+        std::memcpy(&quiet, &quietNan, sizeof quiet);
+        const Bits sign = Bits{1} << (sizeof(Bits) * 8 - 1);
+        if (bits == quiet || bits == (quiet | sign)) {
+            return bits == quiet ? "nan" : "-nan";
+        }
+        std::string written = "nan(0x";
+        for (int shift = static_cast<int>(sizeof(Bits) * 8) - 4; shift >= 0; shift -= 4) {
+            written += "0123456789abcdef"[(bits >> shift) & 0xFu];
+        }
+        return written + ")";
     }
-    std::snprintf(text, sizeof text, isFloat ? "%.9g" : "%.17g", value);
+    if (std::isinf(value)) {
+        return value > 0 ? "inf" : "-inf";
+    }
+    char text[40];
+    std::snprintf(text, sizeof text, sizeof(Real) == sizeof(float) ? "%.9g" : "%.17g",
+                  static_cast<double>(value));
     return text;
+}
+
+std::string Number(float value) {
+    return Number<float, uint32_t>(value);
+}
+std::string Number(double value) {
+    return Number<double, uint64_t>(value);
 }
 
 }  // namespace
@@ -59,23 +74,23 @@ std::string KeyboardLine(int32_t virtualKey, bool down) {
     return line;
 }
 
-std::string ElapseLine(const VehicleState& state, std::string& notes) {
+std::string ElapseLine(const VehicleState& state) {
     std::string line = "elapse " + std::to_string(state.Time);
-    line += " " + Number(state.Location, false, "location", notes);
-    line += " " + Number(state.Speed, true, "speed", notes);
-    line += " " + Number(state.BcPressure, true, "bc", notes);
-    line += " " + Number(state.MrPressure, true, "mr", notes);
-    line += " " + Number(state.ErPressure, true, "er", notes);
-    line += " " + Number(state.BpPressure, true, "bp", notes);
-    line += " " + Number(state.SapPressure, true, "sap", notes);
-    line += " " + Number(state.Current, true, "current", notes);
+    line += " " + Number(state.Location);
+    line += " " + Number(state.Speed);
+    line += " " + Number(state.BcPressure);
+    line += " " + Number(state.MrPressure);
+    line += " " + Number(state.ErPressure);
+    line += " " + Number(state.BpPressure);
+    line += " " + Number(state.SapPressure);
+    line += " " + Number(state.Current);
     return line;
 }
 
-std::string BeaconLine(const BeaconData& beacon, std::string& notes) {
+std::string BeaconLine(const BeaconData& beacon) {
     std::string line =
         "beacon " + std::to_string(beacon.Type) + " " + std::to_string(beacon.Signal) + " ";
-    line += Number(beacon.Distance, true, "distance", notes);
+    line += Number(beacon.Distance);
     line += " " + std::to_string(beacon.Optional);
     return line;
 }

@@ -16,9 +16,9 @@ std::string ValueLine(EventKind kind, int32_t value);
 std::string DoorLine(bool open);
 std::string KeyboardLine(int32_t virtualKey, bool down);
 
-// A value that is not finite cannot be read back: it is written as 0 (NaN) or the largest
-// finite value of its field's type, and `notes` says so ("speed +inf written as 3.4e+38").
-std::string ElapseLine(const VehicleState& state, std::string& notes);
-std::string BeaconLine(const BeaconData& beacon, std::string& notes);
+// Every value of a state or beacon field reads back with the same bits, infinities and NaN
+// included.
+std::string ElapseLine(const VehicleState& state);
+std::string BeaconLine(const BeaconData& beacon);
 
 }  // namespace camcab::scenario

@@ -23,15 +23,94 @@ namespace {
 static_assert(sizeof(FAudioBuffer) == sizeof(AudioBuffer));
 static_assert(sizeof(FAudioWaveFormatEx) == sizeof(WaveFormat));
 
+// A voice change held for its operation set.
+struct HeldChange {
+    enum class Kind { Start, Stop, Volume, FrequencyRatio };
+    FAudioSourceVoice* voice;
+    Kind kind;
+    uint32_t flags;
+    float value;
+    uint32_t operationSet;
+};
+
+// While the host keeps the audio clock nothing mixes between the quanta it asks for, so a
+// committed set of changes is applied at its commit rather than at the next quantum: the
+// sound is the same, and frames that advance no time leave nothing queued in FAudio, whose
+// queue grows by walking it and would make each such frame slower than the last.
+class HeldChanges {
+  public:
+    bool active = false;
+
+    // True if `change` is held for its set; false if it is to go to FAudio now.
+    bool Hold(const HeldChange& change) {
+        if (!active || change.operationSet == FAUDIO_COMMIT_NOW) {
+            return false;
+        }
+        held_.push_back(change);
+        return true;
+    }
+
+    // Applies the changes of `operationSet` (every set for FAUDIO_COMMIT_ALL), in the order made.
+    void Commit(uint32_t operationSet) {
+        size_t kept = 0;
+        for (const HeldChange& change : held_) {
+            if (operationSet == FAUDIO_COMMIT_ALL || change.operationSet == operationSet) {
+                Apply(change);
+            } else {
+                held_[kept++] = change;
+            }
+        }
+        held_.resize(kept);
+    }
+
+    // A voice going away takes its held changes with it.
+    void Forget(const FAudioSourceVoice* voice) {
+        size_t kept = 0;
+        for (const HeldChange& change : held_) {
+            if (change.voice != voice) {
+                held_[kept++] = change;
+            }
+        }
+        held_.resize(kept);
+    }
+
+  private:
+    static void Apply(const HeldChange& change) {
+        switch (change.kind) {
+            case HeldChange::Kind::Start:
+                FAudioSourceVoice_Start(change.voice, change.flags, FAUDIO_COMMIT_NOW);
+                break;
+            case HeldChange::Kind::Stop:
+                FAudioSourceVoice_Stop(change.voice, change.flags, FAUDIO_COMMIT_NOW);
+                break;
+            case HeldChange::Kind::Volume:
+                FAudioVoice_SetVolume(change.voice, change.value, FAUDIO_COMMIT_NOW);
+                break;
+            case HeldChange::Kind::FrequencyRatio:
+                FAudioSourceVoice_SetFrequencyRatio(change.voice, change.value, FAUDIO_COMMIT_NOW);
+                break;
+        }
+    }
+
+    std::vector<HeldChange> held_;
+};
+
 class FAudioSource final : public EngineSourceVoice {
   public:
-    FAudioSource(AudioEngineBase& engine, FAudioSourceVoice* voice, const WaveFormat& format)
-        : EngineSourceVoice(engine), voice_(voice), format_(format) {}
+    FAudioSource(AudioEngineBase& engine, HeldChanges& held, FAudioSourceVoice* voice,
+                 const WaveFormat& format)
+        : EngineSourceVoice(engine), held_(held), voice_(voice), format_(format) {}
 
     int32_t Start(uint32_t flags, uint32_t operationSet) override {
+        if (held_.Hold({voice_, HeldChange::Kind::Start, flags, 0.0f, operationSet})) {
+            return kSuccess;
+        }
         return static_cast<int32_t>(FAudioSourceVoice_Start(voice_, flags, operationSet));
     }
     int32_t Stop(uint32_t flags, uint32_t operationSet) override {
+        if (held_.Hold({voice_, HeldChange::Kind::Stop, flags, 0.0f, operationSet})) {
+            return kSuccess;
+        }
         return static_cast<int32_t>(FAudioSourceVoice_Stop(voice_, flags, operationSet));
     }
     int32_t SubmitSourceBuffer(const AudioBuffer& buffer) override;
@@ -50,6 +129,9 @@ class FAudioSource final : public EngineSourceVoice {
             return kInvalidArgument;
         }
         volume = std::fmax(-kMaxVolumeLevel, std::fmin(kMaxVolumeLevel, volume));
+        if (held_.Hold({voice_, HeldChange::Kind::Volume, 0, volume, operationSet})) {
+            return kSuccess;
+        }
         return static_cast<int32_t>(FAudioVoice_SetVolume(voice_, volume, operationSet));
     }
     void GetVolume(float& volume) override { FAudioVoice_GetVolume(voice_, &volume); }
@@ -57,6 +139,9 @@ class FAudioSource final : public EngineSourceVoice {
         // FAudio clamps to the voice's range but lets NaN through into the resampler.
         if (!std::isfinite(ratio)) {
             return kInvalidArgument;
+        }
+        if (held_.Hold({voice_, HeldChange::Kind::FrequencyRatio, 0, ratio, operationSet})) {
+            return kSuccess;
         }
         return static_cast<int32_t>(
             FAudioSourceVoice_SetFrequencyRatio(voice_, ratio, operationSet));
@@ -66,8 +151,12 @@ class FAudioSource final : public EngineSourceVoice {
     }
 
   private:
-    void DestroyEngineVoice() override { FAudioVoice_DestroyVoice(voice_); }
+    void DestroyEngineVoice() override {
+        held_.Forget(voice_);
+        FAudioVoice_DestroyVoice(voice_);
+    }
 
+    HeldChanges& held_;
     FAudioSourceVoice* voice_;
     WaveFormat format_;
 };
@@ -104,6 +193,7 @@ class FAudioEngine final : public AudioEngineBase {
     }
 
     int32_t CommitChanges(uint32_t operationSet) override {
+        held_.Commit(operationSet);
         return static_cast<int32_t>(FAudio_CommitOperationSet(audio_, operationSet));
     }
 
@@ -132,6 +222,7 @@ class FAudioEngine final : public AudioEngineBase {
             source_.renderQuantum = &RenderQuantum;
             hostAttach_(&source_);
             attached_ = true;
+            held_.active = true;
         }
         return kSuccess;
     }
@@ -163,7 +254,7 @@ class FAudioEngine final : public AudioEngineBase {
         if (code != 0 || faudioVoice == nullptr) {
             return code != 0 ? static_cast<int32_t>(code) : kFail;
         }
-        voice = new FAudioSource(*this, faudioVoice, format);
+        voice = new FAudioSource(*this, held_, faudioVoice, format);
         return kSuccess;
     }
 
@@ -171,6 +262,8 @@ class FAudioEngine final : public AudioEngineBase {
     void MasteringVoiceEnding() override {
         if (attached_) {
             attached_ = false;
+            held_.active = false;
+            held_.Commit(FAUDIO_COMMIT_ALL);
             hostAttach_(nullptr);
         }
     }
@@ -209,6 +302,7 @@ class FAudioEngine final : public AudioEngineBase {
     CamcabHostAttachAudioFn hostAttach_ = nullptr;
     CamcabAudioSource source_{};
     bool attached_ = false;
+    HeldChanges held_;
     std::atomic<bool> running_{true};  // an engine runs from its creation
     bool gaveUpWaiting_ = false;
     std::atomic<FAudioEngineCallEXT> defaultProcedure_{nullptr};
