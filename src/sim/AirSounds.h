@@ -18,8 +18,6 @@ class AirSounds {
     // has settled; its volume is set at once, not with the frame's changes.
     void UpdatePipeSound(const VehicleState& state, int32_t frameDeltaMs, sound::CabSounds& sounds);
 
-    float PipeVolume() const { return pipeVolume_; }
-
   private:
     float pipeVolume_ = 0.0f;
     int32_t mrSteadyMs_ = 5000;  // how long the main reservoir has been steady

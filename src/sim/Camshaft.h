@@ -60,14 +60,10 @@ class Camshaft {
     bool RegenerationReleased() const { return regenReleased_; }
 
     // What a test or the workbench may look at.
-    bool StageA() const { return stageA_; }
     bool StageTransition() const { return stageTransition_; }
-    bool StageB() const { return stageB_; }
-    bool StageC() const { return stageC_; }
     bool StageD() const { return stageD_; }
     bool StageBLatched() const { return stageBLatched_; }
     bool StageCLatched() const { return stageCLatched_; }
-    bool IsHeld() const { return camHold_; }
     bool AtStart() const { return camAtStart_; }
     bool Reverser2LoopPlaying() const { return reverser2LoopPlaying_; }
     uint32_t Reverser2StartFrame() const { return reverser2StartFrame_; }

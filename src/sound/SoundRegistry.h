@@ -32,7 +32,6 @@ struct SoundRegistry final : CabSounds {
 
     // One slot per motor sound number of the configuration the bank was built from.
     std::vector<SoundSlot> motorSounds;
-    uint64_t motorSoundCount() const { return motorSounds.size(); }
 
     SoundSlot& Slot(Sound sound);
     const SoundSlot& Slot(Sound sound) const;

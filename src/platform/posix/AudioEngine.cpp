@@ -41,12 +41,17 @@ class HeldChanges {
   public:
     bool active = false;
 
-    // True if `change` is held for its set; false if it is to go to FAudio now.
-    bool Hold(const HeldChange& change) {
+    // True if `change` is held for its set; false if it is to go to FAudio now (also when
+    // there is no memory to hold it: FAudio then queues it itself).
+    bool Hold(const HeldChange& change) noexcept {
         if (!active || change.operationSet == FAUDIO_COMMIT_NOW) {
             return false;
         }
-        held_.push_back(change);
+        try {
+            held_.push_back(change);
+        } catch (...) {
+            return false;
+        }
         return true;
     }
 
