@@ -141,7 +141,14 @@ void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& col
                       Diagnostics* diagnostics, Severity ifMissing) {
     curves.assign(columns.size(), Curve());
     // The curves by column number, so a row visits only the columns it has: a short row
-    // costs little however many curves there are.
+    // costs little however many curves there are. Curves that read the same column hold the
+    // same points: the column is read into the first of them and copied to the others at the
+    // end, so a table that names one column thousands of times costs what one curve does.
+    struct ColumnReaders {
+        uint64_t column;
+        std::vector<size_t> curves;  // in the order of `columns`
+        size_t lastPointTakers = 0;  // the readers given the last point, once the budget ran out
+    };
     std::vector<std::pair<uint64_t, size_t>> byColumn;
     byColumn.reserve(columns.size());
     for (size_t k = 0; k < columns.size(); ++k) {
@@ -149,6 +156,13 @@ void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& col
     }
     std::stable_sort(byColumn.begin(), byColumn.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<ColumnReaders> readers;
+    for (const auto& [column, k] : byColumn) {
+        if (readers.empty() || readers.back().column != column) {
+            readers.push_back(ColumnReaders{column, {}, 0});
+        }
+        readers.back().curves.push_back(k);
+    }
 
     ConfigFile file = OpenConfigFile(path, diagnostics, ifMissing);
     std::vector<OrderWatch> order(file.Reporting() ? curves.size() : 0);
@@ -168,26 +182,23 @@ void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& col
             if (!x) {
                 continue;  // a row without a usable x gives no points
             }
-            // A column that several curves read is reported once, for the first of them.
-            std::optional<uint64_t> previousColumn;
-            for (const auto& [column, k] : byColumn) {
-                if (column >= fields.size() || budget.left == 0) {
+            for (ColumnReaders& column : readers) {
+                if (column.column >= fields.size() || budget.left == 0) {
                     break;
                 }
-                if (fields[column].empty()) {
+                if (fields[column.column].empty()) {
                     continue;
                 }
-                const bool firstReader = previousColumn != column;
-                previousColumn = column;
                 // An unconvertible cell gives no point, like an empty one.
-                if (const std::optional<float> y = firstReader
-                                                       ? ToFloat(fields[column], file, column)
-                                                       : ToFloat(fields[column])) {
-                    if (!order.empty() && firstReader) {
-                        order[k].See(file, *x, column, true);
+                if (const std::optional<float> y =
+                        ToFloat(fields[column.column], file, column.column)) {
+                    const size_t first = column.curves.front();
+                    if (!order.empty()) {
+                        order[first].See(file, *x, column.column, true);
                     }
-                    curves[k].push_back({*x, *y});
-                    --budget.left;
+                    curves[first].push_back({*x, *y});
+                    column.lastPointTakers = std::min(column.curves.size(), budget.left);
+                    budget.left -= column.lastPointTakers;
                 }
             }
         }
@@ -195,8 +206,18 @@ void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& col
     } else if (file.IsOpen() && file.Reporting()) {
         file.Report(Severity::Error, L"empty file: not even a heading line");
     }
-    for (Curve& curve : curves) {
-        SortAndShrink(curve);
+    for (const ColumnReaders& column : readers) {
+        Curve& read = curves[column.curves.front()];
+        // Readers past those the spent budget left the last point to go without it.
+        Curve withoutLastPoint;
+        if (column.lastPointTakers < column.curves.size() && !read.empty()) {
+            withoutLastPoint.assign(read.begin(), read.end() - 1);
+            SortAndShrink(withoutLastPoint);
+        }
+        SortAndShrink(read);
+        for (size_t i = 1; i < column.curves.size(); ++i) {
+            curves[column.curves[i]] = i < column.lastPointTakers ? read : withoutLastPoint;
+        }
     }
 }
 

@@ -173,5 +173,20 @@ TEST(ReadColumnCurves, TablesOfAGroupShareOnePointBound) {
     EXPECT_TRUE(curve.empty());
 }
 
+TEST(ReadColumnCurves, CurvesOfOneColumnShareItsPointsAndTheBound) {
+    // Three curves read column 1; the bound runs out in the third row, after the first two of
+    // them, so the third lacks that row's point. Rows out of order are sorted in each copy.
+    test::TempFolder folder;
+    folder.Write(L"a.csv", "h\n5,1,9\n0,2,9\n3,3,9\n4,4,9\n");
+    CurvePointBudget budget{10};
+    std::vector<Curve> curves;
+    ReadColumnCurves(folder.FileString(L"a.csv"), {1, 2, 1, 1}, curves, budget);
+    EXPECT_EQ(curves[0], (Curve{{0, 2}, {3, 3}, {5, 1}}));
+    EXPECT_EQ(curves[1], (Curve{{0, 9}, {5, 9}}));
+    EXPECT_EQ(curves[2], curves[0]);
+    EXPECT_EQ(curves[3], (Curve{{0, 2}, {5, 1}}));
+    EXPECT_EQ(budget.left, 0u);
+}
+
 }  // namespace
 }  // namespace camcab::config

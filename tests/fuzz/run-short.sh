@@ -35,5 +35,5 @@ if [ -n "$(ls -A "$work/regressions")" ]; then
     "$fuzzer" "${flags[@]}" "$work/regressions"/*
 fi
 # New inputs go to the first, empty folder, so every run starts from the same corpus.
-"$fuzzer" -runs="$runs" -seed=1 -max_len=65536 -print_final_stats=1 "${flags[@]}" \
+"$fuzzer" -runs="$runs" -seed=1 -max_len="$(bash "$here/max-len.sh" "$target")" -print_final_stats=1 "${flags[@]}" \
     "$work/new" "$work/seeds"

@@ -70,6 +70,11 @@ audio_decoder)
             "$out/encoded-$(basename "$sound" .wav)"
     done
     ;;
+recording | report)
+    # Inputs are raw values taken in turn: zeros (a call or frame of zeros each) and text.
+    head -c 512 /dev/zero >"$out/zeros"
+    seq 1 300 | tr '\n' ' ' >"$out/numbers"
+    ;;
 *)
     echo "unknown fuzz target: $target" >&2
     exit 2

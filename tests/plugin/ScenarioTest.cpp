@@ -31,6 +31,19 @@ TEST(Scenario, ReadsVehicleStateAndEventsInOrder) {
     EXPECT_EQ(scenario.events[5].kind, EventKind::DoorOpen);
 }
 
+TEST(Scenario, OnlyTheFirstInitializeBeforeTheFirstFrameIsTheInitialPosition) {
+    // A host that initializes again before the first frame is replayed doing so, in order.
+    Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(ParseScenario("initialize 0\npower 3\ninitialize 1\nframes 1\n", scenario, error))
+        << error;
+    EXPECT_EQ(scenario.initialHandlePosition, 0);
+    ASSERT_EQ(scenario.events.size(), 3u);
+    EXPECT_EQ(scenario.events[0].kind, EventKind::SetPower);
+    EXPECT_EQ(scenario.events[1].kind, EventKind::Initialize);
+    EXPECT_EQ(scenario.events[1].value, 1);
+}
+
 TEST(Scenario, NamesTheLineOfABadCommandAndWhy) {
     const struct {
         const char* text;

@@ -86,10 +86,10 @@ std::string Base64(std::string_view bytes) {
 
 std::string SecondsText(double seconds) {
     char text[64];
-    if (seconds >= 60.0) {
-        const long minutes = static_cast<long>(seconds / 60.0);
-        std::snprintf(text, sizeof text, "%.2f s (%ld min %.2f s)", seconds, minutes,
-                      seconds - 60.0 * static_cast<double>(minutes));
+    if (seconds >= 60.0 && seconds < 1e12) {
+        const double minutes = std::floor(seconds / 60.0);
+        std::snprintf(text, sizeof text, "%.2f s (%.0f min %.2f s)", seconds, minutes,
+                      seconds - 60.0 * minutes);
     } else {
         std::snprintf(text, sizeof text, "%.2f s", seconds);
     }
@@ -184,11 +184,15 @@ bool WriteDriveReport(const std::wstring& path, const DriveTrace& trace, const R
     out.Write(
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
         "<title>camcab drive report</title>\n<style>\n");
-    out.Write(WithoutSourceMap(kDygraphStyle, kDygraphStyleSize));
+    // Found once: the library is a few hundred kilobytes.
+    static const std::string_view dygraphStyle = WithoutSourceMap(kDygraphStyle, kDygraphStyleSize);
+    static const std::string_view dygraphScript =
+        WithoutSourceMap(kDygraphScript, kDygraphScriptSize);
+    out.Write(dygraphStyle);
     out.Write("\n");
     out.Write(std::string_view(kReportStyle, kReportStyleSize));
     out.Write("</style>\n<script>\n");
-    out.Write(WithoutSourceMap(kDygraphScript, kDygraphScriptSize));
+    out.Write(dygraphScript);
     out.Write("\n</script>\n</head>\n<body>\n<h1>camcab drive report</h1>\n");
     out.Write(Summary(trace, info));
 

@@ -183,6 +183,7 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
     std::string line;
     int lineNumber = 0;
     bool framesSeen = false;
+    bool initialSeen = false;  // the Initialize that follows SetVehicleSpec
     const auto fail = [&](const std::string& what) {
         error = "line " + std::to_string(lineNumber) + ": " + what;
         return false;
@@ -310,8 +311,11 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
                 return fail(command + " needs one integer");
             }
             event.kind = found->second;
-            if (event.kind == EventKind::Initialize && !framesSeen) {
+            // Only the first: a host that calls Initialize again before the first frame is
+            // replayed calling it again, between the same calls as it did.
+            if (event.kind == EventKind::Initialize && !framesSeen && !initialSeen) {
                 scenario.initialHandlePosition = event.value;
+                initialSeen = true;
             } else {
                 scenario.events.push_back(event);
             }
@@ -349,8 +353,9 @@ const char* ScenarioFormatHelp() {
     return R"(Scenario file: one command per line; '#' starts a comment.
   vehicle B P A S C      SetVehicleSpec: brake notches, power notches, ATS notch,
                          B67 notch, cars (default 8 5 9 6 4); before the first frame
-  initialize N           Initialize's handle position code (before the first frame:
-                         the call after SetVehicleSpec; later: another Initialize)
+  initialize N           Initialize's handle position code (the first before the first
+                         frame: the call after SetVehicleSpec; any other: another
+                         Initialize, in its place among the calls)
   step MS                frame time step in milliseconds, 0 to 60000 (default 20)
   set FIELD VALUE ...    train state for the following frames; fields: location (m),
                          speed (km/h), time (ms of day), bc, mr, er, bp, sap (kPa),
