@@ -1,6 +1,8 @@
 // Host calls handed to every module in list order, before the library's own work. Records
-// are passed by value, so each module gets a fresh copy and cannot change the next one's.
+// are passed by value, so each module gets a fresh copy and cannot change the next one's. A
+// module that fails in a call misses only that call: the next one still gets it.
 #include "chain/DetailModuleChain.h"
+#include "platform/ContainedCall.h"
 
 namespace camcab::chain {
 namespace {
@@ -12,7 +14,7 @@ void ForwardToAll(const std::vector<DetailModule>& modules, EntryPoint DetailMod
     for (std::size_t i = 0; i < modules.size(); ++i) {
         const EntryPoint entryPoint = modules[i].*entry;
         if (entryPoint != nullptr) {
-            entryPoint(args...);
+            platform::Contained([&] { entryPoint(args...); });
         }
     }
 }

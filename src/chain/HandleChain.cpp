@@ -1,6 +1,9 @@
 // The chain inside Elapse: the first module gets the library's changed handle values, each
-// following module the changed values of the answer before it; the last answer is merged.
+// following module the changed values of the answer before it; the last answer is merged. A
+// module that fails in a call answers nothing new in it: the chain goes on with the answer
+// before it, and a value whose setter failed counts as sent (it is not sent every frame).
 #include "chain/DetailModuleChain.h"
+#include "platform/ContainedCall.h"
 
 namespace camcab::chain {
 
@@ -18,7 +21,7 @@ bool DetailModuleChain::Send(std::size_t i, SetterFn DetailModule::*setter,
     }
     const SetterFn entryPoint = detailModules[i].*setter;
     if (entryPoint != nullptr) {
-        entryPoint(value);
+        platform::Contained([&] { entryPoint(value); });
     }
     // The last-sent value follows the value even where the module has no such setter.
     if (i >= detailModules.size()) {
@@ -35,8 +38,9 @@ bool DetailModuleChain::CallElapse(std::size_t i, const VehicleState& state, int
         return false;
     }
     const ElapseFn elapse = detailModules[i].Elapse;
-    if (elapse != nullptr) {
-        mergedHandles = elapse(state, panel, sound);
+    Handles answer{};
+    if (elapse != nullptr && platform::Contained([&] { answer = elapse(state, panel, sound); })) {
+        mergedHandles = answer;
     }
     return true;
 }

@@ -1,6 +1,7 @@
 // Loading the modules named in the list file and releasing them again.
 #include "chain/DetailModuleChain.h"
 #include "chain/ModuleList.h"
+#include "platform/ContainedCall.h"
 #include "platform/Module.h"
 
 namespace camcab::chain {
@@ -63,9 +64,11 @@ void DetailModuleChain::LoadModules(const std::wstring& pluginDirectory) {
                 platform::UnloadModule(module);
                 continue;
             }
+            // A module that fails in its Load is left out, as one that cannot be loaded is.
             DetailModule record = BindDetailModule(module);
-            if (record.Load != nullptr) {
-                record.Load();
+            if (record.Load != nullptr && !platform::Contained([&] { record.Load(); })) {
+                platform::UnloadModule(module);
+                continue;
             }
             detailModules.push_back(record);
         }
@@ -76,12 +79,13 @@ void DetailModuleChain::LoadModules(const std::wstring& pluginDirectory) {
 void DetailModuleChain::UnloadModules() {
     // Each module is released right after its own Dispose, before the next one's. Its record
     // leaves the list before its Dispose runs, so that whatever the module calls meanwhile
-    // reaches only modules still loaded, and no record of a released library stays behind.
+    // reaches only modules still loaded, and no record of a released library stays behind. A
+    // module that fails in its Dispose is released all the same, and the next one disposed.
     while (!detailModules.empty()) {
         const DetailModule record = detailModules.front();
         detailModules.erase(detailModules.begin());
         if (record.Dispose != nullptr) {
-            record.Dispose();
+            platform::Contained([&] { record.Dispose(); });
         }
         platform::UnloadModule(record.module);
     }

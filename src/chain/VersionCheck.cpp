@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "chain/DetailModuleChain.h"
+#include "platform/ContainedCall.h"
 #include "platform/Module.h"
 
 namespace camcab::chain {
@@ -41,10 +42,14 @@ std::string VersionMismatchMessage(const std::wstring& modulePath) {
 }
 
 void DetailModuleChain::CheckVersions() const {
-    // A copy of the record: the module may call back into the plug-in while it answers.
+    // A copy of the record: the module may call back into the plug-in while it answers. One
+    // that fails to answer is taken as one without the export: it names no other version.
     for (std::size_t i = 0; i < detailModules.size(); ++i) {
         const DetailModule m = detailModules[i];
-        if (m.GetPluginVersion != nullptr && m.GetPluginVersion() != kInterfaceVersion) {
+        int32_t version = kInterfaceVersion;
+        if (m.GetPluginVersion != nullptr &&
+            platform::Contained([&] { version = m.GetPluginVersion(); }) &&
+            version != kInterfaceVersion) {
             throw std::runtime_error(VersionMismatchMessage(platform::ModuleFileName(m.module)));
         }
     }

@@ -55,6 +55,14 @@ void RecordingModule::Answer(const Handles& answer) {
     }
 }
 
+void RecordingModule::Fail(const std::string& entries, int failure) {
+    auto fail = reinterpret_cast<RecorderFailFn>(platform::FindExport(handle_, kRecorderFailName));
+    if (fail == nullptr) {
+        throw std::runtime_error("the recording module cannot fail");
+    }
+    fail(entries.c_str(), failure);
+}
+
 std::wstring LibraryName(const std::wstring& stem) {
     return stem + L"" CAMCAB_LIBRARY_SUFFIX;
 }

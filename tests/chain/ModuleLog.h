@@ -30,6 +30,8 @@ class RecordingModule {
 
     // Makes its Elapse answer `answer` from now on.
     void Answer(const Handles& answer);
+    // Makes the exports named in `entries` ("*" for all) fail from now on, after reporting.
+    void Fail(const std::string& entries, int failure);
     platform::ModuleHandle handle() const { return handle_; }
 
   private:

@@ -7,10 +7,12 @@
 
 #include "chain/DetailModuleChain.h"
 #include "chain/ModuleLog.h"
+#include "chain/modules/RecordingModuleApi.h"
 #include "platform/FileSystem.h"
 #include "platform/Module.h"
 #include "platform/WideText.h"
 #include "plugin/Plugin.h"
+#include "sound/SoundSystem.h"
 
 namespace camcab::chain {
 namespace {
@@ -313,6 +315,130 @@ TEST_F(PluginChainTest, ModulesHearACallBeforeTheLibraryActsOnIt) {
     test::OnModuleCall() = nullptr;
     plugin.Dispose();
 }
+
+// Chained modules that fail, as a module written by someone else may: by throwing a C++
+// exception, one of a type nobody names, or (on Windows) MSVC's exception.
+class ModuleFailureTest : public PluginChainTest, public ::testing::WithParamInterface<int> {
+  protected:
+    // The calls taken so far that module A reported, and those of B.
+    static Calls Of(const Calls& calls, const std::string& tag) {
+        Calls of;
+        for (const std::string& call : calls) {
+            if (call.rfind(tag + " ", 0) == 0) {
+                of.push_back(call);
+            }
+        }
+        return of;
+    }
+};
+
+// A module failing in its Load is left out as one that cannot be loaded; the modules after it
+// are chained and the library's own start-up runs.
+TEST_P(ModuleFailureTest, FailingInLoadLeavesOutThatModuleAlone) {
+    HostedPlugin plugin(folder);
+    auto a = Recorder(L"recA", "A");
+    auto b = Recorder(L"recB", "B");
+    a->Fail("Load", GetParam());
+    folder.Write(kModuleListFileName, ListEntry(L"recA") + "\r\n" + ListEntry(L"recB") + "\r\n");
+    const DetailModule& host = plugin.exports;
+
+    host.Load();
+    EXPECT_EQ(Take(), (Calls{"A Load", "B Load"}));
+    EXPECT_TRUE(std::filesystem::exists(folder.File(sound::kStartUpLogName)));
+    a.reset();  // the chain holds no reference on A: it is released at once
+    EXPECT_EQ(Take(), (Calls{"A unloaded"}));
+    host.SetPower(2);
+    EXPECT_EQ(host.Elapse(VehicleState{}, panel, sound).Power, 2);
+    const Calls frame = Take();
+    EXPECT_TRUE(Of(frame, "A").empty());
+    EXPECT_EQ(Of(frame, "B").size(), 4u);
+    b.reset();
+    host.Dispose();
+}
+
+// A module failing in every later call misses only those calls: the others hear every call,
+// the chain goes on as if the failing module had answered nothing new, and the library's own
+// panel work runs.
+TEST_P(ModuleFailureTest, FailingInEveryCallCostsOnlyThatModule) {
+    HostedPlugin plugin(folder);
+    auto a = Recorder(L"recA", "A");
+    auto b = Recorder(L"recB", "B");
+    folder.Write(kModuleListFileName, ListEntry(L"recA") + "\r\n" + ListEntry(L"recB") + "\r\n");
+    const DetailModule& host = plugin.exports;
+    host.Load();
+    a->Fail("*", GetParam());
+    Take();
+
+    EXPECT_EQ(host.GetPluginVersion(), kInterfaceVersion);
+    host.SetVehicleSpec(VehicleSpec{8, 5, 7, 3, 10});
+    host.Initialize(0);
+    EXPECT_EQ(Take(),
+              (Calls{"A GetPluginVersion", "B GetPluginVersion", "A SetVehicleSpec 8 5 7 3 10",
+                     "B SetVehicleSpec 8 5 7 3 10", "A Initialize 0", "B Initialize 0"}));
+    host.SetBrake(3);
+    EXPECT_EQ(host.Elapse(VehicleState{}, panel, sound).Brake, 3);
+    const std::string elapse = " Elapse 0 0 0 0 0 0 0 0 0 panel=0 sound=0";
+    EXPECT_EQ(Take(), (Calls{"A SetPower 0", "A SetBrake 3", "A SetReverser 0", "A" + elapse,
+                             "B SetPower 0", "B SetBrake 3", "B SetReverser 0", "B" + elapse}));
+    EXPECT_EQ(panel[220], 10);  // a blank digit: the library's own panel work ran
+
+    // A fails again: the answer it owes stays the chain's last, which B holds to.
+    host.SetBrake(5);
+    EXPECT_EQ(host.Elapse(VehicleState{}, panel, sound).Brake, 3);
+    const Calls secondFrame = Take();
+    EXPECT_EQ(Of(secondFrame, "A").size(), 2u);  // SetBrake 5 and Elapse, both failing
+    ASSERT_EQ(Of(secondFrame, "B").size(), 1u);
+    EXPECT_EQ(Of(secondFrame, "B")[0].rfind("B Elapse", 0), 0u);
+
+    host.KeyDown(5);
+    host.HornBlow(2);
+    host.DoorOpen();
+    host.SetSignal(4);
+    host.SetBeaconData(BeaconData{7, 4, 120.25f, 33});
+    EXPECT_EQ(Of(Take(), "B"), (Calls{"B KeyDown 5", "B HornBlow 2", "B DoorOpen", "B SetSignal 4",
+                                      "B SetBeaconData 7 4 120.25 33"}));
+    a.reset();
+    b.reset();
+    host.Dispose();
+    EXPECT_EQ(Take(), (Calls{"A Dispose", "A unloaded", "B Dispose", "B unloaded"}));
+}
+
+// Dispose reaches every module and shuts the engine down whatever one module does, and the
+// next Load chains each module once.
+TEST_P(ModuleFailureTest, FailingInDisposeStillDisposesEverything) {
+    auto a = Recorder(L"recA", "A");
+    auto b = Recorder(L"recB", "B");
+    folder.Write(kModuleListFileName, ListEntry(L"recA") + "\r\n" + ListEntry(L"recB") + "\r\n");
+    Plugin plugin(folder.Directory());
+    plugin.Load();
+    a->Fail("Dispose", GetParam());
+    a.reset();
+    b.reset();
+    Take();
+    plugin.Dispose();
+    EXPECT_EQ(Take(), (Calls{"A Dispose", "A unloaded", "B Dispose", "B unloaded"}));
+    EXPECT_FALSE(plugin.sound.audioEngine);
+
+    a = Recorder(L"recA", "A");
+    b = Recorder(L"recB", "B");
+    plugin.Load();
+    plugin.Elapse(VehicleState{}, panel, sound);
+    const Calls calls = Take();
+    EXPECT_EQ(Of(calls, "A").size(), 5u);  // Load, three handles, one Elapse
+    EXPECT_EQ(Of(calls, "B").size(), 5u);
+    plugin.Dispose();
+}
+
+std::vector<int> FailuresOfThisPlatform() {
+#ifdef _WIN32
+    return {kFailWithCppException, kFailWithUnknownType, kFailWithMsvcException};
+#else
+    return {kFailWithCppException, kFailWithUnknownType};
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(EachFailure, ModuleFailureTest,
+                         ::testing::ValuesIn(FailuresOfThisPlatform()));
 
 }  // namespace
 }  // namespace camcab::chain

@@ -10,6 +10,11 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
+#include <string>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "chain/modules/RecordingModuleApi.h"
 
@@ -33,6 +38,9 @@ namespace {
 RecordSink sink = nullptr;
 void* sinkContext = nullptr;
 char tag[64] = "?";
+
+std::string failingEntries;  // " Load Elapse " or " * "
+int failure = kFailWithCppException;
 
 bool answerSet = false;
 Handles answer{};
@@ -59,6 +67,25 @@ void Report(const char* format, ...) {
     sink(sinkContext, line);
 }
 
+// After the call is reported: fails when asked to for this export.
+[[maybe_unused]] void FailIfAsked(const char* entry) {
+    if (failingEntries.find(" * ") == std::string::npos &&
+        failingEntries.find(std::string(" ") + entry + " ") == std::string::npos) {
+        return;
+    }
+    switch (failure) {
+        case kFailWithUnknownType:
+            throw 42;
+#ifdef _WIN32
+        case kFailWithMsvcException:
+            RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+            return;
+#endif
+        default:
+            throw std::runtime_error(std::string(entry) + " failed");
+    }
+}
+
 // Reports the library's release: its static objects die when the last reference goes.
 struct UnloadReporter {
     ~UnloadReporter() { Report("unloaded"); }
@@ -72,6 +99,11 @@ MODULE_EXPORT void RecorderAttach(RecordSink newSink, void* context, const char*
     std::snprintf(tag, sizeof tag, "%s", newTag != nullptr ? newTag : "?");
 }
 
+MODULE_EXPORT void RecorderFail(const char* entries, int newFailure) {
+    failingEntries = std::string(" ") + (entries != nullptr ? entries : "") + " ";
+    failure = newFailure;
+}
+
 MODULE_EXPORT void RecorderAnswer(const Handles* newAnswer) {
     answerSet = newAnswer != nullptr;
     if (newAnswer != nullptr) {
@@ -83,24 +115,29 @@ MODULE_EXPORT void RecorderAnswer(const Handles* newAnswer) {
 
 MODULE_EXPORT void Load() {
     Report("Load");
+    FailIfAsked("Load");
 }
 
 MODULE_EXPORT void Dispose() {
     Report("Dispose");
+    FailIfAsked("Dispose");
 }
 
 MODULE_EXPORT void SetPower(int32_t notch) {
     lastPower = notch;
     Report("SetPower %d", notch);
+    FailIfAsked("SetPower");
 }
 
 MODULE_EXPORT void SetBrake(int32_t notch) {
     lastBrake = notch;
     Report("SetBrake %d", notch);
+    FailIfAsked("SetBrake");
 }
 
 MODULE_EXPORT void KeyDown(int32_t key) {
     Report("KeyDown %d", key);
+    FailIfAsked("KeyDown");
 }
 
 #endif
@@ -109,6 +146,7 @@ MODULE_EXPORT void KeyDown(int32_t key) {
 
 MODULE_EXPORT int32_t GetPluginVersion() {
     Report("GetPluginVersion");
+    FailIfAsked("GetPluginVersion");
     return RECORDER_VERSION;
 }
 
@@ -118,10 +156,12 @@ MODULE_EXPORT void SetVehicleSpec(VehicleSpec spec) {
 #if defined(RECORDER_ALTERS)
     std::memset(&spec, 0xFF, sizeof spec);
 #endif
+    FailIfAsked("SetVehicleSpec");
 }
 
 MODULE_EXPORT void Initialize(int32_t handlePosition) {
     Report("Initialize %d", handlePosition);
+    FailIfAsked("Initialize");
 }
 
 MODULE_EXPORT Handles Elapse(VehicleState state, int32_t* panel, int32_t* sound) {
@@ -140,6 +180,7 @@ MODULE_EXPORT Handles Elapse(VehicleState state, int32_t* panel, int32_t* sound)
         sound[kReportedSoundIndex] = camcab::kSoundPlayOnce;
     }
 #endif
+    FailIfAsked("Elapse");
     if (answerSet) {
         return answer;
     }
@@ -149,26 +190,32 @@ MODULE_EXPORT Handles Elapse(VehicleState state, int32_t* panel, int32_t* sound)
 MODULE_EXPORT void SetReverser(int32_t position) {
     lastReverser = position;
     Report("SetReverser %d", position);
+    FailIfAsked("SetReverser");
 }
 
 MODULE_EXPORT void KeyUp(int32_t key) {
     Report("KeyUp %d", key);
+    FailIfAsked("KeyUp");
 }
 
 MODULE_EXPORT void HornBlow(int32_t hornType) {
     Report("HornBlow %d", hornType);
+    FailIfAsked("HornBlow");
 }
 
 MODULE_EXPORT void DoorOpen() {
     Report("DoorOpen");
+    FailIfAsked("DoorOpen");
 }
 
 MODULE_EXPORT void DoorClose() {
     Report("DoorClose");
+    FailIfAsked("DoorClose");
 }
 
 MODULE_EXPORT void SetSignal(int32_t aspect) {
     Report("SetSignal %d", aspect);
+    FailIfAsked("SetSignal");
 }
 
 MODULE_EXPORT void SetBeaconData(BeaconData beacon) {
@@ -177,6 +224,7 @@ MODULE_EXPORT void SetBeaconData(BeaconData beacon) {
 #if defined(RECORDER_ALTERS)
     std::memset(&beacon, 0xFF, sizeof beacon);
 #endif
+    FailIfAsked("SetBeaconData");
 }
 
 #endif
