@@ -10,6 +10,7 @@ namespace camcab::platform {
 class StartUpLog {
   public:
     virtual ~StartUpLog() = default;  // closes the file
+    // Each text reaches the file before Write returns.
     virtual void Write(const std::wstring& text) = 0;
 };
 

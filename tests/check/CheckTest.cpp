@@ -180,6 +180,21 @@ const Fault kFaults[] = {
      "^NeedleTable/Voltage.csv: warning: one row: the needle shows 750 whatever its input"},
 };
 
+// A mono 22,050 Hz WAV file of 24-bit samples, all silent.
+std::string Wave24Bit(uint32_t frames) {
+    const auto le = [](uint32_t value, int bytes) {
+        std::string out;
+        for (int i = 0; i < bytes; ++i) {
+            out += static_cast<char>(value >> (8 * i) & 0xFF);
+        }
+        return out;
+    };
+    const uint32_t dataBytes = frames * 3;
+    return "RIFF" + le(36 + dataBytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) +
+           le(22050, 4) + le(22050 * 3, 4) + le(3, 2) + le(24, 2) + "data" + le(dataBytes, 4) +
+           std::string(dataBytes, '\0');
+}
+
 TEST(CamcabCheck, TheInstalledSampleVehicleChecksClean) {
     const test::TempFolder vehicle(L"camcab-check-sample");
     MakeVehicle(vehicle);
@@ -212,6 +227,7 @@ TEST(CamcabCheck, JsonHoldsTheSameFindingsAndTheCurveAndSoundInformation) {
     MakeVehicle(vehicle);
     Replace(vehicle, L"NeedleTable\\Speed.csv", "0, 0\n20, 20.5", "20, 20.5\n0, 0");
     vehicle.Write(L"kamujiku\\watari.wav", "no sound");
+    vehicle.Write(L"kamujiku\\notchoff.wav", Wave24Bit(2205));
     const Outcome text = Check(vehicle);
     const fs::path json = vehicle.File(L"findings.json");
     const Outcome run = Check(vehicle, "--json > " + Quoted(json));
@@ -224,18 +240,27 @@ TEST(CamcabCheck, JsonHoldsTheSameFindingsAndTheCurveAndSoundInformation) {
         "print([c[\"name\"] for c in d[\"curves\"] if c[\"outOfOrder\"]])\n"
         "s = [s for s in d[\"sounds\"] if s[\"name\"] == \"motor 0\"][0]\n"
         "print(s[\"decoded\"], s[\"channels\"], s[\"sampleRate\"], s[\"frames\"], s[\"seconds\"])\n"
+        "print([(s[\"name\"], s[\"storedBitsPerSample\"], s[\"bitsPerSample\"]) "
+        "for s in d[\"sounds\"] if s[\"converted\"]])\n"
         "print(d[\"errors\"], d[\"warnings\"], len(d[\"modules\"]))' " +
         Quoted(json));
     ASSERT_EQ(parsed.status, 0) << parsed.output;
     EXPECT_NE(parsed.output.find("NeedleTable/Speed.csv:3: warning: rows out of order"),
               std::string::npos)
         << parsed.output;
-    EXPECT_NE(parsed.output.find("kamujiku/watari.wav:0: error: cannot be decoded"),
+    EXPECT_NE(parsed.output.find("kamujiku/watari.wav:None: error: cannot be decoded"),
               std::string::npos)
         << parsed.output;
     EXPECT_NE(parsed.output.find("['needle Speed']"), std::string::npos) << parsed.output;
     EXPECT_NE(parsed.output.find("True 1 22050 11025 0.5"), std::string::npos) << parsed.output;
     EXPECT_NE(parsed.output.find("1 1 2"), std::string::npos) << parsed.output;
+    EXPECT_NE(parsed.output.find("('notchoff.wav', 24, 16)]"), std::string::npos)
+        << parsed.output;
+    EXPECT_NE(text.output.find("kamujiku/notchoff.wav, format 1, 1 channels, 22050 Hz, 16 bits, "
+                               "2205 frames (0.100 s), frequency ratio limit 2, converted from "
+                               "24-bit PCM\n"),
+              std::string::npos)
+        << text.output;
     // The text output's summary counts the same findings.
     EXPECT_NE(text.output.find("1 errors, 1 warnings"), std::string::npos) << text.output;
 }

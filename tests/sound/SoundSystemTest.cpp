@@ -169,11 +169,13 @@ TEST_F(SoundSystemTest, MotorSoundsComeFirstEachWithItsFrequencyLimit) {
     sound::SoundRegistry registry;
     platform::EngineRef engine = EngineWithMasteringVoice();
     ASSERT_TRUE(engine);
+    std::string log;
     {
-        auto log = platform::OpenStartUpLog(logFolder.FileString(L"log.txt"));
-        sound::LoadSounds(registry, engine, log.get(), config, folder.Directory());
+        auto startUpLog = platform::OpenStartUpLog(logFolder.FileString(L"log.txt"));
+        sound::LoadSounds(registry, engine, startUpLog.get(), config, folder.Directory());
+        // Every line is on disk while the log is still open: a crash leaves them.
+        log = ReadFileBytes(logFolder.File(L"log.txt"));
     }
-    const std::string log = ReadFileBytes(logFolder.File(L"log.txt"));
     const std::string motors = Success(folder, L"motor\\motor0.wav") +
                                "ソースボイスの作成失敗\r\nエラー:0X80070002\r\nファイル名：\r\n" +
                                Success(folder, L"motor\\motor2.wav") +

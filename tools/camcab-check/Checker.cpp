@@ -286,6 +286,47 @@ std::wstring CodeReason(int32_t code) {
     }
 }
 
+uint32_t LittleEndian(const uint8_t* bytes, int count) {
+    uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i) {
+        value = value << 8 | bytes[i];
+    }
+    return value;
+}
+
+// The format tag and sample size of a RIFF WAVE file's "fmt " chunk, read from its chunk list;
+// nothing for a file that is not RIFF WAVE or has no such chunk within its first megabyte.
+void ReadStoredFormat(const std::wstring& path, SoundInfo& info) {
+    const platform::UniqueFile file(platform::OpenForReading(path));
+    if (file == nullptr) {
+        return;
+    }
+    std::vector<uint8_t> bytes(1u << 20);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
+        std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
+        return;
+    }
+    constexpr uint16_t kExtensible = 0xFFFE;
+    for (size_t at = 12; at + 8 <= bytes.size();) {
+        const uint32_t size = LittleEndian(bytes.data() + at + 4, 4);
+        if (std::memcmp(bytes.data() + at, "fmt ", 4) == 0) {
+            if (size < 16 || at + 8 + 16 > bytes.size()) {
+                return;
+            }
+            const uint8_t* fmt = bytes.data() + at + 8;
+            uint16_t tag = static_cast<uint16_t>(LittleEndian(fmt, 2));
+            if (tag == kExtensible && size >= 26 && at + 8 + 26 <= bytes.size()) {
+                tag = static_cast<uint16_t>(LittleEndian(fmt + 24, 2));  // the subformat's tag
+            }
+            info.storedFormatTag = tag;
+            info.storedBitsPerSample = static_cast<uint16_t>(LittleEndian(fmt + 14, 2));
+            return;
+        }
+        at += 8 + uint64_t{size} + (size & 1u);  // chunks are padded to even sizes
+    }
+}
+
 // `looping`: the sound plays as a loop (the motor sounds and the brake-cylinder and pipe
 // loops), and a loop without samples gets no voice.
 void CheckSound(CheckReport& report, Collector& collector, std::wstring name,
@@ -308,6 +349,9 @@ void CheckSound(CheckReport& report, Collector& collector, std::wstring name,
     info.bitsPerSample = format.wBitsPerSample;
     if (info.decoded && format.nChannels != 0 && format.wBitsPerSample != 0) {
         info.frames = uint64_t{pcm.size()} * 8u / format.nChannels / format.wBitsPerSample;
+    }
+    if (info.decoded) {
+        ReadStoredFormat(info.file, info);
     }
     if (decoding.formatRejected) {
         collector.Add(Severity::Error, info.file, 0,

@@ -45,6 +45,16 @@ struct SoundInfo {
     uint32_t sampleRate = 0;
     uint64_t frames = 0;
     float maxFrequencyRatio = 0.0f;  // the voice's limit (motor sounds; 2.0 for the others)
+    // The format as the file stores it (its RIFF "fmt " chunk; an extensible format by its
+    // subformat), when the file has one. Where it differs from the decoded format, the
+    // decoder converted the samples.
+    std::optional<uint16_t> storedFormatTag;
+    uint16_t storedBitsPerSample = 0;
+
+    bool Converted() const {
+        return decoded && storedFormatTag &&
+               (*storedFormatTag != formatTag || storedBitsPerSample != bitsPerSample);
+    }
 };
 
 // PluginItself: the entry names the vehicle's own plug-in, which its loader skips.

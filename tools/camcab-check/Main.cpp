@@ -66,18 +66,22 @@ void PrintUsage(std::FILE* out) {
         "platform, an entry naming the plug-in itself).\n"
         "\n"
         "JSON: {\"folder\": S, \"findings\": [{\"severity\": \"error\"|\"warning\"|\"note\",\n"
-        "  \"file\": S, \"line\": N, \"column\": N|null, \"message\": S}],\n"
+        "  \"file\": S, \"line\": N|null, \"column\": N|null, \"message\": S}],\n"
         "  \"files\": [{\"file\": S, \"status\": \"read\"|\"missing\"|\"unreadable\"}],\n"
         "  \"curves\": [{\"name\": S, \"file\": S, \"column\": N, \"points\": N, \"xMin\": X,\n"
         "    \"xMax\": X, \"yMin\": X, \"yMax\": X, \"outOfOrder\": B}],\n"
         "  \"sounds\": [{\"name\": S, \"file\": S, \"decoded\": B, \"code\": S, \"formatTag\": N,\n"
         "    \"channels\": N, \"sampleRate\": N, \"bitsPerSample\": N, \"frames\": N,\n"
-        "    \"seconds\": X, \"maxFrequencyRatio\": X}],\n"
+        "    \"seconds\": X, \"maxFrequencyRatio\": X, \"storedFormatTag\": N|null,\n"
+        "    \"storedBitsPerSample\": N|null, \"converted\": B}],\n"
         "  \"modules\": [{\"line\": N, \"entry\": S, \"file\": S, \"status\":\n"
         "    \"missing\"|\"not loadable\"|\"loaded\"|\"the plug-in itself\", \"exports\": N, "
         "\"version\": N|null}],\n"
         "  \"errors\": N, \"warnings\": N, \"notes\": N}\n"
-        "File names are relative to FOLDER; xMin..yMax are 0 for a curve without points.\n"
+        "File names are relative to FOLDER; xMin..yMax are 0 for a curve without points; a\n"
+        "finding about a whole file has line null. storedFormatTag and storedBitsPerSample\n"
+        "are the file's own (null when it is not RIFF WAVE); converted: the decoder changed\n"
+        "them (formatTag and bitsPerSample are what the plug-in plays).\n"
         "\n"
         "Exit status: 0 when no error was found (warnings and notes alone give 0); 1 when an\n"
         "error was found; 2 on bad usage or when FOLDER is not a folder.\n");
@@ -179,7 +183,7 @@ void PrintJson(const CheckReport& report) {
         const config::Diagnostic& d = report.findings[i];
         out += std::string(i == 0 ? "\n" : ",\n") + " {\"severity\": \"" +
                SeverityName(d.severity) + "\", \"file\": " + file(d.file) +
-               ", \"line\": " + std::to_string(d.line) +
+               ", \"line\": " + (d.line != 0 ? std::to_string(d.line) : "null") +
                ", \"column\": " + (d.column ? std::to_string(*d.column) : "null") +
                ", \"message\": " + JsonString(platform::EncodeUtf8(d.message)) + "}";
     }
@@ -212,7 +216,12 @@ void PrintJson(const CheckReport& report) {
                ", \"bitsPerSample\": " + std::to_string(s.bitsPerSample) +
                ", \"frames\": " + std::to_string(s.frames) +
                ", \"seconds\": " + JsonNumber(Seconds(s)) +
-               ", \"maxFrequencyRatio\": " + JsonNumber(s.maxFrequencyRatio) + "}";
+               ", \"maxFrequencyRatio\": " + JsonNumber(s.maxFrequencyRatio) +
+               ", \"storedFormatTag\": " +
+               (s.storedFormatTag ? std::to_string(*s.storedFormatTag) : "null") +
+               ", \"storedBitsPerSample\": " +
+               (s.storedFormatTag ? std::to_string(s.storedBitsPerSample) : "null") +
+               ", \"converted\": " + (s.Converted() ? "true" : "false") + "}";
     }
     out += "],\n\"modules\": [";
     for (size_t i = 0; i < report.modules.size(); ++i) {
@@ -227,6 +236,25 @@ void PrintJson(const CheckReport& report) {
            ", \"warnings\": " + std::to_string(report.Count(Severity::Warning)) +
            ", \"notes\": " + std::to_string(report.Count(Severity::Note)) + "}\n";
     std::fputs(out.c_str(), stdout);
+}
+
+// ", converted from 24-bit PCM" where the decoder changed the stored samples' format.
+std::string ConvertedFrom(const SoundInfo& s) {
+    if (!s.Converted()) {
+        return "";
+    }
+    const uint16_t tag = *s.storedFormatTag;
+    const char* name = tag == 1      ? "PCM"
+                       : tag == 3    ? "IEEE float"
+                       : tag == 2    ? "MS ADPCM"
+                       : tag == 0x11 ? "IMA ADPCM"
+                       : tag == 6    ? "A-law"
+                       : tag == 7    ? "mu-law"
+                                     : nullptr;
+    if (name == nullptr) {
+        return ", converted from format " + std::to_string(tag);
+    }
+    return ", converted from " + std::to_string(s.storedBitsPerSample) + "-bit " + name;
 }
 
 void PrintText(const CheckReport& report, bool brief) {
@@ -253,11 +281,11 @@ void PrintText(const CheckReport& report, bool brief) {
             if (s.decoded) {
                 std::printf(
                     "sound %s: %s, format %u, %u channels, %u Hz, %u bits, %llu frames "
-                    "(%.3f s), frequency ratio limit %g\n",
+                    "(%.3f s), frequency ratio limit %g%s\n",
                     platform::EncodeUtf8(s.name).c_str(), Shown(s.file, report.folder).c_str(),
                     s.formatTag, s.channels, s.sampleRate, s.bitsPerSample,
                     static_cast<unsigned long long>(s.frames), Seconds(s),
-                    static_cast<double>(s.maxFrequencyRatio));
+                    static_cast<double>(s.maxFrequencyRatio), ConvertedFrom(s).c_str());
             } else {
                 std::printf("sound %s: %s, not decoded, code %s\n",
                             platform::EncodeUtf8(s.name).c_str(),

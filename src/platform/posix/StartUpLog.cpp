@@ -25,6 +25,7 @@ class Utf8CrlfLog final : public StartUpLog {
         }
         const std::string bytes = EncodeUtf8(crlf);
         std::fwrite(bytes.data(), 1, bytes.size(), file_);
+        std::fflush(file_);  // a crash later in the start-up leaves every line written so far
     }
 
   private:

@@ -14,7 +14,10 @@ class WideTextLog final : public StartUpLog {
   public:
     explicit WideTextLog(std::FILE* file) : file_(file) {}
     ~WideTextLog() override { std::fclose(file_); }
-    void Write(const std::wstring& text) override { fwprintf(file_, L"%ls", text.c_str()); }
+    void Write(const std::wstring& text) override {
+        fwprintf(file_, L"%ls", text.c_str());
+        std::fflush(file_);  // a crash later in the start-up leaves every line written so far
+    }
 
   private:
     std::FILE* file_;
