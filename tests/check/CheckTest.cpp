@@ -254,8 +254,7 @@ TEST(CamcabCheck, JsonHoldsTheSameFindingsAndTheCurveAndSoundInformation) {
     EXPECT_NE(parsed.output.find("['needle Speed']"), std::string::npos) << parsed.output;
     EXPECT_NE(parsed.output.find("True 1 22050 11025 0.5"), std::string::npos) << parsed.output;
     EXPECT_NE(parsed.output.find("1 1 2"), std::string::npos) << parsed.output;
-    EXPECT_NE(parsed.output.find("('notchoff.wav', 24, 16)]"), std::string::npos)
-        << parsed.output;
+    EXPECT_NE(parsed.output.find("('notchoff.wav', 24, 16)]"), std::string::npos) << parsed.output;
     EXPECT_NE(text.output.find("kamujiku/notchoff.wav, format 1, 1 channels, 22050 Hz, 16 bits, "
                                "2205 frames (0.100 s), frequency ratio limit 2, converted from "
                                "24-bit PCM\n"),
