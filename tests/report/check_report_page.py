@@ -139,6 +139,8 @@ def main():
             failures.append("the spectrogram was not drawn")
         if "<title>camcab drive report</title>" not in dom.stdout:
             failures.append("a file name ran as script")
+        if mode == "drive" and "<th>Sound clock</th><td>the drive's own:" not in dom.stdout:
+            failures.append("the summary does not name the drive's own sound clock")
 
         # Zooming the first plot zooms every plot to the same range.
         start = min(r[0] for r in status.get("ranges", {}).values()) if status.get("ranges") else 0

@@ -1,18 +1,34 @@
 #include "AudioWatch.h"
 
+#include "HostAudio.h"
+
 #ifndef _WIN32
 #include <cmath>
 #include <cstdio>
 #include <vector>
-
-#include "HostAudio.h"
 #endif
 
 namespace camcab::run {
 
+std::string DriveClock() {
+    if (!hostaudio::WasAttached()) {
+        return "none: camcab started no audio engine (its start-up log says why), so no sound "
+               "of its own held the drive";
+    }
+#ifdef _WIN32
+    return "the drive's own: camcab's sounds kept the drive's time, frame by frame, without "
+           "being rendered (as on Linux, not on the sound device's real time)";
+#else
+    return "the drive's own: camcab's sounds were rendered frame by frame in step with the drive";
+#endif
+}
+
 #ifdef _WIN32
 
-HeardFrame AudioWatch::Frame(int32_t) {
+// The sounds keep the drive's time; their quanta are silent and not kept.
+HeardFrame AudioWatch::Frame(int32_t frameMs) {
+    hostaudio::Advance(frameMs);
+    hostaudio::ClearCapture();
     return {};
 }
 

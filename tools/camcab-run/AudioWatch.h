@@ -1,6 +1,7 @@
 // The plug-in's own sound as the host hears it, frame by frame: the audio clock advanced by
 // each frame's time (rendering that frame's samples), the frame's level, and when a sound
-// starts or falls silent. The Windows build renders no sound: there every frame is unheard.
+// starts or falls silent. The Windows build renders no sound: its sounds keep the drive's time,
+// but every frame is unheard.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,9 @@ struct HeardFrame {
     double rms = -1.0;   // RMS of the frame's sound; < 0: not rendered
     bool onset = false;  // a sound starts in this frame ("on" or "up")
 };
+
+// What camcab's own sounds kept time by during the drive, for the report and the console.
+std::string DriveClock();
 
 class AudioWatch {
   public:

@@ -127,6 +127,7 @@ std::string Summary(const DriveTrace& trace, const ReportInfo& info) {
     } else {
         row("Render speed", "unknown");
     }
+    row("Sound clock", info.clock.empty() ? std::string("unknown") : HtmlEscape(info.clock));
     row("Plug-in", "<code>" + HtmlText(info.pluginPath) + "</code>");
     row("Scenario", info.scenarioPath.empty() ? std::string("none (one frame at rest)")
                                               : "<code>" + HtmlText(info.scenarioPath) + "</code>");

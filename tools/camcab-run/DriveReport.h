@@ -17,6 +17,7 @@ struct ReportInfo {
     std::wstring audioPath;               // the rendered WAV; empty when no sound was rendered
     bool audioKept = true;                // false: the WAV is removed once the page is written
     int32_t audioStartTimeMs = 0;         // the scenario time at the WAV's first sample
+    std::string clock;                    // what camcab's sounds kept time by (DriveClock)
 };
 
 // Writes the report to `path`. False with a reason in `error` when it cannot be written; a

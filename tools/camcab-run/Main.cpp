@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "AudioWatch.h"
 #include "CommandLine.h"
 #include "DriveReport.h"
 #include "DriveTrace.h"
 #include "FileBytes.h"
+#include "HostAudio.h"
 #include "HostPlugin.h"
 #include "ScenarioPlayer.h"
 #include "ScratchFolder.h"
@@ -22,9 +24,6 @@
 #include "platform/WideText.h"
 #include "sound/SoundSlot.h"
 #include "sound/SoundSystem.h"
-#ifndef _WIN32
-#include "HostAudio.h"
-#endif
 
 namespace camcab::run {
 namespace {
@@ -161,6 +160,7 @@ int WriteResults(const Options& options, const scenario::Scenario& scenario,
         info.audioPath = audioPath;
         info.audioKept = audioKept;
         info.audioStartTimeMs = scenario.initialState.Time;
+        info.clock = DriveClock();
         std::string error;
         if (!WriteDriveReport(options.reportPath, trace, info, error)) {
             std::fprintf(stderr, "camcab-run: error: cannot write the report %s: %s\n",

@@ -21,6 +21,7 @@ struct Clock {
     std::vector<float> captured;
     size_t forgottenFrames = 0;  // frames of the capture before captured's first
     bool keepWhole = true;
+    bool everAttached = false;
     std::vector<float> quantum;
 };
 
@@ -31,11 +32,17 @@ Clock& TheClock() {
 
 }  // namespace
 
+#ifndef _WIN32
 void UseSilentDevice() {
     ::setenv("SDL_AUDIODRIVER", "dummy", 0);
 }
 void UseAudioDriver(const char* name) {
     ::setenv("SDL_AUDIODRIVER", name, 1);
+}
+#endif
+
+bool WasAttached() {
+    return TheClock().everAttached;
 }
 
 bool Attached() {
@@ -154,9 +161,16 @@ bool WriteCapture(const std::filesystem::path& path, std::string& error, uint64_
 
 }  // namespace camcab::hostaudio
 
+// Looked up by name in the host process by the plug-in's audio engine: a C function of the
+// process on Linux, an export of the program on Windows.
+#ifdef _WIN32
+#define CAMCAB_HOST_EXPORT __declspec(dllexport)
+#else
+#define CAMCAB_HOST_EXPORT __attribute__((visibility("default")))
+#endif
+
 extern "C" {
-// Looked up by name in the host process by the plug-in's audio engine.
-__attribute__((visibility("default"))) void CamcabHostAttachAudio(const CamcabAudioSource* source) {
+CAMCAB_HOST_EXPORT void CamcabHostAttachAudio(const CamcabAudioSource* source) {
     camcab::hostaudio::Clock& clock = camcab::hostaudio::TheClock();
     if (source == nullptr) {
         clock.attached = false;
@@ -168,6 +182,7 @@ __attribute__((visibility("default"))) void CamcabHostAttachAudio(const CamcabAu
         }
         clock.source = *source;
         clock.attached = true;
+        clock.everAttached = true;
         clock.captureChannels = source->channels;
         clock.captureRate = source->sampleRate;
     }

@@ -1,6 +1,7 @@
 // The host side of the plug-in's audio clock. A program linking this library exports
 // CamcabHostAttachAudio, so a plug-in loaded into it (or the core linked into it) renders its
 // sounds only when asked: frame by frame, in step with the program's own clock, into memory.
+// On Windows the plug-in's sounds keep this clock without being rendered: the quanta are silent.
 #pragma once
 
 #include <cstdint>
@@ -10,14 +11,17 @@
 
 namespace camcab::hostaudio {
 
+#ifndef _WIN32
 // Selects SDL's silent device for the engine, unless the environment already chose one.
 void UseSilentDevice();
 // Selects SDL's audio driver by name for engines made from now on ("dummy" is the silent one;
 // an unknown name leaves the engine without an output device).
 void UseAudioDriver(const char* name);
+#endif
 
-// True while a plug-in's engine is attached.
+// True while a plug-in's engine is attached; WasAttached: at any time so far.
 bool Attached();
+bool WasAttached();
 uint32_t SampleRate();
 uint32_t Channels();
 uint32_t QuantumFrames();

@@ -3,6 +3,7 @@
 // start-up log says so.
 #include "platform/AudioEngine.h"
 #include "platform/AudioEngineBase.h"
+#include "platform/ClockedAudioEngine.h"
 
 #include <mmdeviceapi.h>
 #include <windows.h>
@@ -216,6 +217,13 @@ class XAudio2Engine final : public AudioEngineBase {
 
 int32_t CreateAudioEngine(EngineRef& engine, uint32_t flags, uint32_t processor) {
     engine.reset();
+    // A host program that keeps the audio clock (the workbench) exports its attach function:
+    // the sounds then keep its time, and no XAudio2 is loaded. The simulator exports none.
+    const auto hostAttach = reinterpret_cast<CamcabHostAttachAudioFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(nullptr), kHostAttachAudioName)));
+    if (hostAttach != nullptr) {
+        return CreateClockedAudioEngine(engine, hostAttach);
+    }
     int32_t code = kSuccess;
     const XAudio2CreateFn create = FindXAudio2Create(code);
     if (create == nullptr) {

@@ -16,8 +16,11 @@ namespace {
 constexpr DWORD kGccThrow = 0x20474343;
 constexpr DWORD kGccUnwind = 0x21474343;
 constexpr DWORD kGccForcedUnwind = 0x22474343;
-// Delphi's exceptions, the one common kind raised without the customer bit.
+// Raised on purpose without the customer bit: Delphi's exceptions, and MSVC's delay-load
+// helper finding a module's delay-loaded DLL or one of its functions missing.
 constexpr DWORD kDelphiException = 0x0EEDFADE;
+constexpr DWORD kDelayLoadModuleMissing = 0xC06D007E;
+constexpr DWORD kDelayLoadProcedureMissing = 0xC06D007F;
 // Set in every code that software defines for itself (MSVC's C++ exceptions, 0xE06D7363,
 // and .NET's, 0xE0434352); clear in the system's own codes, its faults among them.
 constexpr DWORD kCustomerBit = 0x20000000;
@@ -29,7 +32,8 @@ extern "C" LONG camcab_ContainedCallFilter(EXCEPTION_POINTERS* exception, void*)
     if (code == kGccThrow || code == kGccUnwind || code == kGccForcedUnwind) {
         return EXCEPTION_CONTINUE_SEARCH;
     }
-    if ((code & kCustomerBit) != 0 || code == kDelphiException) {
+    if ((code & kCustomerBit) != 0 || code == kDelphiException ||
+        code == kDelayLoadModuleMissing || code == kDelayLoadProcedureMissing) {
         return EXCEPTION_EXECUTE_HANDLER;
     }
     return EXCEPTION_CONTINUE_SEARCH;
