@@ -32,8 +32,8 @@ extern "C" LONG camcab_ContainedCallFilter(EXCEPTION_POINTERS* exception, void*)
     if (code == kGccThrow || code == kGccUnwind || code == kGccForcedUnwind) {
         return EXCEPTION_CONTINUE_SEARCH;
     }
-    if ((code & kCustomerBit) != 0 || code == kDelphiException ||
-        code == kDelayLoadModuleMissing || code == kDelayLoadProcedureMissing) {
+    if ((code & kCustomerBit) != 0 || code == kDelphiException || code == kDelayLoadModuleMissing ||
+        code == kDelayLoadProcedureMissing) {
         return EXCEPTION_EXECUTE_HANDLER;
     }
     return EXCEPTION_CONTINUE_SEARCH;
