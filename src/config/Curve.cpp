@@ -25,19 +25,19 @@ std::wstring Shown(float value) {
     return text;
 }
 
-// While reporting: the first row of a curve whose x lies below that of an earlier row.
+// While reporting: the first row whose x lies below that of an earlier row. In a table of
+// several columns every curve shares the rows' x, so the row is one finding for all of them.
 class OrderWatch {
   public:
-    // `column` is the table column of the curve; `named` tells whether the file has several.
-    void See(const ConfigFile& file, float x, uint64_t column, bool named) {
+    // `column`: the one curve's table column in a two-column table; none in a table of many.
+    void See(const ConfigFile& file, float x, std::optional<uint64_t> column) {
         if (reported_ || !file.Reporting()) {
             return;
         }
         if (seen_ && x < highestX_) {
             reported_ = true;
             file.Report(Severity::Warning,
-                        (named ? L"column " + std::to_wstring(column) + L": " : std::wstring()) +
-                            L"rows out of order (x " + Shown(x) + L" after " + Shown(highestX_) +
+                        L"rows out of order (x " + Shown(x) + L" after " + Shown(highestX_) +
                             L" of line " + std::to_wstring(highestLine_) +
                             L"): the table is used sorted by x",
                         column, FindingKind::RowsOutOfOrder);
@@ -53,6 +53,42 @@ class OrderWatch {
     bool reported_ = false;
     float highestX_ = 0.0f;
     uint64_t highestLine_ = 0;
+};
+
+// While reporting: the first row with more fields than the heading names (typically a decimal
+// comma, "1,4" for 1.4, which makes every later cell the next column's), and the first with
+// fewer (its missing cells give their curves no point).
+class WidthWatch {
+  public:
+    void Heading(std::wstring_view text) {
+        headingFields_ = SplitFields(StripComment(text)).size();
+    }
+
+    void See(const ConfigFile& file, size_t fields, bool reportFewer) {
+        if (!file.Reporting() || headingFields_ < 2 || fields == headingFields_) {
+            return;
+        }
+        const std::wstring counts = L"a row of " + std::to_wstring(fields) +
+                                    L" fields where the heading names " +
+                                    std::to_wstring(headingFields_);
+        if (fields > headingFields_ && !reportedMore_) {
+            reportedMore_ = true;
+            file.Report(Severity::Warning,
+                        counts +
+                            L": a decimal comma (\"1,4\" for 1.4)? Every comma starts the "
+                            L"next column, so this row's values go to the wrong curves");
+        } else if (fields < headingFields_ && reportFewer && !reportedFewer_) {
+            reportedFewer_ = true;
+            file.Report(Severity::Warning,
+                        counts + L": the curves of columns " + std::to_wstring(fields) + L" to " +
+                            std::to_wstring(headingFields_ - 1) + L" get no point from it");
+        }
+    }
+
+  private:
+    size_t headingFields_ = 0;
+    bool reportedMore_ = false;
+    bool reportedFewer_ = false;
 };
 
 void ReportBudgetSpent(const ConfigFile& file, const CurvePointBudget& budget) {
@@ -100,14 +136,19 @@ void ReadCurveFile(const std::wstring& path, Curve& curve, CurvePointBudget& bud
     curve.clear();
     ConfigFile file = OpenConfigFile(path, diagnostics, ifMissing);
     OrderWatch order;
+    WidthWatch width;
     std::wstring line;
     if (ReadConfigLine(file, line)) {  // the heading
+        width.Heading(line);
         while (budget.left > 0 && ReadConfigLine(file, line)) {
             const std::wstring_view text = StripComment(line);
             if (text.empty()) {
                 continue;
             }
             const std::vector<std::wstring_view> fields = SplitFields(text);
+            if (!IsBlank(text)) {
+                width.See(file, fields.size(), false);
+            }
             if (fields.size() < 2 || fields[1].empty()) {
                 if (file.Reporting() && !IsBlank(text)) {
                     file.Report(fields.size() < 2 ? Severity::Error : Severity::Note,
@@ -119,7 +160,7 @@ void ReadCurveFile(const std::wstring& path, Curve& curve, CurvePointBudget& bud
             const std::optional<float> x = ToFloat(fields[0], file);
             const std::optional<float> y = ToFloat(fields[1], file);
             if (x && y) {
-                order.See(file, *x, 1, false);
+                order.See(file, *x, 1);
                 curve.push_back({*x, *y});
                 --budget.left;
             }
@@ -165,9 +206,11 @@ void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& col
     }
 
     ConfigFile file = OpenConfigFile(path, diagnostics, ifMissing);
-    std::vector<OrderWatch> order(file.Reporting() ? curves.size() : 0);
+    OrderWatch order;
+    WidthWatch width;
     std::wstring line;
     if (ReadConfigLine(file, line)) {  // the heading
+        width.Heading(line);
         while (budget.left > 0 && ReadConfigLine(file, line)) {
             const std::wstring_view text = StripComment(line);
             if (text.empty()) {
@@ -182,6 +225,8 @@ void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& col
             if (!x) {
                 continue;  // a row without a usable x gives no points
             }
+            width.See(file, fields.size(), true);
+            bool gavePoint = false;
             for (ColumnReaders& column : readers) {
                 if (column.column >= fields.size() || budget.left == 0) {
                     break;
@@ -193,13 +238,14 @@ void ReadColumnCurves(const std::wstring& path, const std::vector<uint64_t>& col
                 if (const std::optional<float> y =
                         ToFloat(fields[column.column], file, column.column)) {
                     const size_t first = column.curves.front();
-                    if (!order.empty()) {
-                        order[first].See(file, *x, column.column, true);
-                    }
                     curves[first].push_back({*x, *y});
+                    gavePoint = true;
                     column.lastPointTakers = std::min(column.curves.size(), budget.left);
                     budget.left -= column.lastPointTakers;
                 }
+            }
+            if (gavePoint) {
+                order.See(file, *x, std::nullopt);
             }
         }
         ReportBudgetSpent(file, budget);

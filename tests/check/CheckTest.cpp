@@ -178,6 +178,33 @@ const Fault kFaults[] = {
     {"one-row needle table",
      [](auto& v) { v.Write(L"NeedleTable\\Voltage.csv", "V, Needle\n1500, 750\n"); }, 0,
      "^NeedleTable/Voltage.csv: warning: one row: the needle shows 750 whatever its input"},
+    // What the camshaft does with the notch tables.
+    {"too few power curves",
+     [](auto& v) { Replace(v, L"notch\\power_params.csv", "4, 4, 4, 5, 5", "4, 4, 4, 4, 4"); }, 1,
+     "^notch/power_params.csv:3: error: RequiredNotch_Up gives 8 power current curves where the "
+     "camshaft compares 11 \\(c0 to c10\\): c8 to c10 are 0 A, so stage C never ends, stage D "
+     "never fires$"},
+    {"a curve reading the speed column",
+     [](auto& v) {
+         Replace(v, L"notch\\power_params.csv", "RequiredNotch_Up, 1,", "RequiredNotch_Up, 3,");
+     },
+     1,
+     "^notch/power_params.csv:3: error: c0 \\(stage A: the current must be above it\\) reads "
+     "column 0 of the current file, the speed"},
+    {"a decimal comma",
+     [](auto& v) { Replace(v, L"notch\\power_current.csv", "\n10, 153,", "\n10, 15,3,"); }, 0,
+     "^notch/power_current.csv:3: warning: a row of 14 fields where the heading names 13: a "
+     "decimal comma"},
+    {"a short row",
+     [](auto& v) { Replace(v, L"notch\\brake_current.csv", "\n10, 0, 0,", "\n10, 0, 0\n#"); }, 0,
+     "^notch/brake_current.csv:3: warning: a row of 3 fields where the heading names 11: the "
+     "curves of columns 3 to 10 get no point from it"},
+    {"a module list that chains nothing",
+     [](auto& v) { v.Write(L"detailmodulesx64.txt", "ats.dll"); }, 1,
+     "^detailmodulesx64.txt: error: no entry chains a module on either platform: the returned "
+     "brake notch will always be 0"},
+    {"no module list", [](auto& v) { fs::remove(v.File(L"detailmodulesx64.txt")); }, 1,
+     "^detailmodulesx64.txt: error: no module list: the returned brake notch will always be 0"},
 };
 
 // A mono 22,050 Hz WAV file of 24-bit samples, all silent.
@@ -195,15 +222,27 @@ std::string Wave24Bit(uint32_t frames) {
            std::string(dataBytes, '\0');
 }
 
-TEST(CamcabCheck, TheInstalledSampleVehicleChecksClean) {
+// Its only warnings: where its brake currents pass the empty-car current limit.
+TEST(CamcabCheck, TheInstalledSampleVehicleChecksWithoutError) {
     const test::TempFolder vehicle(L"camcab-check-sample");
     MakeVehicle(vehicle);
     const Outcome run = Check(vehicle);
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(run.output.find("warning:"), std::string::npos) << run.output;
     EXPECT_EQ(run.output.find("error:"), std::string::npos) << run.output;
+    const std::regex warning("^[^\\n]*warning:[^\\n]*$", std::regex::multiline);
+    const std::regex limit(
+        "notch/brake_current.csv:[78]: warning: column [0-9]+: [0-9]+ A at "
+        "[56]0 km/h is above CurrentLimitingValue_Empty \\(280 A\\)");
+    for (auto it = std::sregex_iterator(run.output.begin(), run.output.end(), warning);
+         it != std::sregex_iterator(); ++it) {
+        EXPECT_TRUE(std::regex_search(it->str(), limit)) << it->str();
+    }
     EXPECT_NE(run.output.find("19 of 19 files read, 56 curves, 20 of 20 sounds decoded, 2 modules "
-                              "listed: 0 errors, 0 warnings"),
+                              "listed: 0 errors, 4 warnings"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("curve power current 10: notch/power_current.csv column 12, 13 "
+                              "points, x 0..120, y 336..420; c10, stage D: reached within 2 A\n"),
               std::string::npos)
         << run.output;
 }
@@ -253,7 +292,7 @@ TEST(CamcabCheck, JsonHoldsTheSameFindingsAndTheCurveAndSoundInformation) {
         << parsed.output;
     EXPECT_NE(parsed.output.find("['needle Speed']"), std::string::npos) << parsed.output;
     EXPECT_NE(parsed.output.find("True 1 22050 11025 0.5"), std::string::npos) << parsed.output;
-    EXPECT_NE(parsed.output.find("1 1 2"), std::string::npos) << parsed.output;
+    EXPECT_NE(parsed.output.find("1 5 2"), std::string::npos) << parsed.output;  // 4 brake limits
     EXPECT_NE(parsed.output.find("('notchoff.wav', 24, 16)]"), std::string::npos) << parsed.output;
     EXPECT_NE(text.output.find("kamujiku/notchoff.wav, format 1, 1 channels, 22050 Hz, 16 bits, "
                                "2205 frames (0.100 s), frequency ratio limit 2, converted from "
@@ -261,7 +300,7 @@ TEST(CamcabCheck, JsonHoldsTheSameFindingsAndTheCurveAndSoundInformation) {
               std::string::npos)
         << text.output;
     // The text output's summary counts the same findings.
-    EXPECT_NE(text.output.find("1 errors, 1 warnings"), std::string::npos) << text.output;
+    EXPECT_NE(text.output.find("1 errors, 5 warnings"), std::string::npos) << text.output;
 }
 
 TEST(CamcabCheck, BadUsageExitsWithTwo) {
@@ -406,7 +445,9 @@ TEST(CamcabCheck, FindingsCarryTheirFileLineColumnAndWeight) {
     folder.Write(L"notch\\notch.txt",
                  "; index\r\n[Power]\r\nParams = p.csv\r\n\r\nParams = p.csv\r\nNoise\r\n");
     folder.Write(L"notch\\p.csv", "RequiredNotch_Up, 1, 3x, 3\nStep, 1, 2, 3\n");
-    folder.Write(L"c.csv", "Speed, A, B\n20, 1, 2\n10, 1, x\n");
+    // A row out of order is one finding for every curve; a row wider than the heading (a
+    // decimal comma) and one narrower are each told once.
+    folder.Write(L"c.csv", "Speed, A, B\n20, 1, 2\n10, 1, x\n5, 1,4, 2\n30, 1\n40, 1\n");
     Recorded sink;
     config::NotchTable table;
     config::LoadNotchTable(table, folder.Directory() + L"notch/notch.txt", &sink);
@@ -415,7 +456,7 @@ TEST(CamcabCheck, FindingsCarryTheirFileLineColumnAndWeight) {
     config::ReadColumnCurves(folder.Directory() + L"c.csv", {1, 2, 2}, curves, budget, &sink);
     EXPECT_EQ(sink.Where(),
               "notch.txt:5:w notch.txt:6:w notch.txt:0:e notch.txt:0:e notch.txt:0:e "
-              "notch.txt:0:w p.csv:1.2:w p.csv:2:n c.csv:3.1:w c.csv:3.2:e ");
+              "notch.txt:0:w p.csv:1.2:w p.csv:2:n c.csv:3.2:e c.csv:3:w c.csv:4:w c.csv:5:w ");
 
     // The module list counts its lines the same way and stops at invalid UTF-8.
     folder.Write(L"list.txt", "a.dll\r\nb.dll\n\xff\nc.dll\n");

@@ -48,8 +48,9 @@ class Collector final : public config::Diagnostics {
 
     void Report(const config::Diagnostic& diagnostic) override {
         report_.findings.push_back(diagnostic);
-        if (diagnostic.column && diagnostic.kind == config::FindingKind::RowsOutOfOrder) {
-            outOfOrder_.insert({diagnostic.file, *diagnostic.column});
+        if (diagnostic.kind == config::FindingKind::RowsOutOfOrder) {
+            // A table of many columns: the row is out of order for every curve of the file.
+            outOfOrder_.insert({diagnostic.file, diagnostic.column.value_or(kEveryColumn)});
         }
     }
 
@@ -60,7 +61,8 @@ class Collector final : public config::Diagnostics {
     }
 
     bool OutOfOrder(const std::wstring& file, uint64_t column) const {
-        return outOfOrder_.count({file, column}) != 0;
+        return outOfOrder_.count({file, column}) != 0 ||
+               outOfOrder_.count({file, kEveryColumn}) != 0;
     }
 
     bool WasRead(const std::wstring& file) const {
@@ -74,6 +76,8 @@ class Collector final : public config::Diagnostics {
     }
 
   private:
+    static constexpr uint64_t kEveryColumn = UINT64_MAX;
+
     CheckReport& report_;
     std::set<std::pair<std::wstring, uint64_t>> outOfOrder_;
 };
@@ -126,13 +130,128 @@ Extremes ExtremesOver(const config::Curve& curve, float low, float high) {
     return e;
 }
 
+// What the camshaft does with each power current value c0 to c10 (c9 is never compared), and
+// what follows where the value is 0 A because the RequiredNotch_Up row gives too few curves.
+struct PowerCurveRole {
+    const wchar_t* role;
+    const wchar_t* whenZero;  // null: nothing worth saying
+};
+constexpr PowerCurveRole kPowerCurveRoles[config::kPowerCurrentValues] = {
+    {L"stage A: the current must be above it", nullptr},
+    {L"stage A: reached within 2 A", L"stage A never fires"},
+    {L"the transition: reached within 0.5 A", L"the transition never fires"},
+    {L"stage B: the current must be above it", nullptr},
+    {L"stage B: reached within 2 A", L"stage B never fires"},
+    {L"stage B ends within 2 A", L"stage B never ends"},
+    {L"stage C: the current must be above it", nullptr},
+    {L"stage C: reached within 2 A", L"stage C never fires"},
+    {L"stage C ends within 2 A", L"stage C never ends"},
+    {L"not compared", nullptr},
+    {L"stage D: reached within 2 A", L"stage D never fires"},
+};
+
+// The line of the last row of `path` that starts with `name` (the one that counts); 0 if none.
+uint64_t LastRowNamed(const std::wstring& path, std::wstring_view name) {
+    config::ConfigFile file = config::OpenConfigFile(path);
+    uint64_t found = 0;
+    std::wstring line;
+    while (config::ReadConfigLine(file, line)) {
+        if (config::HasPrefix(config::TrimLine(config::StripComment(line)), name)) {
+            found = file.LineNumber();
+        }
+    }
+    return found;
+}
+
+// The power current curves as the camshaft compares them: too few for every stage, or one
+// reading the speed column.
+void CheckPowerCurves(Collector& collector, const config::NotchTable& table) {
+    const size_t count = table.PowerCurveColumns.size();
+    if (count == 0) {
+        return;  // the reader already said the row is missing
+    }
+    const uint64_t row = LastRowNamed(table.powerParamsFile, L"RequiredNotch_Up");
+    if (count < config::kPowerCurrentValues) {
+        std::wstring effects;
+        for (size_t k = count; k < config::kPowerCurrentValues; ++k) {
+            if (kPowerCurveRoles[k].whenZero != nullptr) {
+                effects +=
+                    (effects.empty() ? L"" : L", ") + std::wstring(kPowerCurveRoles[k].whenZero);
+            }
+        }
+        collector.Add(Severity::Error, table.powerParamsFile, row,
+                      L"RequiredNotch_Up gives " + std::to_wstring(count) +
+                          L" power current curves where the camshaft compares 11 (c0 to c10): c" +
+                          std::to_wstring(count) + L" to c10 are 0 A, so " + effects);
+    }
+    for (size_t k = 0; k < count && k < config::kPowerCurrentValues; ++k) {
+        if (table.PowerCurveColumns[k] == 0) {
+            collector.Add(Severity::Error, table.powerParamsFile, row,
+                          L"c" + std::to_wstring(k) + L" (" + kPowerCurveRoles[k].role +
+                              L") reads column 0 of the current file, the speed: the current is "
+                              L"compared with the speed itself");
+        }
+    }
+}
+
+// Brake currents above CurrentLimitingValue_Empty: where the regenerative current passes it,
+// regeneration is released. The first such row of each brake column.
+void CheckBrakeLimit(Collector& collector, const config::NotchTable& table) {
+    const float limitA = table.CurrentLimitEmpty;
+    if (!(limitA > 0.0f) || table.BrakeCurveColumns.empty()) {
+        return;  // no limit: the reader already said so
+    }
+    std::set<uint64_t> columns(table.BrakeCurveColumns.begin(), table.BrakeCurveColumns.end());
+    columns.erase(0);
+    config::ConfigFile file = config::OpenConfigFile(table.brakeCurrentFile);
+    std::wstring line;
+    if (!config::ReadConfigLine(file, line)) {
+        return;
+    }
+    while (!columns.empty() && config::ReadConfigLine(file, line)) {
+        const std::vector<std::wstring_view> fields =
+            config::SplitFields(config::StripComment(line));
+        const std::optional<float> speed =
+            fields.empty() ? std::nullopt : config::ToFloat(fields[0]);
+        if (!speed) {
+            continue;
+        }
+        for (auto column = columns.begin(); column != columns.end();) {
+            const std::optional<float> currentA =
+                *column < fields.size() ? config::ToFloat(fields[*column]) : std::nullopt;
+            if (currentA && *currentA > limitA) {
+                collector.Add(Severity::Warning, table.brakeCurrentFile, file.LineNumber(),
+                              L"column " + std::to_wstring(*column) + L": " + Number(*currentA) +
+                                  L" A at " + Number(*speed) +
+                                  L" km/h is above CurrentLimitingValue_Empty (" + Number(limitA) +
+                                  L" A): regeneration is released wherever the brake current "
+                                  L"passes it");
+                column = columns.erase(column);
+            } else {
+                ++column;
+            }
+        }
+    }
+}
+
 void CheckNotchTable(CheckReport& report, Collector& collector, const config::NotchTable& table) {
     const auto add = [&](const wchar_t* kind, const std::wstring& file,
                          const std::vector<uint64_t>& columns,
-                         const std::vector<config::Curve>& curves) {
+                         const std::vector<config::Curve>& curves, bool power) {
         for (size_t k = 0; k < curves.size() && k < columns.size(); ++k) {
             report.curves.push_back(
                 Describe(collector, kind + std::to_wstring(k), file, columns[k], curves[k]));
+            CurveInfo& info = report.curves.back();
+            if (power) {
+                info.role =
+                    L"c" + std::to_wstring(k) + L", " +
+                    (k < config::kPowerCurrentValues ? kPowerCurveRoles[k].role : L"not compared");
+            } else {
+                info.role = k == 0 ? L"braking, the first step: compared within 10 A"
+                            : k + 1 == curves.size()
+                                ? L"braking, the last step: the camshaft holds within 10 A of it"
+                                : L"braking: not compared";
+            }
             if (curves[k].empty() && collector.WasRead(file)) {
                 collector.Add(Severity::Error, file, 0,
                               L"column " + std::to_wstring(columns[k]) +
@@ -142,9 +261,11 @@ void CheckNotchTable(CheckReport& report, Collector& collector, const config::No
         }
     };
     add(L"power current ", table.powerCurrentFile, table.PowerCurveColumns,
-        table.PowerCurrentCurves);
+        table.PowerCurrentCurves, true);
     add(L"brake current ", table.brakeCurrentFile, table.BrakeCurveColumns,
-        table.BrakeCurrentCurves);
+        table.BrakeCurrentCurves, false);
+    CheckPowerCurves(collector, table);
+    CheckBrakeLimit(collector, table);
 }
 
 // The highest current the notch table's curves reach within the speed range: what the
@@ -501,18 +622,26 @@ void CheckModule(ModuleInfo& info, Collector& collector, const std::wstring& lis
     platform::UnloadModule(module);
 }
 
+// The returned brake notch is the chain's answer: without a module it is always 0.
+constexpr const wchar_t* kNoBrakeWithoutModule =
+    L"the returned brake notch will always be 0: camcab returns as brake the answer of its "
+    L"chained modules (chain camcab-passthrough to hand the driver's brake on)";
+
 void CheckModules(CheckReport& report, Collector& collector, const std::wstring& folder) {
+    const std::wstring listPath = config::JoinPath(folder, config::kModuleListFile);
     const platform::UniqueFile file = chain::OpenModuleList(folder, &collector);
     if (file == nullptr) {
-        return;  // no list: no module, as intended by most vehicles
+        collector.Add(Severity::Error, listPath, 0,
+                      std::wstring(L"no module list: ") + kNoBrakeWithoutModule);
+        return;
     }
-    const std::wstring listPath = config::JoinPath(folder, config::kModuleListFile);
     // The plug-in is loaded (not started) so that an entry naming it is told apart.
     const std::wstring pluginPath = platform::AppendPath(folder, kPluginFileName);
     const platform::ModuleHandle plugin =
         platform::PathExists(pluginPath) ? platform::LoadModule(pluginPath) : nullptr;
     chain::ModuleList list(file.get(), &collector, listPath);
     std::wstring entry;
+    bool chains = false;  // an entry loads here, or names a library of the other platform
     while (list.Next(entry)) {
         if (entry.empty()) {
             continue;  // the folder itself: loads nothing (the end of the last line gives one)
@@ -521,10 +650,18 @@ void CheckModules(CheckReport& report, Collector& collector, const std::wstring&
         info.line = list.LineNumber();
         info.entry = entry;
         CheckModule(info, collector, listPath, plugin);
+        // A library of the other platform, beside the list, chains there.
+        chains = chains || (info.status == ModuleStatus::Loaded && info.exports > 0) ||
+                 (EndsWith(info.entry, kOtherPlatformSuffix) && platform::PathExists(info.path));
         report.modules.push_back(std::move(info));
     }
     if (plugin != nullptr) {
         platform::UnloadModule(plugin);
+    }
+    if (!chains) {
+        collector.Add(
+            Severity::Error, listPath, 0,
+            std::wstring(L"no entry chains a module on either platform: ") + kNoBrakeWithoutModule);
     }
 }
 

@@ -34,6 +34,7 @@ struct CurveInfo {
     size_t points = 0;
     float xMin = 0.0f, xMax = 0.0f, yMin = 0.0f, yMax = 0.0f;  // when it has points
     bool outOfOrder = false;
+    std::wstring role;  // what the camshaft does with a notch table curve; empty for others
 };
 
 struct SoundInfo {

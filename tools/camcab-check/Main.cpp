@@ -69,7 +69,7 @@ void PrintUsage(std::FILE* out) {
         "  \"file\": S, \"line\": N|null, \"column\": N|null, \"message\": S}],\n"
         "  \"files\": [{\"file\": S, \"status\": \"read\"|\"missing\"|\"unreadable\"}],\n"
         "  \"curves\": [{\"name\": S, \"file\": S, \"column\": N, \"points\": N, \"xMin\": X,\n"
-        "    \"xMax\": X, \"yMin\": X, \"yMax\": X, \"outOfOrder\": B}],\n"
+        "    \"xMax\": X, \"yMin\": X, \"yMax\": X, \"outOfOrder\": B, \"role\": S}],\n"
         "  \"sounds\": [{\"name\": S, \"file\": S, \"decoded\": B, \"code\": S, \"formatTag\": N,\n"
         "    \"channels\": N, \"sampleRate\": N, \"bitsPerSample\": N, \"frames\": N,\n"
         "    \"seconds\": X, \"maxFrequencyRatio\": X, \"storedFormatTag\": N|null,\n"
@@ -201,7 +201,8 @@ void PrintJson(const CheckReport& report) {
                ", \"points\": " + std::to_string(c.points) + ", \"xMin\": " + JsonNumber(c.xMin) +
                ", \"xMax\": " + JsonNumber(c.xMax) + ", \"yMin\": " + JsonNumber(c.yMin) +
                ", \"yMax\": " + JsonNumber(c.yMax) +
-               ", \"outOfOrder\": " + (c.outOfOrder ? "true" : "false") + "}";
+               ", \"outOfOrder\": " + (c.outOfOrder ? "true" : "false") +
+               ", \"role\": " + JsonString(platform::EncodeUtf8(c.role)) + "}";
     }
     out += "],\n\"sounds\": [";
     for (size_t i = 0; i < report.sounds.size(); ++i) {
@@ -270,12 +271,13 @@ void PrintText(const CheckReport& report, bool brief) {
                         FileStatusName(f.status));
         }
         for (const CurveInfo& c : report.curves) {
-            std::printf("curve %s: %s column %llu, %zu points, x %g..%g, y %g..%g%s\n",
+            std::printf("curve %s: %s column %llu, %zu points, x %g..%g, y %g..%g%s%s%s\n",
                         platform::EncodeUtf8(c.name).c_str(), Shown(c.file, report.folder).c_str(),
                         static_cast<unsigned long long>(c.column), c.points,
                         static_cast<double>(c.xMin), static_cast<double>(c.xMax),
                         static_cast<double>(c.yMin), static_cast<double>(c.yMax),
-                        c.outOfOrder ? ", rows out of order (used sorted)" : "");
+                        c.outOfOrder ? ", rows out of order (used sorted)" : "",
+                        c.role.empty() ? "" : "; ", platform::EncodeUtf8(c.role).c_str());
         }
         for (const SoundInfo& s : report.sounds) {
             if (s.decoded) {
