@@ -447,9 +447,18 @@ FrameTimes PlayFrame(Drive& drive, EngineCalls* calls, const FrameInput& input,
 
 // Records a cycle, plays it once counting allocations, and then plays it over and over while
 // the benchmark runs; each iteration is one frame, timed as Elapse alone.
-void Measure(benchmark::State& state, bool engine) {
+// Events told on the host's event channel, when a benchmark offers one.
+size_t toldEvents = 0;
+void CountEvent(const char*) {
+    ++toldEvents;
+}
+
+void Measure(benchmark::State& state, bool engine, bool eventChannel = false) {
     const int motorSounds = static_cast<int>(state.range(0));
     Drive drive(engine, motorSounds);
+    if (eventChannel) {
+        drive.plugin.sim.events.Attach(&CountEvent);
+    }
     EngineCalls calls(drive.plugin);
     EngineCalls* withCalls = engine ? &calls : nullptr;
     if ((drive.plugin.sound.audioEngine != nullptr) != engine ||
@@ -489,6 +498,10 @@ void Measure(benchmark::State& state, bool engine) {
                static_cast<double>(state.iterations());
     };
     state.counters["our_allocs"] = static_cast<double>(elapseHeap.Ours()) / frames;
+    if (eventChannel) {
+        state.counters["events"] =
+            static_cast<double>(toldEvents) / static_cast<double>(state.iterations());
+    }
     state.counters["cycle_frames"] = frames;
     if (engine) {
         state.counters["calls_ns"] = perFrame(total.calls);
@@ -508,6 +521,12 @@ void BM_ElapseAgainstEngineCalls(benchmark::State& state) {
     Measure(state, true);
 }
 
+// As BM_ElapseAgainstEngineCalls, telling a host's event channel what happens (the workbench);
+// without the channel (the simulator, above) Elapse does no event work at all.
+void BM_ElapseTellingEvents(benchmark::State& state) {
+    Measure(state, true, true);
+}
+
 // No engine: the simulation's own work, the chained module's call included.
 void BM_ElapseWithoutEngine(benchmark::State& state) {
     Measure(state, false);
@@ -519,6 +538,11 @@ BENCHMARK(BM_ElapseAgainstEngineCalls)
     ->ArgName("motor_sounds")
     ->Arg(kSampleMotorSounds)
     ->Arg(32)
+    ->UseManualTime()
+    ->Iterations(16000);
+BENCHMARK(BM_ElapseTellingEvents)
+    ->ArgName("motor_sounds")
+    ->Arg(kSampleMotorSounds)
     ->UseManualTime()
     ->Iterations(16000);
 BENCHMARK(BM_ElapseWithoutEngine)  // no engine, so no motor sound bank either

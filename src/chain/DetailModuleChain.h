@@ -9,6 +9,7 @@
 
 #include "chain/DetailModule.h"
 #include "config/VehicleFolder.h"
+#include "host/EventChannel.h"
 #include "host/HostRecords.h"
 
 namespace camcab::chain {
@@ -54,6 +55,9 @@ class DetailModuleChain {
 
     const std::vector<DetailModule>& modules() const { return detailModules; }
 
+    // Where a module's failure is told ("module PATH failed in Elapse"); by default nowhere.
+    void TellFailuresTo(const EventChannel& events) { events_ = &events; }
+
     // The answer of the last module Elapse called; carried across frames and Dispose.
     Handles mergedHandles{};
     // Until the first frame that finds a module, every handle value is sent unconditionally.
@@ -67,8 +71,13 @@ class DetailModuleChain {
     bool Send(std::size_t i, SetterFn DetailModule::*setter, int32_t DetailModule::*lastSent,
               int32_t value, bool always);
     bool CallElapse(std::size_t i, const VehicleState& state, int32_t* panel, int32_t* sound);
+    template <typename EntryPoint, typename... Args>
+    void ForwardToAll(EntryPoint DetailModule::*entry, const char* name, const Args&... args);
+    // Tells the event channel that `module` failed in `entry`; false, for the caller's result.
+    bool TellFailure(platform::ModuleHandle module, const char* entry) const;
 
     std::vector<DetailModule> detailModules;
+    const EventChannel* events_ = nullptr;
 };
 
 // The module's path in the C library's current multibyte encoding (cut to whole characters

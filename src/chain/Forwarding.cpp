@@ -3,58 +3,67 @@
 // module that fails in a call misses only that call: the next one still gets it.
 #include "chain/DetailModuleChain.h"
 #include "platform/ContainedCall.h"
+#include "platform/Module.h"
+#include "platform/WideText.h"
 
 namespace camcab::chain {
-namespace {
+namespace {}  // namespace
 
 // Indexing (not iterators) keeps the loop safe should a module call back into the list.
 template <typename EntryPoint, typename... Args>
-void ForwardToAll(const std::vector<DetailModule>& modules, EntryPoint DetailModule::*entry,
-                  const Args&... args) {
-    for (std::size_t i = 0; i < modules.size(); ++i) {
-        const EntryPoint entryPoint = modules[i].*entry;
-        if (entryPoint != nullptr) {
-            platform::Contained([&] { entryPoint(args...); });
+void DetailModuleChain::ForwardToAll(EntryPoint DetailModule::*entry, const char* name,
+                                     const Args&... args) {
+    for (std::size_t i = 0; i < detailModules.size(); ++i) {
+        const EntryPoint entryPoint = detailModules[i].*entry;
+        const platform::ModuleHandle module = detailModules[i].module;
+        if (entryPoint != nullptr && !platform::Contained([&] { entryPoint(args...); })) {
+            TellFailure(module, name);
         }
     }
 }
 
-}  // namespace
+bool DetailModuleChain::TellFailure(platform::ModuleHandle module, const char* entry) const {
+    if (events_ != nullptr && events_->On()) {
+        events_->Send("module " + platform::EncodeUtf8(platform::ModuleFileName(module)) +
+                      " failed in " + entry);
+    }
+    return false;
+}
 
 void DetailModuleChain::ForwardSetVehicleSpec(const VehicleSpec& spec) {
-    ForwardToAll(detailModules, &DetailModule::SetVehicleSpec, spec);
+    ForwardToAll(&DetailModule::SetVehicleSpec, "SetVehicleSpec", spec);
 }
 
 void DetailModuleChain::ForwardInitialize(int32_t handlePosition) {
-    ForwardToAll(detailModules, &DetailModule::Initialize, handlePosition);
+    ForwardToAll(&DetailModule::Initialize, "Initialize", handlePosition);
 }
 
 void DetailModuleChain::ForwardKeyDown(int32_t key) {
-    ForwardToAll(detailModules, &DetailModule::KeyDown, key);
+    ForwardToAll(&DetailModule::KeyDown, "KeyDown", key);
 }
 
 void DetailModuleChain::ForwardKeyUp(int32_t key) {
-    ForwardToAll(detailModules, &DetailModule::KeyUp, key);
+    ForwardToAll(&DetailModule::KeyUp, "KeyUp", key);
 }
 
 void DetailModuleChain::ForwardHornBlow(int32_t hornType) {
-    ForwardToAll(detailModules, &DetailModule::HornBlow, hornType);
+    ForwardToAll(&DetailModule::HornBlow, "HornBlow", hornType);
 }
 
 void DetailModuleChain::ForwardDoorOpen() {
-    ForwardToAll(detailModules, &DetailModule::DoorOpen);
+    ForwardToAll(&DetailModule::DoorOpen, "DoorOpen");
 }
 
 void DetailModuleChain::ForwardDoorClose() {
-    ForwardToAll(detailModules, &DetailModule::DoorClose);
+    ForwardToAll(&DetailModule::DoorClose, "DoorClose");
 }
 
 void DetailModuleChain::ForwardSetSignal(int32_t aspect) {
-    ForwardToAll(detailModules, &DetailModule::SetSignal, aspect);
+    ForwardToAll(&DetailModule::SetSignal, "SetSignal", aspect);
 }
 
 void DetailModuleChain::ForwardSetBeaconData(const BeaconData& beacon) {
-    ForwardToAll(detailModules, &DetailModule::SetBeaconData, beacon);
+    ForwardToAll(&DetailModule::SetBeaconData, "SetBeaconData", beacon);
 }
 
 }  // namespace camcab::chain

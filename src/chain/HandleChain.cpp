@@ -20,8 +20,11 @@ bool DetailModuleChain::Send(std::size_t i, SetterFn DetailModule::*setter,
         return true;
     }
     const SetterFn entryPoint = detailModules[i].*setter;
-    if (entryPoint != nullptr) {
-        platform::Contained([&] { entryPoint(value); });
+    const platform::ModuleHandle module = detailModules[i].module;
+    if (entryPoint != nullptr && !platform::Contained([&] { entryPoint(value); })) {
+        TellFailure(module, setter == &DetailModule::SetPower   ? "SetPower"
+                            : setter == &DetailModule::SetBrake ? "SetBrake"
+                                                                : "SetReverser");
     }
     // The last-sent value follows the value even where the module has no such setter.
     if (i >= detailModules.size()) {
@@ -38,9 +41,14 @@ bool DetailModuleChain::CallElapse(std::size_t i, const VehicleState& state, int
         return false;
     }
     const ElapseFn elapse = detailModules[i].Elapse;
+    const platform::ModuleHandle module = detailModules[i].module;
     Handles answer{};
-    if (elapse != nullptr && platform::Contained([&] { answer = elapse(state, panel, sound); })) {
-        mergedHandles = answer;
+    if (elapse != nullptr) {
+        if (platform::Contained([&] { answer = elapse(state, panel, sound); })) {
+            mergedHandles = answer;
+        } else {
+            TellFailure(module, "Elapse");
+        }
     }
     return true;
 }

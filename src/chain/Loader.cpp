@@ -67,6 +67,7 @@ void DetailModuleChain::LoadModules(const std::wstring& pluginDirectory) {
             // A module that fails in its Load is left out, as one that cannot be loaded is.
             DetailModule record = BindDetailModule(module);
             if (record.Load != nullptr && !platform::Contained([&] { record.Load(); })) {
+                TellFailure(module, "Load");
                 platform::UnloadModule(module);
                 continue;
             }
@@ -84,8 +85,8 @@ void DetailModuleChain::UnloadModules() {
     while (!detailModules.empty()) {
         const DetailModule record = detailModules.front();
         detailModules.erase(detailModules.begin());
-        if (record.Dispose != nullptr) {
-            platform::Contained([&] { record.Dispose(); });
+        if (record.Dispose != nullptr && !platform::Contained([&] { record.Dispose(); })) {
+            TellFailure(record.module, "Dispose");
         }
         platform::UnloadModule(record.module);
     }

@@ -47,9 +47,12 @@ void DetailModuleChain::CheckVersions() const {
     for (std::size_t i = 0; i < detailModules.size(); ++i) {
         const DetailModule m = detailModules[i];
         int32_t version = kInterfaceVersion;
-        if (m.GetPluginVersion != nullptr &&
-            platform::Contained([&] { version = m.GetPluginVersion(); }) &&
-            version != kInterfaceVersion) {
+        if (m.GetPluginVersion == nullptr) {
+            continue;
+        }
+        if (!platform::Contained([&] { version = m.GetPluginVersion(); })) {
+            TellFailure(m.module, "GetPluginVersion");
+        } else if (version != kInterfaceVersion) {
             throw std::runtime_error(VersionMismatchMessage(platform::ModuleFileName(m.module)));
         }
     }

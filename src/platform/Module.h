@@ -15,6 +15,10 @@ ModuleHandle LoadModule(const std::wstring& path);
 // The address of an exported name, or null when the library does not export it.
 void* FindExport(ModuleHandle module, const char* name);
 
+// A function the host process offers by name: a C function of the process on POSIX, an
+// export of the host program on Windows. Null when it offers none.
+void* FindHostFunction(const char* name);
+
 // Drops one reference on a loaded library.
 void UnloadModule(ModuleHandle module);
 

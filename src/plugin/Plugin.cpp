@@ -6,6 +6,7 @@
 
 #include "config/VehicleFolder.h"
 #include "platform/FileSystem.h"
+#include "platform/Module.h"
 
 namespace camcab {
 namespace {
@@ -57,6 +58,12 @@ void Plugin::Load() {
 
     // 9. The simulation takes the configuration it reads every frame.
     sim.Configure(config);
+
+    // The host's event channel, where the host process offers one (the workbench).
+    sim.events.Attach(
+        reinterpret_cast<CamcabHostEventFn>(platform::FindHostFunction(kHostEventName)));
+    chain.TellFailuresTo(sim.events);
+    narratedSounds_.Forget();
 }
 
 void Plugin::Dispose() {
@@ -79,12 +86,19 @@ void Plugin::Initialize(int32_t handlePosition) {
     sim.OnInitialize();
 }
 
+sound::CabSounds& Plugin::Sounds() {
+    return sim.events.On() ? static_cast<sound::CabSounds&>(narratedSounds_) : sound.registry;
+}
+
 Handles Plugin::Elapse(const VehicleState& state, int32_t* panel, int32_t* soundArray) {
-    return sim::FrameDriver(sim, chain, sound, sound.registry).Elapse(state, panel, soundArray);
+    if (sim.events.On()) {
+        narratedSounds_.TellEnded();
+    }
+    return sim::FrameDriver(sim, chain, sound, Sounds()).Elapse(state, panel, soundArray);
 }
 
 void Plugin::SetPower(int32_t notch) {
-    sim.OnPower(notch, sound.registry);
+    sim.OnPower(notch, Sounds());
 }
 
 void Plugin::SetBrake(int32_t notch) {
@@ -92,7 +106,7 @@ void Plugin::SetBrake(int32_t notch) {
 }
 
 void Plugin::SetReverser(int32_t position) {
-    sim.OnReverser(position, sound.registry);
+    sim.OnReverser(position, Sounds());
 }
 
 void Plugin::KeyDown(int32_t key) {

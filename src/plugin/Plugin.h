@@ -9,6 +9,7 @@
 #include "config/Configuration.h"
 #include "host/HostRecords.h"
 #include "sim/FrameDriver.h"
+#include "sim/NarratedSounds.h"
 #include "sim/Simulation.h"
 #include "sound/SoundSystem.h"
 
@@ -41,6 +42,13 @@ class Plugin {
     config::Configuration config;
     sound::SoundSystem sound;
     sim::Simulation sim;
+
+  private:
+    // The sounds as the simulation plays them: told on the host's event channel when the
+    // host offers one.
+    sound::CabSounds& Sounds();
+
+    sim::NarratedSounds narratedSounds_{sound.registry, sim.events};
 };
 
 // The folder part of the library's own file name, as process attach records it.

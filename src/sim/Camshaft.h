@@ -2,6 +2,7 @@
 // sounds and the power notch the host receives.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "config/NotchTable.h"
@@ -58,6 +59,13 @@ class Camshaft {
     // The power notch returned while regenerating.
     int32_t FullRegenerationNotch() const { return NegatedNotch(brakeTopNotch_); }
     bool RegenerationReleased() const { return regenReleased_; }
+
+    // The stages reached since the power was last taken (this frame's included): A, the
+    // transition, B, C and D, for the host's event channel.
+    std::array<bool, 5> StagesReached() const {
+        return {stageALatched_ || stageA_, stageTransitionLatched_ || stageTransition_,
+                stageBLatched_ || stageB_, stageCLatched_ || stageC_, stageDLatched_ || stageD_};
+    }
 
     // What a test or the workbench may look at.
     bool StageTransition() const { return stageTransition_; }

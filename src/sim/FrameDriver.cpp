@@ -50,7 +50,47 @@ Handles FrameDriver::Elapse(const VehicleState& state, int32_t* panel, int32_t* 
     s.motorSounds.Update(frame.AbsSpeedKmh(), frame.CurrentA(), sounds_);         // 27
     // 28. The engine pauses while P is down; the frame's voice changes take effect together.
     engine_.FrameEnd();
+    if (s.events.On()) {
+        const FrameMarks marks = TakeMarks();
+        TellChanges(s.toldMarks, marks);
+        s.toldMarks = marks;
+    }
     return result_;
+}
+
+FrameMarks FrameDriver::TakeMarks() const {
+    const Camshaft& c = sim_.camshaft;
+    FrameMarks marks;
+    marks.stages = c.StagesReached();
+    marks.regenerating = result_.Power < 0;
+    marks.regenerationReleased = c.RegenerationReleased();
+    marks.breakerDelayRunning =
+        c.BreakerDelayElapsedMs() > 0 && c.BreakerDelayElapsedMs() < c.BreakerDelayMs();
+    marks.breakerDelayDone =
+        c.BreakerDelayMs() > 0 && c.BreakerDelayElapsedMs() >= c.BreakerDelayMs();
+    marks.brakeOverride = sim_.brakeOverride.IsWatching();
+    return marks;
+}
+
+void FrameDriver::TellChanges(const FrameMarks& before, const FrameMarks& after) const {
+    const EventChannel& events = sim_.events;
+    static constexpr const char* kStages[] = {"stage A", "transition", "stage B", "stage C",
+                                              "stage D"};
+    for (size_t k = 0; k < after.stages.size(); ++k) {
+        if (after.stages[k] && !before.stages[k]) {
+            events.Send(kStages[k]);
+        }
+    }
+    const auto tell = [&events](bool was, bool is, const char* on, const char* off) {
+        if (is != was && (is ? on : off) != nullptr) {
+            events.Send(is ? on : off);
+        }
+    };
+    tell(before.breakerDelayRunning, after.breakerDelayRunning, "breaker delay start", nullptr);
+    tell(before.breakerDelayDone, after.breakerDelayDone, "breaker delay end", nullptr);
+    tell(before.regenerating, after.regenerating, "regeneration start", "regeneration end");
+    tell(before.regenerationReleased, after.regenerationReleased, "regeneration released", nullptr);
+    tell(before.brakeOverride, after.brakeOverride, "brake override on", "brake override off");
 }
 
 // 4. The chained modules get the changed handles; their answer is where the result starts.

@@ -1,6 +1,7 @@
 // One frame of the simulation, the host's Elapse: the steps in their fixed order.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 
@@ -31,6 +32,10 @@ class FrameDriver {
     void PanelOutputs(const VehicleState& state, int32_t* panel);
     void StorePreviousFrame(const VehicleState& state);
     void Emit(std::initializer_list<int> hostSounds, int32_t* soundArray);
+
+    // The frame's marks, and their changes since the last frame told to the event channel.
+    FrameMarks TakeMarks() const;
+    void TellChanges(const FrameMarks& before, const FrameMarks& after) const;
 
     Simulation& sim_;
     chain::DetailModuleChain& chain_;

@@ -6,10 +6,12 @@
 #include <cstdint>
 
 #include "config/Configuration.h"
+#include "host/EventChannel.h"
 #include "sim/AirSounds.h"
 #include "sim/BrakeDisplays.h"
 #include "sim/BrakeOverride.h"
 #include "sim/Camshaft.h"
+#include "sim/FrameMarks.h"
 #include "sim/FrameState.h"
 #include "sim/HandleInput.h"
 #include "sim/HostSoundTrigger.h"
@@ -45,6 +47,10 @@ class Simulation {
     BrakeDisplays brakeDisplays;
     MotorSounds motorSounds;
     HostSoundTriggers hostSounds;
+    // Where the workbench hears what the simulation does; off in the simulator.
+    EventChannel events;
+    // The marks the channel was last told of (kept only while it is on).
+    FrameMarks toldMarks;
 
   private:
     bool doorsClosed_ = false;

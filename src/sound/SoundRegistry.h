@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include "config/MotorSoundConfig.h"
@@ -132,6 +133,23 @@ inline constexpr NamedSoundFile kOneShotSoundFiles[] = {
 inline constexpr const wchar_t* kBcSoundFile = L"air\\bc.wav";
 inline constexpr const wchar_t* kBcFallbackSoundFile = L"airloop.wav";
 inline constexpr const wchar_t* kPipeSoundFile = L"air\\pipe.wav";
+
+// The file a sound is loaded from, as the plug-in's folder names it: the one-shots are listed
+// above in the order of Sound; the brake-cylinder loop is named by its usual file, and the
+// second voice of the second reverser sound by that sound's.
+inline const wchar_t* SoundFile(Sound sound) {
+    const auto index = static_cast<size_t>(sound);
+    switch (sound) {
+        case Sound::Bc:
+            return kBcSoundFile;
+        case Sound::Pipe:
+            return kPipeSoundFile;
+        case Sound::Reverser2Loop:
+            return SoundFile(Sound::Reverser2);
+        default:
+            return index < std::size(kOneShotSoundFiles) ? kOneShotSoundFiles[index].file : L"";
+    }
+}
 
 // The largest frequency ratio motor sound k is ever asked for: the largest of the highest
 // point of each of its three frequency curves and their values at 160 km/h.

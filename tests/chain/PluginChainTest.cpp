@@ -429,6 +429,36 @@ TEST_P(ModuleFailureTest, FailingInDisposeStillDisposesEverything) {
     plugin.Dispose();
 }
 
+// Where the host offers the event channel (the workbench), each failure is told there.
+std::vector<std::string> toldEvents;
+void Tell(const char* event) {
+    toldEvents.emplace_back(event);
+}
+
+TEST_P(ModuleFailureTest, EachFailureIsToldOnTheEventChannel) {
+    auto a = Recorder(L"recA", "A");
+    folder.Write(kModuleListFileName, ListEntry(L"recA"));
+    Plugin plugin(folder.Directory());
+    plugin.Load();
+    plugin.sim.events.Attach(&Tell);
+    toldEvents.clear();
+    a->Fail("SetPower Elapse Dispose", GetParam());
+    plugin.SetPower(1);
+    plugin.Elapse(VehicleState{}, panel, sound);
+    a.reset();
+    plugin.Dispose();
+    const std::string module =
+        "module " + platform::EncodeUtf8(folder.FileString(test::LibraryName(L"recA")));
+    std::vector<std::string> failures;
+    for (const std::string& event : toldEvents) {
+        if (event.rfind("module ", 0) == 0) {
+            failures.push_back(event);
+        }
+    }
+    EXPECT_EQ(failures, (Calls{module + " failed in SetPower", module + " failed in Elapse",
+                               module + " failed in Dispose"}));
+}
+
 std::vector<int> FailuresOfThisPlatform() {
 #ifdef _WIN32
     return {kFailWithCppException, kFailWithUnknownType, kFailWithMsvcException};

@@ -9,6 +9,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/TempFolder.h"
@@ -169,6 +170,37 @@ TEST_F(ModelDrive, NotchOffIsHeardThenRegenerationReturnsMinusTopNotchAndTheTrai
     EXPECT_GE(t.At(regenerating, "time_ms") - t.At(brakeApplied, "time_ms"), 250);
     EXPECT_EQ(t.At(t.rows.size() - 1, "speed_kmh"), 0);
     EXPECT_EQ(t.At(t.rows.size() - 1, "current_a"), 0);
+}
+
+// The plug-in tells camcab-run's event channel each stage in the frame its curve is met, each
+// of its sounds by file, and regeneration where the returned power turns negative.
+TEST_F(ModelDrive, TheEventChannelNamesEachStageInTheFrameItsCurveIsMet) {
+    const Trace& t = drive->trace;
+    const size_t events = t.columns.at("events");
+    const auto firstRowWith = [&](const std::string& event) {
+        for (size_t r = 0; r < t.rows.size(); ++r) {
+            if (t.rows[r][events].find(event) != std::string::npos) {
+                return r;
+            }
+        }
+        ADD_FAILURE() << "never told: " << event;
+        return size_t{0};
+    };
+    for (const auto& [stage, curve, withinA] :
+         {std::tuple{"stage A", "c1_a", 2.0}, std::tuple{"stage B", "c4_a", 2.0},
+          std::tuple{"stage C", "c7_a", 2.0}, std::tuple{"stage D", "c10_a", 2.0}}) {
+        const size_t r = firstRowWith(stage);
+        EXPECT_LT(std::fabs(t.At(r, "current_a") - t.At(r, curve)), withinA) << stage;
+        EXPECT_EQ(t.At(r, "panel_41"), 1) << stage;
+    }
+    const size_t notchOff = firstRowWith("notch-off");
+    EXPECT_NE(t.rows[notchOff][events].find("sound kamujiku\\notchoff.wav start"),
+              std::string::npos);
+    EXPECT_EQ(t.At(notchOff, "driver_power"), 0);
+    const size_t regeneration = firstRowWith("regeneration start");
+    EXPECT_LT(t.At(regeneration, "power"), 0);
+    EXPECT_GE(t.At(regeneration - 1, "power"), 0);
+    EXPECT_NE(drive->output.find(" events sound kamujiku\\start1.wav start"), std::string::npos);
 }
 
 // At a speed that is a row of the current files, the curve columns are those rows' cells: the

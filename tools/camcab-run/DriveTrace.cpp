@@ -65,6 +65,22 @@ std::vector<int32_t> DriveTrace::Column(const std::vector<EntryChange>& changes,
     return column;
 }
 
+// A CSV cell of text: quoted, with its quotes doubled, where it holds a comma, quote or line end.
+void AppendCsvText(std::string& text, const std::string& cell) {
+    if (cell.find_first_of(",\"\r\n") == std::string::npos) {
+        text += cell;
+        return;
+    }
+    text += '"';
+    for (char c : cell) {
+        text += c;
+        if (c == '"') {
+            text += '"';
+        }
+    }
+    text += '"';
+}
+
 bool WriteTraceCsv(const std::wstring& path, const DriveTrace& trace) {
     const std::vector<int> panelIndices = trace.PanelIndices();
     const std::vector<int> soundIndices = trace.SoundIndices();
@@ -80,7 +96,7 @@ bool WriteTraceCsv(const std::wstring& path, const DriveTrace& trace) {
     for (int curve : kTracedPowerCurves) {
         text += ",c" + std::to_string(curve) + "_a";
     }
-    text += ",brake_first_a,brake_last_a,audio_rms,audio_onset\n";
+    text += ",brake_first_a,brake_last_a,audio_rms,audio_onset,events\n";
 
     std::vector<std::vector<int32_t>> panelColumns;
     for (int index : panelIndices) {
@@ -135,6 +151,8 @@ bool WriteTraceCsv(const std::wstring& path, const DriveTrace& trace) {
         } else {
             text += ',';
         }
+        text += ',';
+        AppendCsvText(text, frame.events);
         text += '\n';
         // Written in pieces so that a long drive needs no second copy of the whole file.
         if (text.size() >= (size_t{1} << 20)) {

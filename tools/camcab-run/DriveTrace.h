@@ -25,6 +25,7 @@ struct TraceFrame {
     float brakeLastA = 0.0f;   // the last brake current curve at |speed|
     double audioRms = -1.0;    // RMS of the plug-in's own sound in this frame; < 0: not rendered
     bool audioOnset = false;   // a sound starts in this frame, alone or over what was heard
+    std::string events;        // what the plug-in told on its event channel, "; " between
 };
 
 // A change of one panel or sound entry, seen after a frame.

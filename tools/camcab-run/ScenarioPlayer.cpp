@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "HostEvents.h"
 #include "HostKeyboard.h"
 #include "ScenarioWriter.h"
 #include "platform/FileSystem.h"
@@ -73,6 +74,9 @@ ScenarioPlayer::ScenarioPlayer(host::HostPlugin& plugin, const Scenario& scenari
 int ScenarioPlayer::Run() {
     std::printf("Load\n");
     plugin_.Load();
+    for (const std::string& event : hostevents::Take()) {
+        std::printf("event %s\n", event.c_str());
+    }
     if (platform::PathExists(logPath_)) {
         std::printf("start-up log %s\n", platform::EncodeUtf8(logPath_).c_str());
     }
@@ -217,6 +221,10 @@ void ScenarioPlayer::RunElapse(int32_t audioMs) {
     std::string line = heard.change;
     traced.audioRms = heard.rms;
     traced.audioOnset = heard.onset;
+    // What the plug-in told since the frame before (host calls between frames included).
+    for (const std::string& event : hostevents::Take()) {
+        traced.events += (traced.events.empty() ? "" : "; ") + event;
+    }
     if (trace_ != nullptr) {
         traced.driver = driver_;
         traced.returned = handles;
@@ -237,6 +245,9 @@ void ScenarioPlayer::RunElapse(int32_t audioMs) {
     shownHandles_ = handles;
     line += Changes(" panel", panel_, shownPanel_);
     line += Changes(" sound", sound_, shownSound_);
+    if (!traced.events.empty()) {
+        line += " events " + traced.events;
+    }
     if (!line.empty()) {
         std::printf("frame %d t=%dms:%s\n", frame_, state_.Time, line.c_str());
     }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "HostExport.h"
 #include "WaveFile.h"
 #include "platform/HostServices.h"
 
@@ -161,15 +162,8 @@ bool WriteCapture(const std::filesystem::path& path, std::string& error, uint64_
 
 }  // namespace camcab::hostaudio
 
-// Looked up by name in the host process by the plug-in's audio engine: a C function of the
-// process on Linux, an export of the program on Windows.
-#ifdef _WIN32
-#define CAMCAB_HOST_EXPORT __declspec(dllexport)
-#else
-#define CAMCAB_HOST_EXPORT __attribute__((visibility("default")))
-#endif
-
 extern "C" {
+// Looked up by name in the host process by the plug-in's audio engine.
 CAMCAB_HOST_EXPORT void CamcabHostAttachAudio(const CamcabAudioSource* source) {
     camcab::hostaudio::Clock& clock = camcab::hostaudio::TheClock();
     if (source == nullptr) {

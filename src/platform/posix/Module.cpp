@@ -106,4 +106,8 @@ std::string LastModuleError() {
     return error != nullptr ? std::string(error) : std::string("unknown error");
 }
 
+void* FindHostFunction(const char* name) {
+    return ::dlsym(RTLD_DEFAULT, name);
+}
+
 }  // namespace camcab::platform

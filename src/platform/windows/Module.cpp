@@ -105,4 +105,8 @@ std::string LastModuleError() {
     return message;
 }
 
+void* FindHostFunction(const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(nullptr), name));
+}
+
 }  // namespace camcab::platform
