@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 // What camcab-run printed for each frame, without the line voltage (panel 232).
 std::vector<std::string> Frames(const std::string& output) {
     static const std::regex voltage(" 232=-?[0-9]+");
-    static const std::regex emptyPanel(" panel( sound|$)");
+    static const std::regex emptyPanel(" panel( sound| events|$)");
     std::vector<std::string> frames;
     size_t begin = 0;
     for (size_t end; (end = output.find('\n', begin)) != std::string::npos; begin = end + 1) {
