@@ -89,8 +89,11 @@ bool SkipValue(std::string_view text, size_t& at, int depth) {
     }
     if (c == '"') {
         for (++at; at < text.size() && text[at] != '"'; ++at) {
-            if (text[at] == '\\' || static_cast<unsigned char>(text[at]) < 0x20) {
+            if (static_cast<unsigned char>(text[at]) < 0x20) {
                 return false;
+            }
+            if (text[at] == '\\' && ++at < text.size() && text[at] != '\\' && text[at] != '"') {
+                return false;  // only \\ and \" are written
             }
         }
         return at++ < text.size();

@@ -6,6 +6,7 @@
 #include <regex>
 #include <string>
 
+#include "ReportData.h"
 #include "SyntheticDrive.h"
 #include "support/TempFolder.h"
 
@@ -145,6 +146,47 @@ TEST(DriveReportTest, NoFramesAndUnwritablePaths) {
     EXPECT_FALSE(WriteDriveReport(folder.FileString(L"no-folder\\report.html"), DriveTrace{},
                                   ReportInfo{}, error));
     EXPECT_NE(error.find("no-folder"), std::string::npos);
+}
+
+// What camcab told: a stage that fired is placed in its frame; one that did not gets the
+// powering current's nearest approach to its curve; the sounds get a lane, the stages markers.
+TEST(DriveReportTest, TheStagesTableSaysWhenEachFiredOrHowNearTheCurrentCame) {
+    DriveTrace trace;
+    const int32_t panel[kHostArrayIndexLimit] = {};
+    for (int f = 0; f < 4; ++f) {
+        TraceFrame frame;
+        frame.state.Time = 1000 * (f + 1);
+        frame.state.Speed = 10.0f * static_cast<float>(f);
+        frame.state.Current = f == 3 ? -50.0f : 100.0f;
+        frame.powerCurvesA.fill(500.0f);
+        frame.powerCurvesA[1] = 101.0f;                    // c1: met within 2 A
+        frame.powerCurvesA[4] = f == 2 ? 110.0f : 130.0f;  // c4: 10 A away at frame 2
+        frame.powerCurvesA[9] = f == 3 ? -50.0f : 400.0f;  // c10: met only while braking
+        frame.events = f == 1   ? "sound kamujiku\\start1.wav start; stage A"
+                       : f == 2 ? "sound kamujiku\\start1.wav end"
+                                : "";
+        trace.Record(frame, panel, panel);
+    }
+    const std::vector<StageOutcome> outcomes = StageOutcomes(trace);
+    ASSERT_EQ(outcomes.size(), 5u);
+    EXPECT_EQ(outcomes[0].firedFrame, 1);  // stage A, as told
+    EXPECT_EQ(outcomes[2].firedFrame, -1);
+    EXPECT_EQ(outcomes[2].nearestFrame, 2);  // stage B: 10 A from c4 at 20 km/h
+    EXPECT_DOUBLE_EQ(outcomes[2].nearestA, 10.0);
+    EXPECT_EQ(outcomes[4].nearestFrame, 0);  // stage D: the braking frame does not count
+
+    const TempFolder folder(L"camcab-report-stages");
+    const Written written = Write(folder, trace, ReportInfo{});
+    ASSERT_TRUE(written.ok) << written.error;
+    EXPECT_NE(written.page.find("<td>stage B</td><td>c4</td><td>never</td><td>10.0 A from c4 "
+                                "(8.0 A outside its &plusmn;2.0 A window) at 20.0 km/h, 3.00 s"),
+              std::string::npos);
+    const std::string data = DriveData(written.page);
+    EXPECT_NE(data.find("ownSoundNames:[\"kamujiku\\\\start1.wav\",],ownSounds:[[1000,0],[2000,1],"
+                        "[3000,0],[4000,0],]"),
+              std::string::npos)
+        << data;
+    EXPECT_NE(data.find("markers:[[2000,\"A\",\"stage A\"],]"), std::string::npos) << data;
 }
 
 }  // namespace

@@ -131,7 +131,10 @@ def main():
             failures.append("script errors: %s" % status["errors"])
         if status and not status.get("ready"):
             failures.append("the page's script did not finish")
-        for plot in PLOTS:
+        plots = PLOTS + (["own-sounds"] if mode == "drive" else [])
+        if mode == "drive" and not status.get("markers"):
+            failures.append("no stage marker on the current plot")
+        for plot in plots:
             counts = status.get("plots", {}).get(plot, {})
             if counts.get("rows", 0) < 2 or counts.get("series", 0) < 1:
                 failures.append("plot %s holds no data: %s" % (plot, counts))
@@ -148,7 +151,7 @@ def main():
         zoomed = run_browser(browser, profile, url + "#zoom=%s,%s" % tuple(wanted), "--dump-dom")
         found = re.search(r'<pre id="report-status" hidden="">(.*?)</pre>', zoomed.stdout, re.S)
         ranges = json.loads(html.unescape(found.group(1))).get("ranges", {}) if found else {}
-        if sorted(ranges) != sorted(PLOTS) or any(
+        if sorted(ranges) != sorted(plots) or any(
                 abs(r[0] - wanted[0]) > 1e-6 or abs(r[1] - wanted[1]) > 1e-6 for r in ranges.values()):
             failures.append("zooming one plot left others elsewhere: %s" % ranges)
 

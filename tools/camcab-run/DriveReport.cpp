@@ -148,6 +148,37 @@ std::string Summary(const DriveTrace& trace, const ReportInfo& info) {
     return html;
 }
 
+// For every camshaft stage: when it fired, or where it did not, the powering current's nearest
+// approach to its curve (how far from the window, at what speed and time).
+std::string WhyNotTable(const DriveTrace& trace) {
+    const std::vector<TraceFrame>& frames = trace.Frames();
+    std::string html =
+        "<h2>The camshaft's stages</h2>\n<table class=\"stages\">\n<tr><th>Stage</th>"
+        "<th>Curve</th><th>Fired</th><th>Where it did not: the nearest approach</th></tr>\n";
+    for (const StageOutcome& outcome : StageOutcomes(trace)) {
+        char text[200];
+        html += std::string("<tr><td>") + outcome.stage + "</td><td>" + outcome.curve + "</td>";
+        if (outcome.firedFrame >= 0) {
+            const TraceFrame& f = frames[static_cast<size_t>(outcome.firedFrame)];
+            std::snprintf(text, sizeof text, "at %.2f s, %.1f km/h, %.1f A", f.state.Time / 1000.0,
+                          static_cast<double>(f.state.Speed), static_cast<double>(f.state.Current));
+            html += std::string("<td>") + text + "</td><td></td></tr>\n";
+        } else if (outcome.nearestFrame >= 0) {
+            const TraceFrame& f = frames[static_cast<size_t>(outcome.nearestFrame)];
+            std::snprintf(text, sizeof text,
+                          "%.1f A from %s (%.1f A outside its &plusmn;%.1f A window) at %.1f km/h, "
+                          "%.2f s",
+                          outcome.nearestA, outcome.curve,
+                          std::max(0.0, outcome.nearestA - outcome.windowA), outcome.windowA,
+                          static_cast<double>(f.state.Speed), f.state.Time / 1000.0);
+            html += std::string("<td>never</td><td>") + text + "</td></tr>\n";
+        } else {
+            html += "<td>never</td><td>no powering current in this drive</td></tr>\n";
+        }
+    }
+    return html + "</table>\n";
+}
+
 void AppendPlot(std::string& html, const char* id, const char* title, const char* caption,
                 bool tall = false) {
     html += "<h2>";
@@ -239,6 +270,11 @@ bool WriteDriveReport(const std::wstring& path, const DriveTrace& trace, const R
                "the regenerative current runs, as bands of &plusmn;10 A: the camshaft holds "
                "within the last one's. Zoom in to see the bands.",
                true);
+    html += WhyNotTable(trace);
+    AppendPlot(html, "own-sounds", "camcab's own sounds",
+               "Each of camcab's own sounds, by its file, raised while it plays (as camcab told "
+               "the workbench).",
+               true);
     AppendPlot(html, "handles", "Handles",
                "Dashed: as the driver set them. Solid: as the plug-in returned them.");
     AppendPlot(html, "lamps", "Panel: lamps",
@@ -255,7 +291,7 @@ bool WriteDriveReport(const std::wstring& path, const DriveTrace& trace, const R
         html += "<h2>Sound level</h2>\n<p class=\"note\">No level: no sound was rendered.</p>\n";
     }
     html += "<pre id=\"report-status\" hidden></pre>\n<script>\n";
-    html += DriveData(trace, info.audioStartTimeMs, sound.seconds);
+    html += DriveData(trace, info.audioStartTimeMs, sound.seconds, info.regenerationLimitA);
     out.Write(html);
     out.Write("\n");
     out.Write(std::string_view(kReportScript, kReportScriptSize));

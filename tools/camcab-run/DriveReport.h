@@ -18,6 +18,7 @@ struct ReportInfo {
     bool audioKept = true;                // false: the WAV is removed once the page is written
     int32_t audioStartTimeMs = 0;         // the scenario time at the WAV's first sample
     std::string clock;                    // what camcab's sounds kept time by (DriveClock)
+    float regenerationLimitA = 0.0f;      // CurrentLimitingValue_Empty; 0: not drawn
 };
 
 // Writes the report to `path`. False with a reason in `error` when it cannot be written; a

@@ -161,6 +161,7 @@ int WriteResults(const Options& options, const scenario::Scenario& scenario,
         info.audioKept = audioKept;
         info.audioStartTimeMs = scenario.initialState.Time;
         info.clock = DriveClock();
+        info.regenerationLimitA = tables->notchTable.CurrentLimitEmpty;
         std::string error;
         if (!WriteDriveReport(options.reportPath, trace, info, error)) {
             std::fprintf(stderr, "camcab-run: error: cannot write the report %s: %s\n",

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 #include <set>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ReportSound.h"
@@ -124,9 +126,135 @@ void AppendIntegers(std::string& js, const std::vector<int>& values) {
     js += ']';
 }
 
+// The events of a frame that a marker on the current plot shows: a stage reached, and
+// regeneration released.
+const char* MarkerOf(std::string_view event) {
+    static constexpr std::pair<std::string_view, const char*> kMarkers[] = {
+        {"stage A", "A"}, {"transition", "T"}, {"stage B", "B"},
+        {"stage C", "C"}, {"stage D", "D"},    {"regeneration released", "R"}};
+    for (const auto& [name, marker] : kMarkers) {
+        if (event == name) {
+            return marker;
+        }
+    }
+    return nullptr;
+}
+
+// A "sound FILE start|stop|end" event's file and what happened; an empty file for others.
+std::pair<std::string_view, std::string_view> SoundEvent(std::string_view event) {
+    const size_t space = event.rfind(' ');
+    if (event.rfind("sound ", 0) != 0 || space == std::string_view::npos || space < 6) {
+        return {};
+    }
+    return {event.substr(6, space - 6), event.substr(space + 1)};
+}
+
+// The lane of the plug-in's own sounds: for each sound file told, a step row at every frame
+// where a sound starts or stops; each row [time ms, 1 or 0 per sound].
+void AppendOwnSounds(std::string& js, const DriveTrace& trace) {
+    const std::vector<TraceFrame>& frames = trace.Frames();
+    std::vector<std::string_view> names;  // in the order first told
+    for (const TraceFrame& frame : frames) {
+        for (std::string_view event : FrameEvents(frame.events)) {
+            const std::string_view name = SoundEvent(event).first;
+            if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) {
+                names.push_back(name);
+            }
+        }
+    }
+    js += ",ownSoundNames:[";
+    for (std::string_view name : names) {
+        js += '"';
+        for (char c : name) {  // file names: backslashes doubled, anything odd dropped
+            if (c == '\\') {
+                js += "\\\\";
+            } else if (static_cast<unsigned char>(c) >= 0x20 && c != '"' && c != '<') {
+                js += c;
+            }
+        }
+        js += "\",";
+    }
+    js += "],ownSounds:[";
+    std::vector<int> playing(names.size(), 0);
+    for (size_t f = 0; f < frames.size() && !names.empty(); ++f) {
+        bool changed = f == 0 || f + 1 == frames.size();
+        for (std::string_view event : FrameEvents(frames[f].events)) {
+            const auto [name, what] = SoundEvent(event);
+            if (!name.empty()) {
+                const auto k = std::find(names.begin(), names.end(), name) - names.begin();
+                playing[static_cast<size_t>(k)] = what == "start" ? 1 : 0;
+                changed = true;
+            }
+        }
+        if (!changed) {
+            continue;
+        }
+        js += '[';
+        AppendInteger(js, frames[f].state.Time);
+        for (int value : playing) {
+            js += ',';
+            AppendInteger(js, value);
+        }
+        js += "],";
+    }
+    js += ']';
+}
+
 }  // namespace
 
-std::string DriveData(const DriveTrace& trace, int32_t audioStartTimeMs, double soundSeconds) {
+std::vector<std::string_view> FrameEvents(const std::string& events) {
+    std::vector<std::string_view> split;
+    std::string_view rest = events;
+    while (!rest.empty()) {
+        const size_t end = rest.find("; ");
+        split.push_back(rest.substr(0, end));
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
+    }
+    return split;
+}
+
+std::vector<StageOutcome> StageOutcomes(const DriveTrace& trace) {
+    // The stages, their curves (an index into kTracedPowerCurves) and windows.
+    struct Stage {
+        const char* stage;
+        const char* curve;
+        size_t traced;
+        double windowA;
+    };
+    static constexpr Stage kStages[] = {{"stage A", "c1", 1, kStageToleranceA},
+                                        {"transition", "c2", 2, kTransitionToleranceA},
+                                        {"stage B", "c4", 4, kStageToleranceA},
+                                        {"stage C", "c7", 7, kStageToleranceA},
+                                        {"stage D", "c10", 9, kStageToleranceA}};
+    std::vector<StageOutcome> outcomes;
+    const std::vector<TraceFrame>& frames = trace.Frames();
+    for (const Stage& stage : kStages) {
+        StageOutcome outcome{stage.stage, stage.curve, stage.windowA};
+        for (size_t f = 0; f < frames.size() && outcome.firedFrame < 0; ++f) {
+            for (std::string_view event : FrameEvents(frames[f].events)) {
+                if (event == stage.stage) {
+                    outcome.firedFrame = static_cast<long>(f);
+                }
+            }
+        }
+        if (outcome.firedFrame < 0) {
+            for (size_t f = 0; f < frames.size(); ++f) {
+                const double currentA = frames[f].state.Current;
+                const double gapA = std::fabs(currentA - frames[f].powerCurvesA[stage.traced]);
+                if (currentA > 0.0 && std::isfinite(gapA) &&
+                    (outcome.nearestFrame < 0 || gapA < outcome.nearestA)) {
+                    outcome.nearestFrame = static_cast<long>(f);
+                    outcome.nearestA = gapA;
+                }
+            }
+        }
+        outcomes.push_back(outcome);
+    }
+    return outcomes;
+}
+
+std::string DriveData(const DriveTrace& trace, int32_t audioStartTimeMs, double soundSeconds,
+                      float regenerationLimitA) {
     const std::vector<TraceFrame>& frames = trace.Frames();
     std::string js = "window.driveData={t:";
     AppendColumn(js, frames, [](const TraceFrame& f) { return f.state.Time; });
@@ -197,7 +325,21 @@ std::string DriveData(const DriveTrace& trace, int32_t audioStartTimeMs, double 
         AppendInteger(js, change.value);
         js += "],";
     }
-    js += "],mostSoundAnnotations:";
+    js += "]";
+    AppendOwnSounds(js, trace);
+    js += ",markers:[";
+    for (const TraceFrame& frame : frames) {
+        for (std::string_view event : FrameEvents(frame.events)) {
+            if (const char* marker = MarkerOf(event)) {
+                js += '[';
+                AppendInteger(js, frame.state.Time);
+                js += ",\"" + std::string(marker) + "\",\"" + std::string(event) + "\"],";
+            }
+        }
+    }
+    js += "],regenerationLimit:";
+    AppendNumber(js, regenerationLimitA);
+    js += ",mostSoundAnnotations:";
     AppendInteger(js, static_cast<int64_t>(kMostSoundAnnotations));
     js += ",audioStartMs:";
     AppendInteger(js, audioStartTimeMs);

@@ -165,13 +165,41 @@
     });
     var bandColors = curveColors.concat(['#d62728', '#ff7f0e']);
     var bandTolerances = D.curveTolerances.concat([D.brakeTolerance, D.brakeTolerance]);
-    plot('current', currentRows,
-      ['time', 'current'].concat(D.curveNames, ['brake first (−)', 'brake last (−)']),
-      {ylabel: 'A', colors: ['#000'].concat(bandColors), strokeWidth: 0.8,
-       series: {current: {strokeWidth: 1.6}},
+    var currentLabels = ['time', 'current'].concat(D.curveNames, ['brake first (−)', 'brake last (−)']);
+    var currentColors = ['#000'].concat(bandColors);
+    var currentSeries = {current: {strokeWidth: 1.6}};
+    // Regeneration is released where the regenerative current passes this line.
+    if (D.regenerationLimit > 0) {
+      currentRows.forEach(function (row) { row.push(-D.regenerationLimit); });
+      currentLabels.push('regeneration limit (−)');
+      currentColors.push('#7f7f7f');
+      currentSeries['regeneration limit (−)'] = {strokePattern: [2, 4], strokeWidth: 1.2};
+    }
+    var current = plot('current', currentRows, currentLabels,
+      {ylabel: 'A', colors: currentColors, strokeWidth: 0.8, series: currentSeries,
        underlayCallback: bandPainter(bandValues.map(function (values, k) {
          return {values: values, color: bandColors[k], tolerance: bandTolerances[k]};
        }))});
+    // A marker where camcab told a stage reached (A, T, B, C, D) or regeneration released (R).
+    if (current) {
+      var markers = D.markers.map(function (m) {
+        return {series: 'current', x: m[0] / 1000, shortText: m[1], text: m[2] + ' at ' + clock(m[0] / 1000)};
+      });
+      current.ready(function () { current.setAnnotations(markers); });
+      status.markers = markers.length;
+    }
+
+    // camcab's own sounds, each on a line of its own, raised while it plays.
+    var ownOffset = {};
+    D.ownSoundNames.forEach(function (name, k) { ownOffset[name] = k * 1.5; });
+    if (D.ownSoundNames.length) plot('own-sounds', seconds(D.ownSounds).map(function (row) {
+      return [row[0]].concat(row.slice(1).map(function (v, k) { return v + k * 1.5; }));
+    }), ['time'].concat(D.ownSoundNames), {
+      ylabel: 'sound file', stepPlot: true,
+      valueRange: [-0.5, Math.max(1, D.ownSoundNames.length) * 1.5], height: rowsHeight(D.ownSoundNames.length),
+      axes: {y: {axisLabelWidth: 180, ticker: rowTicks(D.ownSoundNames, 1.5),
+        valueFormatter: function (y, opts, name) { return Math.round(y - (ownOffset[name] || 0)) ? 'playing' : ''; }}}
+    });
 
     plot('handles', seconds(D.handles),
       ['time', 'driver power', 'driver brake', 'driver reverser', 'power', 'brake', 'reverser'],
