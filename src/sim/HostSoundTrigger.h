@@ -5,29 +5,9 @@
 #include <cstdint>
 
 #include "host/HostRecords.h"
+#include "sim/CabIndices.h"
 
 namespace camcab::sim {
-
-// Host sound indices the library drives as one-shots.
-inline constexpr int kHostSoundDoorClose = 95;
-inline constexpr int kHostSoundDoorOpen = 96;
-inline constexpr int kHostSoundBelow5Kmh = 97;
-inline constexpr int kHostSoundReached5Kmh = 98;
-inline constexpr int kHostSoundSwitchOn = 107;   // key 5, 8 or 12 switch turned on
-inline constexpr int kHostSoundSwitchOff = 108;  // key 5, 8 or 12 switch turned off
-inline constexpr int kHostSoundKey6Off = 109;
-inline constexpr int kHostSoundKey6On = 110;
-inline constexpr int kHostSoundSwing = 111;
-inline constexpr int kHostSoundEmergencyRelease = 220;
-inline constexpr int kHostSoundKey9On = 223;
-inline constexpr int kHostSoundKey9Off = 224;
-inline constexpr int kHostSoundOverrideOn = 227;   // plays while the override is on
-inline constexpr int kHostSoundOverrideOff = 228;  // plays after it is switched off
-inline constexpr int kHostSoundOverrideBcRise = 229;
-inline constexpr int kHostSoundBrakeRelease = 243;
-inline constexpr int kHostSoundBrakeStep = 244;
-// The looping host sound of the charging brake pipe.
-inline constexpr int kHostSoundBrakePipe = 239;
 
 struct HostSoundTrigger {
     bool play = false;

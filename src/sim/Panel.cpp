@@ -1,27 +1,11 @@
 #include "sim/Panel.h"
 
 #include "config/Curve.h"
+#include "sim/CabIndices.h"
 
 namespace camcab::sim {
 namespace {
 
-constexpr int kPanelBlinkInput = 3;
-constexpr int kPanelSpeed = 22;
-constexpr int kPanelCurrent = 26;
-constexpr int kPanelCamLamp = 41;
-constexpr int kPanelLamp42 = 42;
-constexpr int kPanelLamp43 = 43;
-constexpr int kPanelBlinkLamp = 68;
-constexpr int kPanelSwing = 97;
-constexpr int kPanelBc = 130;
-constexpr int kPanelSap = 131;
-constexpr int kPanelBp = 132;
-constexpr int kPanelMr = 133;
-constexpr int kPanelKey5Lamp = 135;
-constexpr int kPanelKey6Lamp = 136;
-constexpr int kPanelDigits = 220;  // 220 to 223, most significant first
-constexpr int kPanelLineVoltage = 232;
-constexpr int kPanelKey12 = 252;
 constexpr int32_t kBlankDigit = 10;
 
 constexpr int32_t kWanderStepMs = 500;

@@ -52,8 +52,8 @@ std::wstring TakeName(fuzz::InputBytes& input) {
     return kNameEnd + name + kNameEnd;
 }
 
-// A value of the page's data object: numbers, null, plain strings, arrays and objects with
-// bare keys, a comma after any element. Moves `at` past it; false where it is malformed.
+// A value of the page's data object: numbers, null, strings, arrays and objects with bare or
+// quoted keys, a comma after any element. Moves `at` past it; false where it is malformed.
 bool SkipValue(std::string_view text, size_t& at, int depth) {
     if (at >= text.size() || depth > 16) {
         return false;
@@ -68,8 +68,14 @@ bool SkipValue(std::string_view text, size_t& at, int depth) {
         while (at < text.size() && text[at] != close) {
             if (c == '{') {
                 const size_t key = at;
-                while (at < text.size() && std::isalnum(static_cast<unsigned char>(text[at]))) {
-                    ++at;
+                if (text[at] == '"') {
+                    if (!SkipValue(text, at, depth + 1)) {  // a quoted key
+                        return false;
+                    }
+                } else {
+                    while (at < text.size() && std::isalnum(static_cast<unsigned char>(text[at]))) {
+                        ++at;
+                    }
                 }
                 if (at == key || at >= text.size() || text[at] != ':') {
                     return false;

@@ -12,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include "sim/CabIndices.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -201,6 +202,27 @@ TEST_F(ModelDrive, TheEventChannelNamesEachStageInTheFrameItsCurveIsMet) {
     EXPECT_LT(t.At(regeneration, "power"), 0);
     EXPECT_GE(t.At(regeneration - 1, "power"), 0);
     EXPECT_NE(drive->output.find(" events sound kamujiku\\start1.wav start"), std::string::npos);
+}
+
+// Every panel and host sound entry the drive wrote is one camcab names (the pass-through
+// module writes none), so the report labels each.
+TEST_F(ModelDrive, EveryEntryWrittenHasItsName) {
+    for (const auto& [column, index] : drive->trace.columns) {
+        const bool panel = column.rfind("panel_", 0) == 0;
+        if (!panel && column.rfind("sound_", 0) != 0) {
+            continue;
+        }
+        const int entry = std::stoi(column.substr(6));
+        bool named = false;
+        for (const camcab::sim::CabIndex& known :
+             panel ? std::vector<camcab::sim::CabIndex>(std::begin(camcab::sim::kPanelNames),
+                                                        std::end(camcab::sim::kPanelNames))
+                   : std::vector<camcab::sim::CabIndex>(std::begin(camcab::sim::kHostSoundNames),
+                                                        std::end(camcab::sim::kHostSoundNames))) {
+            named = named || known.index == entry;
+        }
+        EXPECT_TRUE(named) << column << " has no name";
+    }
 }
 
 // At a speed that is a row of the current files, the curve columns are those rows' cells: the

@@ -279,7 +279,10 @@ bool WriteDriveReport(const std::wstring& path, const DriveTrace& trace, const R
                "Dashed: as the driver set them. Solid: as the plug-in returned them.");
     AppendPlot(html, "lamps", "Panel: lamps",
                "Panel entries that only take 0 and 1, one line each (raised when lit).", true);
-    AppendPlot(html, "needles", "Panel: needles, digits and other values", nullptr, true);
+    html +=
+        "<h2>Panel: needles, digits and other values</h2>\n<p class=\"caption\">One plot "
+        "per group of like values, each on its own axis.</p>\n<div id=\"needle-groups\">"
+        "</div>\n";
     AppendPlot(html, "sounds", "Host sound commands",
                "Each change of a host sound entry, one row per sound index: P play once, "
                "L looping, S stop, C continue, V any other value.");

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ReportSound.h"
+#include "sim/CabIndices.h"
 #include "sim/Camshaft.h"
 
 namespace camcab::run {
@@ -337,7 +338,16 @@ std::string DriveData(const DriveTrace& trace, int32_t audioStartTimeMs, double 
             }
         }
     }
-    js += "],regenerationLimit:";
+    js += "],panelNames:{";
+    for (const sim::CabIndex& entry : sim::kPanelNames) {
+        js += '"' + std::to_string(entry.index) + "\":[\"" + entry.name + "\",\"" + entry.group +
+              "\"],";
+    }
+    js += "},soundNames:{";
+    for (const sim::CabIndex& entry : sim::kHostSoundNames) {
+        js += '"' + std::to_string(entry.index) + "\":\"" + entry.name + "\",";
+    }
+    js += "},regenerationLimit:";
     AppendNumber(js, regenerationLimitA);
     js += ",mostSoundAnnotations:";
     AppendInteger(js, static_cast<int64_t>(kMostSoundAnnotations));

@@ -208,8 +208,12 @@
        series: {'driver power': {strokePattern: [6, 3]}, 'driver brake': {strokePattern: [6, 3]},
                 'driver reverser': {strokePattern: [6, 3]}}});
 
+    // Each entry is labelled with what camcab writes there, where it is one of camcab's.
+    function panelLabel(i) { return 'panel ' + i + (D.panelNames[i] ? ' ' + D.panelNames[i][0] : ''); }
+    function soundLabel(i) { return 'sound ' + i + (D.soundNames[i] ? ' ' + D.soundNames[i] : ''); }
+
     // Each lamp on a line of its own: lamp k at k * 1.5, lit one higher.
-    var lampNames = D.lampIndices.map(function (i) { return 'panel ' + i; });
+    var lampNames = D.lampIndices.map(panelLabel);
     var lampOffset = {};
     lampNames.forEach(function (name, k) { lampOffset[name] = k * 1.5; });
     plot('lamps', seconds(D.lamps).map(function (row) {
@@ -221,8 +225,30 @@
         valueFormatter: function (y, opts, name) { return String(Math.round(y - (lampOffset[name] || 0))); }}}
     });
 
-    plot('needles', seconds(D.needles), ['time'].concat(D.needleIndices.map(function (i) { return 'panel ' + i; })),
-      {ylabel: 'value', stepPlot: true});
+    // The needles, digits and other values: one plot per group of like values, so that a
+    // 0-500 needle is not squashed under a 10000 swing value.
+    var groups = [], groupOf = {};
+    D.needleIndices.forEach(function (index, k) {
+      var name = D.panelNames[index] ? D.panelNames[index][1] : 'other values';
+      if (!(name in groupOf)) { groupOf[name] = groups.length; groups.push({name: name, columns: []}); }
+      groups[groupOf[name]].columns.push(k);
+    });
+    var needleRows = seconds(D.needles);
+    var container = document.getElementById('needle-groups');
+    groups.forEach(function (group, g) {
+      var id = 'needles-' + g;
+      var title = document.createElement('h3');
+      title.textContent = group.name;
+      var div = document.createElement('div');
+      div.id = id; div.className = 'plot';
+      var legend = document.createElement('div');
+      legend.id = id + '-legend'; legend.className = 'legend';
+      container.appendChild(title); container.appendChild(div); container.appendChild(legend);
+      plot(id, needleRows.map(function (row) {
+        return [row[0]].concat(group.columns.map(function (k) { return row[k + 1]; }));
+      }), ['time'].concat(group.columns.map(function (k) { return panelLabel(D.needleIndices[k]); })),
+      {ylabel: 'value', stepPlot: true, height: 200});
+    });
 
     // Host sound commands: a point per command at the height of its sound index.
     var kinds = {'1': ['P', 'play once'], '0': ['L', 'looping'], '-10000': ['S', 'stop'], '2': ['C', 'continue']};
@@ -242,8 +268,8 @@
       soundValues[soundValues.length - 1][soundColumn[command[1]]] = command[2];
       if (annotations.length < D.mostSoundAnnotations) {
         var k = kind(command[2]);
-        annotations.push({series: 'sound ' + command[1], x: x, shortText: k[0],
-                          text: 'sound ' + command[1] + ': ' + k[1] + ' at ' + x + ' s'});
+        annotations.push({series: soundLabel(command[1]), x: x, shortText: k[0],
+                          text: soundLabel(command[1]) + ': ' + k[1] + ' at ' + clock(x)});
       }
     });
     if (soundRows.length) {
@@ -254,7 +280,7 @@
         soundRows.push([t[t.length - 1]].concat(blank)); soundValues.push({});
       }
     }
-    var sounds = plot('sounds', soundRows, ['time'].concat(D.soundIndices.map(function (i) { return 'sound ' + i; })), {
+    var sounds = plot('sounds', soundRows, ['time'].concat(D.soundIndices.map(soundLabel)), {
       ylabel: 'sound index', drawPoints: true, strokeWidth: 0, pointSize: 3,
       valueRange: [-1, D.soundIndices.length], height: rowsHeight(D.soundIndices.length),
       axes: {y: {axisLabelWidth: 60, ticker: rowTicks(D.soundIndices, 1),
