@@ -283,7 +283,10 @@
     var sounds = plot('sounds', soundRows, ['time'].concat(D.soundIndices.map(soundLabel)), {
       ylabel: 'sound index', drawPoints: true, strokeWidth: 0, pointSize: 3,
       valueRange: [-1, D.soundIndices.length], height: rowsHeight(D.soundIndices.length),
-      axes: {y: {axisLabelWidth: 60, ticker: rowTicks(D.soundIndices, 1),
+      // Each row named on the axis, wide enough that no label runs into the plot.
+      axes: {y: {axisLabelWidth: 230, ticker: rowTicks(D.soundIndices.map(function (i) {
+          return i + (D.soundNames[i] ? ' ' + D.soundNames[i] : '');
+        }), 1),
         valueFormatter: function (y, opts, name, g, row, col) {
           var value = soundValues[row] && soundValues[row][col];
           return value === undefined ? '' : kind(value)[1];
