@@ -73,8 +73,8 @@ class DetailModuleChain {
     bool CallElapse(std::size_t i, const VehicleState& state, int32_t* panel, int32_t* sound);
     template <typename EntryPoint, typename... Args>
     void ForwardToAll(EntryPoint DetailModule::*entry, const char* name, const Args&... args);
-    // Tells the event channel that `module` failed in `entry`; false, for the caller's result.
-    bool TellFailure(platform::ModuleHandle module, const char* entry) const;
+    // Tells the event channel that `module` failed in `entry`.
+    void TellFailure(platform::ModuleHandle module, const char* entry) const noexcept;
 
     std::vector<DetailModule> detailModules;
     const EventChannel* events_ = nullptr;

@@ -22,12 +22,17 @@ void DetailModuleChain::ForwardToAll(EntryPoint DetailModule::*entry, const char
     }
 }
 
-bool DetailModuleChain::TellFailure(platform::ModuleHandle module, const char* entry) const {
-    if (events_ != nullptr && events_->On()) {
+void DetailModuleChain::TellFailure(platform::ModuleHandle module,
+                                    const char* entry) const noexcept {
+    if (events_ == nullptr || !events_->On()) {
+        return;
+    }
+    try {
         events_->Send("module " + platform::EncodeUtf8(platform::ModuleFileName(module)) +
                       " failed in " + entry);
+    } catch (...) {
+        // Telling is the workbench's; it must not stop the chain's own work (Dispose's loop).
     }
-    return false;
 }
 
 void DetailModuleChain::ForwardSetVehicleSpec(const VehicleSpec& spec) {

@@ -73,6 +73,18 @@ class AudioEngineBase : public AudioEngine {
     virtual ~AudioEngineBase() = default;
 
     bool HasMasteringVoice() const { return master_ != nullptr; }
+    // A source format and pitch limit that FAudio plays (it asserts on others), so that every
+    // engine under the host's clock refuses alike: 8, 16, 24 or 32-bit PCM, 1 to 64 channels,
+    // 1 to 200 kHz, a ratio limit within the engine's range.
+    static bool PlayableSource(const WaveFormat& format, float maxFrequencyRatio) {
+        const bool bitsOk = format.wBitsPerSample == 8 || format.wBitsPerSample == 16 ||
+                            format.wBitsPerSample == 24 || format.wBitsPerSample == 32;
+        return format.wFormatTag == kWaveFormatPcm && bitsOk && format.nChannels >= 1 &&
+               format.nChannels <= 64 && format.nSamplesPerSec >= 1000 &&
+               format.nSamplesPerSec <= 200000 &&
+               format.nBlockAlign == format.nChannels * format.wBitsPerSample / 8 &&
+               maxFrequencyRatio >= kMinFrequencyRatio && maxFrequencyRatio <= kMaxFrequencyRatio;
+    }
 
     // The backend's own creation: a new voice, or a failure code and null.
     virtual int32_t NewMasteringVoice(EngineMasteringVoice*& voice, uint32_t inputChannels,

@@ -236,15 +236,7 @@ class ClockedEngine final : public AudioEngineBase {
         if (!HasMasteringVoice()) {
             return kInvalidCall;
         }
-        const bool bitsOk = format.wBitsPerSample == 8 || format.wBitsPerSample == 16 ||
-                            format.wBitsPerSample == 24 || format.wBitsPerSample == 32;
-        if (format.wFormatTag != kWaveFormatPcm || !bitsOk || format.nChannels < 1 ||
-            format.nChannels > 64 || format.nSamplesPerSec < 1000 ||
-            format.nSamplesPerSec > 200000 ||
-            format.nBlockAlign != format.nChannels * format.wBitsPerSample / 8) {
-            return kInvalidArgument;
-        }
-        if (!(maxFrequencyRatio >= kMinFrequencyRatio && maxFrequencyRatio <= kMaxFrequencyRatio)) {
+        if (!PlayableSource(format, maxFrequencyRatio)) {
             return kInvalidArgument;
         }
         try {

@@ -237,16 +237,8 @@ class FAudioEngine final : public AudioEngineBase {
         if (!HasMasteringVoice()) {
             return kInvalidCall;
         }
-        // FAudio asserts instead of failing on formats it cannot play: check them here.
-        const bool bitsOk = format.wBitsPerSample == 8 || format.wBitsPerSample == 16 ||
-                            format.wBitsPerSample == 24 || format.wBitsPerSample == 32;
-        if (format.wFormatTag != kWaveFormatPcm || !bitsOk || format.nChannels < 1 ||
-            format.nChannels > 64 || format.nSamplesPerSec < 1000 ||
-            format.nSamplesPerSec > 200000 ||
-            format.nBlockAlign != format.nChannels * format.wBitsPerSample / 8) {
-            return kInvalidArgument;
-        }
-        if (!(maxFrequencyRatio >= kMinFrequencyRatio && maxFrequencyRatio <= kMaxFrequencyRatio)) {
+        // FAudio asserts instead of failing on formats it cannot play: check them first.
+        if (!PlayableSource(format, maxFrequencyRatio)) {
             return kInvalidArgument;
         }
         FAudioWaveFormatEx faudioFormat;
