@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "WaveFile.h"
 #include "chain/ModuleList.h"
 #include "config/VehicleFolder.h"
 #include "platform/FileSystem.h"
@@ -209,17 +210,10 @@ const Fault kFaults[] = {
 
 // A mono 22,050 Hz WAV file of 24-bit samples, all silent.
 std::string Wave24Bit(uint32_t frames) {
-    const auto le = [](uint32_t value, int bytes) {
-        std::string out;
-        for (int i = 0; i < bytes; ++i) {
-            out += static_cast<char>(value >> (8 * i) & 0xFF);
-        }
-        return out;
-    };
-    const uint32_t dataBytes = frames * 3;
-    return "RIFF" + le(36 + dataBytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) +
-           le(22050, 4) + le(22050 * 3, 4) + le(3, 2) + le(24, 2) + "data" + le(dataBytes, 4) +
-           std::string(dataBytes, '\0');
+    hostaudio::WaveLayout layout;
+    layout.sampleRate = 22050;
+    layout.bitsPerSample = 24;
+    return hostaudio::WaveBytes(layout, std::string(frames * 3u, '\0'));
 }
 
 // Its only warnings: where its brake currents pass the empty-car current limit.

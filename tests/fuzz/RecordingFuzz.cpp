@@ -36,26 +36,15 @@ bool SameBits(const Record& a, const Record& b) {
     return std::memcmp(&a, &b, sizeof(Record)) == 0;
 }
 
-// Field by field, so the check never reads padding.
-bool SameState(const VehicleState& a, const VehicleState& b) {
-    return SameBits(a.Location, b.Location) && SameBits(a.Speed, b.Speed) && a.Time == b.Time &&
-           SameBits(a.BcPressure, b.BcPressure) && SameBits(a.MrPressure, b.MrPressure) &&
-           SameBits(a.ErPressure, b.ErPressure) && SameBits(a.BpPressure, b.BpPressure) &&
-           SameBits(a.SapPressure, b.SapPressure) && SameBits(a.Current, b.Current);
-}
-
 bool SameEvent(const Event& written, const Event& read) {
     if (written.kind != read.kind) {
         return false;
     }
     switch (written.kind) {
-        case EventKind::Elapse:
-            return SameState(written.state, read.state);
+        case EventKind::Elapse:  // the records have no padding (HostRecords.h)
+            return SameBits(written.state, read.state);
         case EventKind::SetBeaconData:
-            return written.beacon.Type == read.beacon.Type &&
-                   written.beacon.Signal == read.beacon.Signal &&
-                   SameBits(written.beacon.Distance, read.beacon.Distance) &&
-                   written.beacon.Optional == read.beacon.Optional;
+            return SameBits(written.beacon, read.beacon);
         case EventKind::DoorOpen:
         case EventKind::DoorClose:
             return true;
