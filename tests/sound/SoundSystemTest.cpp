@@ -287,10 +287,14 @@ TEST_F(SoundSystemTest, TheCaptureIsWrittenOnlyWithinWhatAWavCanDescribe) {
     sound::SoundSystem system;
     system.StartUp(folder.Directory(), motorConfig);
     system.registry.pipeSound.voice->SetVolume(1.0f, 0);
+    // The same quanta go to a file as they are rendered and into the whole capture.
+    const std::filesystem::path streamed = folder.Path() / "streamed.wav";
+    std::string error;
+    ASSERT_TRUE(hostaudio::StreamCaptureTo(streamed, error)) << error;
     Listen(4);
+    ASSERT_TRUE(hostaudio::EndCaptureStream(error)) << error;
     const uint64_t dataBytes = hostaudio::CapturedFrames() * hostaudio::Channels() * 2;
     ASSERT_GT(dataBytes, 0u);
-    std::string error;
     const std::filesystem::path wav = folder.Path() / "drive.wav";
     EXPECT_FALSE(hostaudio::WriteCapture(wav, error, dataBytes - 1));
     EXPECT_NE(error.find("no WAV written"), std::string::npos) << error;
@@ -299,6 +303,7 @@ TEST_F(SoundSystemTest, TheCaptureIsWrittenOnlyWithinWhatAWavCanDescribe) {
     const std::string bytes = ReadFileBytes(wav);
     EXPECT_EQ(Le32(bytes, 4), bytes.size() - 8);
     EXPECT_EQ(Le32(bytes, 40), dataBytes);
+    EXPECT_EQ(ReadFileBytes(streamed), bytes);
     // The largest data keeps the RIFF size within 32 bits, to the last whole frame.
     hostaudio::WaveLayout layout;
     layout.channels = 2;
@@ -306,6 +311,15 @@ TEST_F(SoundSystemTest, TheCaptureIsWrittenOnlyWithinWhatAWavCanDescribe) {
     EXPECT_EQ(largest % 4, 0u);
     EXPECT_LE(bytes.size() - 8 - dataBytes + largest, uint64_t{UINT32_MAX});
     EXPECT_GT(bytes.size() - 8 - dataBytes + largest + 4, uint64_t{UINT32_MAX});
+
+    // A stream past its bound keeps the whole frames within it, a playable file, and says so.
+    ASSERT_TRUE(hostaudio::StreamCaptureTo(streamed, error, dataBytes / 2 + 1)) << error;
+    Listen(4);
+    EXPECT_FALSE(hostaudio::EndCaptureStream(error));
+    EXPECT_NE(error.find("holds its first 0 s"), std::string::npos) << error;
+    const std::string cut = ReadFileBytes(streamed);
+    EXPECT_EQ(Le32(cut, 40), dataBytes / 2);
+    EXPECT_EQ(Le32(cut, 4), cut.size() - 8);
 
     // Only listening: the frames before the latest go, the count and levels stay whole.
     hostaudio::KeepWholeCapture(false);

@@ -102,12 +102,25 @@ Drive PlayScenario(host::HostPlugin& plugin, const Options& options,
 }
 
 #ifndef _WIN32
-// Writes the sound rendered during the drive to `audioPath`. False, told on standard error,
-// when it cannot be written.
-bool WriteRenderedSound(const std::wstring& audioPath, bool told) {
+// Where the sound rendered during the drive is written as it is rendered: the WAV asked for,
+// or, when only the report needs it, a file in the scratch folder. Empty: none is written.
+std::wstring RenderedSoundPath(const Options& options,
+                               const std::optional<ScratchFolder>& scratch) {
+    if (!options.audioPath.empty()) {
+        return options.audioPath;
+    }
+    if (!options.reportPath.empty() && scratch && scratch->Made()) {
+        return platform::WideFromNativeName(scratch->File("drive.wav").string());
+    }
+    return {};
+}
+
+// Ends the WAV file the drive's sound went to. False, told on standard error, when it could not
+// all be written.
+bool EndRenderedSound(const std::wstring& audioPath, bool told) {
     const std::string nativeAudioPath = platform::NativeNameFromWide(audioPath);
     std::string error;
-    if (!hostaudio::WriteCapture(nativeAudioPath, error)) {
+    if (!hostaudio::EndCaptureStream(error)) {
         std::fprintf(stderr, "camcab-run: error: cannot write %s: %s\n", nativeAudioPath.c_str(),
                      error.c_str());
         return false;
@@ -124,18 +137,10 @@ bool WriteRenderedSound(const std::wstring& audioPath, bool told) {
 // report. Returns the process exit status.
 int WriteResults(const Options& options, const scenario::Scenario& scenario,
                  const DriveTrace& trace, const VehicleTables* tables, const std::wstring& logPath,
-                 double runSeconds) {
-    std::wstring audioPath = options.audioPath;
-    bool audioKept = true;
+                 const std::wstring& audioPath, double runSeconds) {
+    const bool audioKept = !options.audioPath.empty();
 #ifndef _WIN32
-    // The report shows the rendered sound, so it is written even when no WAV was asked for:
-    // into a scratch folder of its own, which goes when the program ends.
-    audioKept = !audioPath.empty() || options.reportPath.empty();
-    const ScratchFolder scratch;
-    if (!audioKept && scratch.Made()) {
-        audioPath = platform::WideFromNativeName(scratch.File("drive.wav").string());
-    }
-    if (!audioPath.empty() && !WriteRenderedSound(audioPath, audioKept)) {
+    if (!audioPath.empty() && !EndRenderedSound(audioPath, audioKept)) {
         return 1;
     }
 #endif
@@ -182,8 +187,8 @@ int Main(const std::vector<std::wstring>& arguments) {
 #ifndef _WIN32
     // This program keeps the plug-in's audio clock, so the engine needs no sound device.
     hostaudio::UseSilentDevice();
-    // Only a WAV or a report needs the drive's whole sound; listening needs the latest frame.
-    hostaudio::KeepWholeCapture(!options.audioPath.empty() || !options.reportPath.empty());
+    // The sound goes to its file as it is rendered; listening needs only the latest frame.
+    hostaudio::KeepWholeCapture(false);
 #endif
     host::HostPlugin plugin;
     std::string error;
@@ -192,6 +197,23 @@ int Main(const std::vector<std::wstring>& arguments) {
         return 1;
     }
     std::printf("plug-in %s\n", platform::EncodeUtf8(options.pluginPath).c_str());
+    // The report shows the rendered sound, so it is written even when no WAV was asked for:
+    // into a scratch folder of its own, which goes when the program ends.
+    std::optional<ScratchFolder> scratch;
+    std::wstring audioPath;
+#ifndef _WIN32
+    if (options.audioPath.empty() && !options.reportPath.empty()) {
+        scratch.emplace();
+    }
+    audioPath = RenderedSoundPath(options, scratch);
+    if (!audioPath.empty() &&
+        !hostaudio::StreamCaptureTo(platform::NativeNameFromWide(audioPath), error)) {
+        std::fprintf(stderr, "camcab-run: error: cannot write %s: %s\n",
+                     platform::NativeNameFromWide(audioPath).c_str(), error.c_str());
+        host::UnloadHostPlugin(plugin);
+        return 1;
+    }
+#endif
     const std::wstring pluginFolder = platform::FolderOf(options.pluginPath);
     const bool keepTrace = !options.tracePath.empty() || !options.reportPath.empty();
     std::unique_ptr<VehicleTables> tables;
@@ -205,12 +227,18 @@ int Main(const std::vector<std::wstring>& arguments) {
                                      keepTrace ? &trace : nullptr);
     host::UnloadHostPlugin(plugin);
     if (drive.status != 0) {
+#ifndef _WIN32
+        if (!audioPath.empty()) {
+            hostaudio::EndCaptureStream(error);  // a playable WAV of the sound up to there
+        }
+#endif
         return drive.status;
     }
     std::printf("drove %.1f s in %.2f s: %.0fx real time\n", drive.driveMs / 1000.0,
                 drive.runSeconds,
                 drive.runSeconds > 0.0 ? drive.driveMs / 1000.0 / drive.runSeconds : 0.0);
-    return WriteResults(options, scenario, trace, tables.get(), logPath, drive.runSeconds);
+    return WriteResults(options, scenario, trace, tables.get(), logPath, audioPath,
+                        drive.runSeconds);
 }
 
 }  // namespace

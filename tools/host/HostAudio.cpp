@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
+#include <fstream>
+#include <system_error>
 
 #include "HostExport.h"
 #include "WaveFile.h"
@@ -11,6 +13,50 @@
 
 namespace camcab::hostaudio {
 namespace {
+
+// The WAV file that the capture is written to as it is rendered.
+struct Stream {
+    std::ofstream file;
+    std::filesystem::path path;
+    WaveLayout layout;
+    uint64_t dataBytes = 0;
+    uint64_t maxDataBytes = 0;
+    bool open = false;     // a file was asked for and not yet ended
+    bool started = false;  // its header is written, in `layout`
+    bool cut = false;      // samples past maxDataBytes were left out
+};
+
+WaveLayout CaptureLayout(uint32_t channels, uint32_t rate) {
+    WaveLayout layout;
+    layout.channels = static_cast<uint16_t>(channels == 0 ? 2 : channels);
+    layout.sampleRate = rate == 0 ? 48000 : rate;
+    layout.bitsPerSample = 16;
+    return layout;
+}
+
+// (Re)starts the stream's file with a header for `layout` and no samples.
+void StartStream(Stream& stream, const WaveLayout& layout) {
+    stream.file.close();
+    stream.file.clear();
+    stream.file.open(stream.path, std::ios::binary | std::ios::trunc);
+    stream.layout = layout;
+    stream.dataBytes = 0;
+    stream.cut = false;
+    stream.started = true;
+    const std::string header = WaveBytes(layout, "");
+    stream.file.write(header.data(), static_cast<std::streamsize>(header.size()));
+}
+
+void StreamSamples(Stream& stream, const std::vector<float>& samples) {
+    const std::string bytes = EncodeSamples(stream.layout, samples);
+    const uint64_t limit = std::min(stream.maxDataBytes, MaxWaveDataBytes(stream.layout));
+    const uint64_t room = limit - std::min(limit, stream.dataBytes);
+    const uint64_t blockAlign = stream.layout.channels * 2u;
+    const uint64_t count = std::min<uint64_t>(bytes.size(), room - room % blockAlign);
+    stream.cut = stream.cut || count < bytes.size();
+    stream.file.write(bytes.data(), static_cast<std::streamsize>(count));
+    stream.dataBytes += count;
+}
 
 struct Clock {
     CamcabAudioSource source{};
@@ -24,6 +70,7 @@ struct Clock {
     bool keepWhole = true;
     bool everAttached = false;
     std::vector<float> quantum;
+    Stream stream;
 };
 
 Clock& TheClock() {
@@ -68,6 +115,12 @@ void RenderQuanta(uint32_t count) {
     clock.quantum.resize(samples);
     for (uint32_t i = 0; i < count; ++i) {
         clock.source.renderQuantum(clock.source.context, clock.quantum.data());
+        if (clock.stream.open) {
+            if (!clock.stream.started) {
+                StartStream(clock.stream, CaptureLayout(clock.captureChannels, clock.captureRate));
+            }
+            StreamSamples(clock.stream, clock.quantum);
+        }
         clock.captured.insert(clock.captured.end(), clock.quantum.begin(), clock.quantum.end());
     }
 }
@@ -137,10 +190,7 @@ double CapturedRms(size_t beginFrame, size_t endFrame) {
 
 bool WriteCapture(const std::filesystem::path& path, std::string& error, uint64_t maxDataBytes) {
     const Clock& clock = TheClock();
-    WaveLayout layout;
-    layout.channels = static_cast<uint16_t>(clock.captureChannels == 0 ? 2 : clock.captureChannels);
-    layout.sampleRate = clock.captureRate == 0 ? 48000 : clock.captureRate;
-    layout.bitsPerSample = 16;
+    const WaveLayout layout = CaptureLayout(clock.captureChannels, clock.captureRate);
     const uint64_t dataBytes = uint64_t{clock.captured.size()} * layout.bitsPerSample / 8;
     const uint64_t limit = std::min(maxDataBytes, MaxWaveDataBytes(layout));
     if (clock.forgottenFrames != 0) {
@@ -160,6 +210,66 @@ bool WriteCapture(const std::filesystem::path& path, std::string& error, uint64_
     return true;
 }
 
+bool StreamCaptureTo(const std::filesystem::path& path, std::string& error, uint64_t maxDataBytes) {
+    Stream& stream = TheClock().stream;
+    std::error_code ignored;
+    if (path.has_parent_path()) {
+        std::filesystem::create_directories(path.parent_path(), ignored);
+    }
+    stream.path = path;
+    stream.maxDataBytes = maxDataBytes;
+    StartStream(stream, CaptureLayout(TheClock().captureChannels, TheClock().captureRate));
+    if (!stream.file) {
+        stream.file.close();
+        stream.started = false;
+        error = "cannot make the file";
+        return false;
+    }
+    // The header is written again in the format of the first engine that renders.
+    stream.started = false;
+    stream.open = true;
+    return true;
+}
+
+bool EndCaptureStream(std::string& error) {
+    Stream& stream = TheClock().stream;
+    if (!stream.open) {
+        error = "no sound file was being written";
+        return false;
+    }
+    stream.open = false;
+    if (!stream.started) {
+        StartStream(stream, stream.layout);  // nothing rendered: an empty WAV
+    }
+    // The RIFF size and the data chunk's size, now that they are known.
+    const std::string header = WaveBytes(stream.layout, "");
+    const uint64_t riffBytes = header.size() - 8 + stream.dataBytes;
+    const auto put32 = [&stream](std::streamoff at, uint64_t value) {
+        const char bytes[4] = {
+            static_cast<char>(value & 0xFF), static_cast<char>(value >> 8 & 0xFF),
+            static_cast<char>(value >> 16 & 0xFF), static_cast<char>(value >> 24 & 0xFF)};
+        stream.file.seekp(at);
+        stream.file.write(bytes, 4);
+    };
+    put32(4, riffBytes);
+    put32(static_cast<std::streamoff>(header.size() - 4), stream.dataBytes);
+    stream.file.close();
+    stream.started = false;
+    if (!stream.file) {
+        error = "cannot write the file";
+        return false;
+    }
+    if (stream.cut) {
+        error = "the sound went past the " + std::to_string(stream.dataBytes) +
+                " bytes a WAV file can hold; the file holds its first " +
+                std::to_string(stream.dataBytes / (stream.layout.channels * 2u) /
+                               stream.layout.sampleRate) +
+                " s";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace camcab::hostaudio
 
 extern "C" {
@@ -173,6 +283,7 @@ CAMCAB_HOST_EXPORT void CamcabHostAttachAudio(const CamcabAudioSource* source) {
         if (clock.captureChannels != source->channels || clock.captureRate != source->sampleRate) {
             clock.captured.clear();  // one capture holds one format
             clock.forgottenFrames = 0;
+            clock.stream.started = false;
         }
         clock.source = *source;
         clock.attached = true;

@@ -54,4 +54,15 @@ void ForgetCaptureBefore(size_t frame);
 bool WriteCapture(const std::filesystem::path& path, std::string& error,
                   uint64_t maxDataBytes = UINT64_MAX);
 
+// Writes everything rendered from now on to a 16-bit PCM WAV file at `path` as it is rendered,
+// so that a drive of any length holds none of its sound in memory (an engine of another format
+// starts the file afresh). Samples past `maxDataBytes` (by default what the RIFF size fields
+// can describe) are not written. False, with `error`, when the file cannot be made.
+bool StreamCaptureTo(const std::filesystem::path& path, std::string& error,
+                     uint64_t maxDataBytes = UINT64_MAX);
+// Ends the stream: the header gets the sizes written. False, with `error`, when the file could
+// not all be written or the sound went past what it may hold (the file then holds the sound up
+// to there, a playable WAV).
+bool EndCaptureStream(std::string& error);
+
 }  // namespace camcab::hostaudio
