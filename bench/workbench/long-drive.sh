@@ -26,3 +26,5 @@ export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
     --audio "$out/drive.wav" build/linux/sample-vehicle/libcamcab.so "$out/drive.txt" 2>&1 |
     tail -5
 ls -l "$out"/drive.csv "$out"/drive.html "$out"/drive.wav | awk '{print $5, $9}'
+# The page: its size, how long headless Chromium takes to open it, and a minute zoomed in.
+python3 tests/report/check_report_page.py "$out" page "$out/drive.html"

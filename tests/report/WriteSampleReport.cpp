@@ -1,8 +1,8 @@
 // Writes the drive report of a made-up drive, for a look in a browser and for the page test:
 //   report_sample FOLDER FRAMES [--plain]
-// writes FOLDER/drive.wav and FOLDER/report.html. Its file names hold markup and quotes, and
-// one frame holds NaN, infinities and a huge value (not with --plain), so that the page shows
-// it survives them.
+// writes FOLDER/drive.wav, FOLDER/report.html and its trace FOLDER/trace.csv. Its file names hold
+// markup and quotes, and one frame holds NaN, infinities and a huge value (not with --plain), so
+// that the page shows it survives them.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -37,6 +37,11 @@ int main(int argc, char** argv) {
     if (!camcab::run::WriteDriveReport(camcab::test::WideFromPath(folder / "report.html"),
                                        drive.trace, info, error)) {
         std::fprintf(stderr, "report_sample: %s\n", error.c_str());
+        return 1;
+    }
+    if (!camcab::run::WriteTraceCsv(camcab::test::WideFromPath(folder / "trace.csv"),
+                                    drive.trace)) {
+        std::fprintf(stderr, "report_sample: cannot write trace.csv\n");
         return 1;
     }
     return 0;

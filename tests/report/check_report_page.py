@@ -8,11 +8,17 @@ check_report_page.py FOLDER drive CAMCAB_RUN VEHICLE PLUGIN PASSTHROUGH SCENARIO
     installed, through SCENARIO
 
 Passes when the page ran to its end without a script error or console error, every plot holds
-data, the spectrogram was drawn and the screenshot shows a page (many colours, much ink).
+data, the speed and current the page unpacked are the trace's, frame for frame, the spectrogram
+was drawn and the screenshot shows a page (many colours, much ink).
+check_report_page.py FOLDER page REPORT
+    an existing page (a long drive's, for the benchmark): loaded alone and zoomed into its middle
+    minute, which must show every frame; prints the time it took.
+
 Exits 77 (skipped) when chromium is not installed.
 """
 import html
 import json
+import math
 import os
 import re
 import shutil
@@ -96,9 +102,69 @@ def write_page(folder, mode, arguments):
         for module in (plugin, passthrough):
             shutil.copy(module, vehicle)
         environment = dict(os.environ, SDL_AUDIODRIVER="dummy", SDL_NO_SIGNAL_HANDLERS="1")
-        subprocess.run([run, "--report", page, os.path.join(vehicle, os.path.basename(plugin)),
-                        scenario], check=True, env=environment, stdout=subprocess.DEVNULL)
+        subprocess.run([run, "--report", page, "--trace", os.path.join(folder, "trace.csv"),
+                        os.path.join(vehicle, os.path.basename(plugin)), scenario], check=True,
+                       env=environment, stdout=subprocess.DEVNULL)
     return page
+
+
+def trace_fingerprints(path):
+    """The page's fingerprint (report.js) of the trace's speed and current: the frames, the
+    values that are not finite, and the sum of the others to a thousandth, weighted by place."""
+    import csv
+    with open(path, newline="") as trace:
+        rows = list(csv.DictReader(trace))
+    prints = {}
+    for name, column in (("speed", "speed_kmh"), ("current", "current_a")):
+        nulls, total = 0, 0.0
+        for i, row in enumerate(rows):
+            # The trace writes the host's floats; the page rounds each, as a double, half away
+            # from zero to a thousandth.
+            value = struct.unpack("<f", struct.pack("<f", float(row[column])))[0]
+            if value != value or value in (float("inf"), float("-inf")):
+                nulls += 1
+            else:
+                total += (i % 7 + 1) * math.copysign(math.floor(abs(value * 1000.0) + 0.5), value) / 1000
+        prints[name] = {"frames": len(rows), "nulls": nulls, "sum": total}
+    return prints
+
+
+def page_status(dom):
+    found = re.search(r'<pre id="report-status" hidden="">(.*?)</pre>', dom.stdout, re.S)
+    return json.loads(html.unescape(found.group(1))) if found else {}
+
+
+def check_existing_page(browser, page):
+    """Loads a written page, whole and zoomed into its middle minute, and times it."""
+    url = "file://" + os.path.abspath(page)
+    failures = []
+    with tempfile.TemporaryDirectory() as profile:
+        started = time.monotonic()
+        run_browser(browser, profile, "about:blank", "--dump-dom")
+        browser_seconds = time.monotonic() - started
+        started = time.monotonic()
+        status = page_status(run_browser(browser, profile, url, "--dump-dom"))
+        print("page %.1f MB: loaded in %.1f s (the browser alone %.1f s), its script ready at "
+              "%.1f s" % (os.path.getsize(page) / 1e6, time.monotonic() - started, browser_seconds,
+                          status.get("readyMs", 0) / 1000))
+        if not status.get("ready") or status.get("errors"):
+            failures.append("the page did not load cleanly: %s" % status)
+        ranges = status.get("ranges", {})
+        if ranges:
+            start, end = min(r[0] for r in ranges.values()), max(r[1] for r in ranges.values())
+            middle = (start + end) / 2
+            wanted = (round(middle - 30, 3), round(middle + 30, 3))
+            started = time.monotonic()
+            zoomed = page_status(run_browser(browser, profile, url + "#zoom=%s,%s" % wanted, "--dump-dom"))
+            print("zoomed into %s..%s s in %.1f s: %s" % (wanted[0], wanted[1],
+                                                          time.monotonic() - started,
+                                                          json.dumps(zoomed.get("view"))))
+            coarse = [plot for plot, view in zoomed.get("view", {}).items() if not view["everyFrame"]]
+            if not zoomed.get("view") or coarse:
+                failures.append("a minute does not show every frame in: %s" % coarse)
+    for failure in failures:
+        print("FAILED:", failure)
+    return 1 if failures else 0
 
 
 def main():
@@ -107,6 +173,8 @@ def main():
     if browser is None:
         print("chromium is not installed: skipped")
         return 77
+    if mode == "page":
+        return check_existing_page(browser, arguments[0])
     page = write_page(folder, mode, arguments)
     url = "file://" + os.path.abspath(page)
     failures = []
@@ -127,6 +195,11 @@ def main():
         else:
             status = json.loads(html.unescape(found.group(1)))
             print("status:", json.dumps(status))
+        for name, expected in trace_fingerprints(os.path.join(folder, "trace.csv")).items():
+            got = status.get("columns", {}).get(name, {})
+            if (got.get("frames") != expected["frames"] or got.get("nulls") != expected["nulls"]
+                    or abs(got.get("sum", 0) - expected["sum"]) > 1e-9 * max(1, abs(expected["sum"]))):
+                failures.append("the page's %s is not the trace's: %s, trace %s" % (name, got, expected))
         if status.get("errors"):
             failures.append("script errors: %s" % status["errors"])
         if status and not status.get("ready"):
@@ -158,6 +231,9 @@ def main():
         if sorted(ranges) != sorted(plots) or any(
                 abs(r[0] - wanted[0]) > 1e-6 or abs(r[1] - wanted[1]) > 1e-6 for r in ranges.values()):
             failures.append("zooming one plot left others elsewhere: %s" % ranges)
+        view = json.loads(html.unescape(found.group(1))).get("view", {}) if found else {}
+        if sorted(view) != sorted(plots) or not all(v["everyFrame"] for v in view.values()):
+            failures.append("the zoomed range does not show every frame: %s" % view)
 
         shot = os.path.join(folder, "report.png")
         run_browser(browser, profile, url, "--screenshot=" + shot, "--hide-scrollbars")

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "OutputFile.h"
+#include "PageEncoding.h"
 #include "ReportData.h"
 #include "ReportSound.h"
 #include "platform/WideText.h"
@@ -57,31 +58,27 @@ std::string HtmlText(const std::wstring& text) {
     return HtmlEscape(platform::EncodeUtf8(text));
 }
 
-std::string Base64(std::string_view bytes) {
-    static constexpr char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    text.reserve((bytes.size() + 2) / 3 * 4);
-    size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        const uint32_t n = static_cast<uint8_t>(bytes[i]) << 16 |
-                           static_cast<uint8_t>(bytes[i + 1]) << 8 |
-                           static_cast<uint8_t>(bytes[i + 2]);
-        text += kAlphabet[n >> 18];
-        text += kAlphabet[(n >> 12) & 63];
-        text += kAlphabet[(n >> 6) & 63];
-        text += kAlphabet[n & 63];
+// The last part of a path.
+std::wstring FileName(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"/\\");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// A file name as a relative URL: every byte but the unreserved ones percent-encoded.
+std::string UrlPath(std::string_view name) {
+    std::string url;
+    for (char c : name) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~') {
+            url += c;
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
+            url += escaped;
+        }
     }
-    if (i < bytes.size()) {
-        const bool two = i + 1 < bytes.size();
-        const uint32_t n = static_cast<uint8_t>(bytes[i]) << 16 |
-                           (two ? static_cast<uint8_t>(bytes[i + 1]) << 8 : 0);
-        text += kAlphabet[n >> 18];
-        text += kAlphabet[(n >> 12) & 63];
-        text += two ? kAlphabet[(n >> 6) & 63] : '=';
-        text += '=';
-    }
-    return text;
+    return url;
 }
 
 std::string SecondsText(double seconds) {
@@ -229,7 +226,21 @@ bool WriteDriveReport(const std::wstring& path, const DriveTrace& trace, const R
     out.Write(Summary(trace, info));
 
     std::string html = "<h2>Sound</h2>\n";
-    if (!sound.playerMime.empty()) {
+    if (!sound.playerMime.empty() && sound.playerBytes.size() > info.largestEmbeddedSoundBytes) {
+        // Too long to hold in the page: the player plays a file beside it.
+        const std::wstring soundPath = path + (sound.playerMime == "audio/ogg" ? L".ogg" : L".wav");
+        OutputFile beside(soundPath);
+        beside.Write(sound.playerBytes);
+        if (!beside.Close()) {
+            error = "cannot write " + platform::EncodeUtf8(soundPath);
+            return false;
+        }
+        const std::string name = platform::EncodeUtf8(FileName(soundPath));
+        html += "<audio id=\"player\" controls preload=\"metadata\" src=\"" + UrlPath(name) +
+                "\"></audio>\n<p class=\"note\">The sound is too long to hold in the page: the "
+                "player plays <code>" +
+                HtmlEscape(name) + "</code> beside this page (keep the two together).</p>\n";
+    } else if (!sound.playerMime.empty()) {
         html +=
             "<audio id=\"player\" controls preload=\"metadata\" src=\"data:" + sound.playerMime +
             ";base64,";

@@ -2,6 +2,7 @@
 // drive against time, a spectrogram of the rendered sound, a player and a summary.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ struct ReportInfo {
     int32_t audioStartTimeMs = 0;         // the scenario time at the WAV's first sample
     std::string clock;                    // what camcab's sounds kept time by (DriveClock)
     float regenerationLimitA = 0.0f;      // CurrentLimitingValue_Empty; 0: not drawn
+    // A player's sound larger than this is written beside the page (PAGE.ogg) instead of into
+    // it, so that the page of a long drive stays small enough to open quickly.
+    size_t largestEmbeddedSoundBytes = 8u << 20;
 };
 
 // Writes the report to `path`. False with a reason in `error` when it cannot be written; a

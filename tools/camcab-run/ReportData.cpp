@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "PageEncoding.h"
 #include "ReportSound.h"
 #include "sim/CabIndices.h"
 #include "sim/Camshaft.h"
@@ -46,74 +47,23 @@ void AppendInteger(std::string& text, int64_t value) {
     text.append(digits, result.ptr);
 }
 
-// The panel entries as rows of a step plot: one row at the first frame, at every frame where
-// one of `indices` changed and at the last frame; each row [time ms, value...].
-void AppendPanelRows(std::string& js, const DriveTrace& trace, const std::vector<int>& indices) {
-    const std::vector<TraceFrame>& frames = trace.Frames();
-    std::vector<int32_t> values(kHostArrayIndexLimit, 0);
-    std::vector<bool> wanted(kHostArrayIndexLimit, false);
-    for (int index : indices) {
-        wanted[static_cast<size_t>(index)] = true;
-    }
-    const std::vector<EntryChange>& changes = trace.PanelChanges();
-    js += '[';
-    size_t next = 0;
-    for (size_t f = 0; f < frames.size(); ++f) {
-        bool changed = f == 0 || f + 1 == frames.size();
-        for (; next < changes.size() && changes[next].frame == f; ++next) {
-            const EntryChange& change = changes[next];
-            if (wanted[static_cast<size_t>(change.index)]) {
-                values[static_cast<size_t>(change.index)] = change.value;
-                changed = true;
-            }
-        }
-        if (!changed) {
-            continue;
-        }
-        js += '[';
-        AppendInteger(js, frames[f].state.Time);
-        for (int index : indices) {
-            js += ',';
-            AppendInteger(js, values[static_cast<size_t>(index)]);
-        }
-        js += "],";
-    }
-    js += ']';
-}
-
-void AppendHandleRows(std::string& js, const std::vector<TraceFrame>& frames) {
-    js += '[';
-    for (size_t f = 0; f < frames.size(); ++f) {
-        const TraceFrame& frame = frames[f];
-        const std::array<int32_t, 6> values = {frame.driver.Power,    frame.driver.Brake,
-                                               frame.driver.Reverser, frame.returned.Power,
-                                               frame.returned.Brake,  frame.returned.Reverser};
-        if (f != 0 && f + 1 != frames.size()) {
-            const TraceFrame& before = frames[f - 1];
-            const std::array<int32_t, 6> previous = {
-                before.driver.Power,   before.driver.Brake,   before.driver.Reverser,
-                before.returned.Power, before.returned.Brake, before.returned.Reverser};
-            if (values == previous) {
-                continue;
-            }
-        }
-        js += '[';
-        AppendInteger(js, frame.state.Time);
-        for (int32_t value : values) {
-            js += ',';
-            AppendInteger(js, value);
-        }
-        js += "],";
-    }
-    js += ']';
-}
-
+// One packed column (PackColumn) of a value of every frame.
 template <typename Value>
 void AppendColumn(std::string& js, const std::vector<TraceFrame>& frames, Value value) {
-    js += '[';
+    std::vector<double> values;
+    values.reserve(frames.size());
     for (const TraceFrame& frame : frames) {
-        AppendNumber(js, value(frame));
-        js += ',';
+        values.push_back(static_cast<double>(value(frame)));
+    }
+    js += '"' + PackColumn(values) + '"';
+}
+
+// The panel entries `indices`, each a packed column of its value after every frame.
+void AppendPanelColumns(std::string& js, const DriveTrace& trace, const std::vector<int>& indices) {
+    js += '[';
+    for (int index : indices) {
+        const std::vector<int32_t> column = trace.PanelColumn(index);
+        js += '"' + PackColumn(std::vector<double>(column.begin(), column.end())) + "\",";
     }
     js += ']';
 }
@@ -150,8 +100,8 @@ std::pair<std::string_view, std::string_view> SoundEvent(std::string_view event)
     return {event.substr(6, space - 6), event.substr(space + 1)};
 }
 
-// The lane of the plug-in's own sounds: for each sound file told, a step row at every frame
-// where a sound starts or stops; each row [time ms, 1 or 0 per sound].
+// The lane of the plug-in's own sounds: for each sound file told, a packed column of 1 while
+// it plays and 0 while not, after every frame.
 void AppendOwnSounds(std::string& js, const DriveTrace& trace) {
     const std::vector<TraceFrame>& frames = trace.Frames();
     std::vector<std::string_view> names;  // in the order first told
@@ -176,27 +126,22 @@ void AppendOwnSounds(std::string& js, const DriveTrace& trace) {
         js += "\",";
     }
     js += "],ownSounds:[";
-    std::vector<int> playing(names.size(), 0);
-    for (size_t f = 0; f < frames.size() && !names.empty(); ++f) {
-        bool changed = f == 0 || f + 1 == frames.size();
+    std::vector<std::vector<double>> playing(names.size(), std::vector<double>(frames.size()));
+    std::vector<double> now(names.size(), 0.0);
+    for (size_t f = 0; f < frames.size(); ++f) {
         for (std::string_view event : FrameEvents(frames[f].events)) {
             const auto [name, what] = SoundEvent(event);
             if (!name.empty()) {
                 const auto k = std::find(names.begin(), names.end(), name) - names.begin();
-                playing[static_cast<size_t>(k)] = what == "start" ? 1 : 0;
-                changed = true;
+                now[static_cast<size_t>(k)] = what == "start" ? 1.0 : 0.0;
             }
         }
-        if (!changed) {
-            continue;
+        for (size_t k = 0; k < names.size(); ++k) {
+            playing[k][f] = now[k];
         }
-        js += '[';
-        AppendInteger(js, frames[f].state.Time);
-        for (int value : playing) {
-            js += ',';
-            AppendInteger(js, value);
-        }
-        js += "],";
+    }
+    for (const std::vector<double>& column : playing) {
+        js += '"' + PackColumn(column) + "\",";
     }
     js += ']';
 }
@@ -257,8 +202,10 @@ std::vector<StageOutcome> StageOutcomes(const DriveTrace& trace) {
 std::string DriveData(const DriveTrace& trace, int32_t audioStartTimeMs, double soundSeconds,
                       float regenerationLimitA) {
     const std::vector<TraceFrame>& frames = trace.Frames();
-    std::string js = "window.driveData={t:";
-    AppendColumn(js, frames, [](const TraceFrame& f) { return f.state.Time; });
+    std::string js = "window.driveData={frames:";
+    AppendInteger(js, static_cast<int64_t>(frames.size()));
+    js += ",t:";  // in seconds: a frame's step is a few thousandths
+    AppendColumn(js, frames, [](const TraceFrame& f) { return f.state.Time / 1000.0; });
     js += ",speed:";
     AppendColumn(js, frames, [](const TraceFrame& f) { return f.state.Speed; });
     js += ",current:";
@@ -290,8 +237,16 @@ std::string DriveData(const DriveTrace& trace, int32_t audioStartTimeMs, double 
         }
         return std::max(kLevelFloorDbfs, 20.0 * std::log10(f.audioRms));
     });
-    js += ",handles:";
-    AppendHandleRows(js, frames);
+    // As the driver set them, then as the plug-in returned them.
+    js += ",handles:[";
+    for (int k = 0; k < 6; ++k) {
+        AppendColumn(js, frames, [k](const TraceFrame& f) {
+            const Handles& handles = k < 3 ? f.driver : f.returned;
+            return k % 3 == 0 ? handles.Power : k % 3 == 1 ? handles.Brake : handles.Reverser;
+        });
+        js += ',';
+    }
+    js += ']';
 
     // Lamps take only the values 0 and 1; needles, digits and the rest take any.
     std::vector<int> lamps;
@@ -308,25 +263,25 @@ std::string DriveData(const DriveTrace& trace, int32_t audioStartTimeMs, double 
     js += ",lampIndices:";
     AppendIntegers(js, lamps);
     js += ",lamps:";
-    AppendPanelRows(js, trace, lamps);
+    AppendPanelColumns(js, trace, lamps);
     js += ",needleIndices:";
     AppendIntegers(js, others);
     js += ",needles:";
-    AppendPanelRows(js, trace, others);
+    AppendPanelColumns(js, trace, others);
 
     js += ",soundIndices:";
     AppendIntegers(js, trace.SoundIndices());
-    js += ",soundCommands:[";
+    // Each host sound command: its time, sound index and value, in packed columns.
+    std::vector<double> commandTimes, commandIndices, commandValues;
     for (const EntryChange& change : trace.SoundChanges()) {
-        js += '[';
-        AppendInteger(js, frames[change.frame].state.Time);
-        js += ',';
-        AppendInteger(js, change.index);
-        js += ',';
-        AppendInteger(js, change.value);
-        js += "],";
+        commandTimes.push_back(frames[change.frame].state.Time / 1000.0);
+        commandIndices.push_back(change.index);
+        commandValues.push_back(change.value);
     }
-    js += "]";
+    js += ",soundCommands:{count:";
+    AppendInteger(js, static_cast<int64_t>(commandTimes.size()));
+    js += ",t:\"" + PackColumn(commandTimes) + "\",index:\"" + PackColumn(commandIndices) +
+          "\",value:\"" + PackColumn(commandValues) + "\"}";
     AppendOwnSounds(js, trace);
     js += ",markers:[";
     for (const TraceFrame& frame : frames) {

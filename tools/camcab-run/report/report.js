@@ -6,7 +6,99 @@
   }
   window.addEventListener('error', function (e) { status.errors.push(String(e.message)); writeStatus(); });
   var D = window.driveData;
-  var t = D.t.map(function (ms) { return ms / 1000; });
+  var n = D.frames;
+
+  // A packed column (see PageEncoding.h): NaN where the drive had null.
+  function unpack(text, count) {
+    var bytes = atob(text), at = 0, out = new Float64Array(count), f = 0;
+    var counted = 0, last = NaN;
+    function code() {
+      var value = 0, scale = 1, b;
+      do { b = bytes.charCodeAt(at++); value += (b & 127) * scale; scale *= 128; } while (b & 128);
+      return value;
+    }
+    while (f < count && at < bytes.length) {
+      var k = code();
+      if (k === 0) { last = NaN; out[f++] = last; }
+      else if (k === 1) { for (var r = code(); r > 0 && f < count; --r) out[f++] = last; }
+      else if (k === 2) {
+        var view = new DataView(new ArrayBuffer(8));
+        for (var i = 0; i < 8; ++i) view.setUint8(i, bytes.charCodeAt(at++));
+        last = view.getFloat64(0, true); out[f++] = last;
+      } else {
+        var z = k - 3;
+        counted += z % 2 ? -(z + 1) / 2 : z / 2;
+        last = counted / 1000; out[f++] = last;
+      }
+    }
+    for (; f < count; ++f) out[f] = NaN;
+    return out;
+  }
+  function unpackFrames(text) { return unpack(text, n); }
+  var t = unpackFrames(D.t);
+
+  // A range of at most this many frames is drawn frame by frame (a few minutes of frames);
+  // a longer one as the least and the greatest value of each of this many stretches.
+  var kDetailFrames = 12000, kStretches = 1500;
+
+  function shown(v) { return v === v ? v : null; }
+  // Appends rows [time, each column's value] for frames first..last: every frame where they are
+  // few enough, else each stretch's least values at its first frame and greatest at its last.
+  // True where every frame went in.
+  function appendRows(rows, columns, first, last) {
+    var count = last - first + 1, c, i;
+    if (count <= kDetailFrames) {
+      for (i = first; i <= last; ++i) {
+        var row = [t[i]];
+        for (c = 0; c < columns.length; ++c) row.push(shown(columns[c][i]));
+        rows.push(row);
+      }
+      return true;
+    }
+    for (var k = 0; k < kStretches; ++k) {
+      var lo = first + Math.floor(k * count / kStretches), hi = first + Math.floor((k + 1) * count / kStretches) - 1;
+      if (hi < lo) continue;
+      var least = [t[lo]], greatest = [t[hi]];
+      for (c = 0; c < columns.length; ++c) {
+        var column = columns[c], min = Infinity, max = -Infinity;
+        for (i = lo; i <= hi; ++i) {
+          var v = column[i];
+          if (v < min) min = v;
+          if (v > max) max = v;
+        }
+        least.push(min <= max ? min : null);
+        greatest.push(min <= max ? max : null);
+      }
+      rows.push(least);
+      if (hi > lo) rows.push(greatest);
+    }
+    return false;
+  }
+
+  // The rows of a plot of per-frame columns for a time range (null: the whole drive): the
+  // range in detail, the rest of the drive from an overview, so that panning shows the
+  // neighbourhood at once. `keptFrames` (ascending) always get a row of their own: the
+  // annotations sit on them.
+  function frameSource(columns, keptFrames) {
+    var overview = [];
+    appendRows(overview, columns, 0, n - 1);
+    return function (range) {
+      range = range || [t[0], t[n - 1]];
+      var first = Math.max(0, frameAt(range[0]) - 1), last = Math.min(n - 1, frameAt(range[1]));
+      var rows = [], i = 0;
+      for (; i < overview.length && overview[i][0] < t[first]; ++i) rows.push(overview[i]);
+      var detail = [];
+      var everyFrame = appendRows(detail, columns, first, last);
+      if (!everyFrame && keptFrames && keptFrames.length) {
+        keptFrames.forEach(function (f) { if (f >= first && f <= last) appendRows(detail, columns, f, f); });
+        detail.sort(function (a, b) { return a[0] - b[0]; });
+      }
+      rows = rows.concat(detail);
+      for (; i < overview.length; ++i) if (overview[i][0] > t[last]) rows.push(overview[i]);
+      return {rows: rows, everyFrame: everyFrame};
+    };
+  }
+
   var audioStart = D.audioStartMs / 1000;
   var player = document.getElementById('player');
   var graphs = [];
@@ -43,21 +135,39 @@
     writeStatus();
   }
 
-  // Zooming or panning one plot moves the others and the spectrogram to the same range.
+  // Zooming or panning one plot moves the others and the spectrogram to the same range. Each
+  // plot's rows are made again for the range: at once for a zoom, when a pan stops.
+  var rowsRange = null, refreshTimer = null;
+  function refresh(range) {
+    clearTimeout(refreshTimer);
+    rowsRange = range;
+    syncing = true;
+    status.view = {};
+    graphs.forEach(function (g) {
+      var made = g.source(range);
+      g.updateOptions({file: made.rows, dateWindow: range});
+      status.view[g.reportId] = {rows: made.rows.length, everyFrame: made.everyFrame};
+    });
+    annotate(range);
+    syncing = false;
+    drawSpectrogram(range);
+    writeStatus();
+  }
   function synchronize(g, initial) {
     if (syncing) return;
     var range = g.xAxisRange();
-    if (!initial) {
-      syncing = true;
-      graphs.forEach(function (other) {
-        var now = other.xAxisRange();
-        if (other !== g && (now[0] !== range[0] || now[1] !== range[1])) {
-          other.updateOptions({dateWindow: range});
-        }
-      });
-      syncing = false;
+    if (initial || !rowsRange) { drawSpectrogram(range); return; }
+    if (range[0] === rowsRange[0] && range[1] === rowsRange[1]) return;
+    if (Math.abs((range[1] - range[0]) - (rowsRange[1] - rowsRange[0])) > 1e-9 * Math.abs(range[1])) {
+      refresh(range);
+      return;
     }
+    syncing = true;
+    graphs.forEach(function (other) { if (other !== g) other.updateOptions({dateWindow: range}); });
+    syncing = false;
     drawSpectrogram(range);
+    clearTimeout(refreshTimer);
+    refreshTimer = setTimeout(function () { refresh(g.xAxisRange()); }, 150);
   }
 
   // The first frame at or after time x.
@@ -109,9 +219,11 @@
     if (playing && playing.catch) playing.catch(function () {});
   }
 
-  function plot(id, rows, labels, options) {
+  // A plot of the rows that `source` makes for a time range (frameSource).
+  function plot(id, source, labels, options) {
     var div = document.getElementById(id);
     if (!div) return null;
+    var rows = source(null).rows;
     if (!rows.length) { status.plots[id] = {rows: 0, series: 0}; return null; }
     var settings = {
       labels: labels, labelsDiv: id + '-legend', legend: 'always', labelsSeparateLines: false,
@@ -127,6 +239,7 @@
     for (var axis in options.axes || {}) settings.axes[axis] = options.axes[axis];
     var g = new Dygraph(div, rows, settings);
     g.reportId = id;
+    g.source = source;
     graphs.push(g);
     status.plots[id] = {rows: g.numRows(), series: g.numColumns() - 1};
     return g;
@@ -149,17 +262,35 @@
   }
   function rowsHeight(count) { return Math.max(260, 80 + 22 * count); }
 
-  function column(values) { return values.map(function (v, i) { return [t[i], v]; }); }
-  function seconds(rows) { return rows.map(function (row) { return [row[0] / 1000].concat(row.slice(1)); }); }
+  var annotators = [];
+  // Each annotated plot labels what lies in the range, up to its most labels.
+  function annotate(range) {
+    annotators.forEach(function (a) { a(range); });
+  }
+  function withinRange(times, range) {
+    var from = range ? range[0] : -Infinity, to = range ? range[1] : Infinity, within = [];
+    for (var k = 0; k < times.length; ++k) if (times[k] >= from && times[k] <= to) within.push(k);
+    return within;
+  }
 
-  if (t.length) {
-    plot('speed', column(D.speed), ['time', 'speed'], {ylabel: 'km/h', colors: ['#1f5fbf']});
+  // What the page holds of a column, for checking it against the trace: the frames, the nulls
+  // and a sum weighted by place.
+  function fingerprint(column) {
+    var nulls = 0, sum = 0;
+    for (var i = 0; i < column.length; ++i) {
+      if (column[i] !== column[i]) ++nulls; else sum += (i % 7 + 1) * column[i];
+    }
+    return {frames: column.length, nulls: nulls, sum: sum};
+  }
 
-    var negate = function (values) { return values.map(function (v) { return v === null ? null : -v; }); };
-    var bandValues = D.curves.concat([negate(D.brakeFirst), negate(D.brakeLast)]);
-    var currentRows = t.map(function (x, i) {
-      return [x, D.current[i]].concat(bandValues.map(function (values) { return values[i]; }));
-    });
+  if (n) {
+    var speedColumn = unpackFrames(D.speed);
+    plot('speed', frameSource([speedColumn]), ['time', 'speed'], {ylabel: 'km/h', colors: ['#1f5fbf']});
+
+    var negated = function (text) { return unpackFrames(text).map(function (v) { return -v; }); };
+    var bandValues = D.curves.map(unpackFrames).concat([negated(D.brakeFirst), negated(D.brakeLast)]);
+    var currentColumns = [unpackFrames(D.current)].concat(bandValues);
+    status.columns = {speed: fingerprint(speedColumn), current: fingerprint(currentColumns[0])};
     var curveColors = D.curveNames.map(function (name, k) {
       return 'hsl(' + Math.round(100 + 220 * k / Math.max(1, D.curveNames.length - 1)) + ',65%,45%)';
     });
@@ -170,38 +301,47 @@
     var currentSeries = {current: {strokeWidth: 1.6}};
     // Regeneration is released where the regenerative current passes this line.
     if (D.regenerationLimit > 0) {
-      currentRows.forEach(function (row) { row.push(-D.regenerationLimit); });
+      currentColumns.push(new Float64Array(n).fill(-D.regenerationLimit));
       currentLabels.push('regeneration limit (−)');
       currentColors.push('#7f7f7f');
       currentSeries['regeneration limit (−)'] = {strokePattern: [2, 4], strokeWidth: 1.2};
     }
-    var current = plot('current', currentRows, currentLabels,
+    // A marker where camcab told a stage reached (A, T, B, C, D) or regeneration released (R).
+    var markerTimes = D.markers.map(function (m) { return m[0] / 1000; });
+    var markerFrames = markerTimes.map(frameAt).filter(function (f) { return f < n; });
+    var current = plot('current', frameSource(currentColumns, markerFrames), currentLabels,
       {ylabel: 'A', colors: currentColors, strokeWidth: 0.8, series: currentSeries,
        underlayCallback: bandPainter(bandValues.map(function (values, k) {
          return {values: values, color: bandColors[k], tolerance: bandTolerances[k]};
        }))});
-    // A marker where camcab told a stage reached (A, T, B, C, D) or regeneration released (R).
     if (current) {
-      var markers = D.markers.map(function (m) {
-        return {series: 'current', x: m[0] / 1000, shortText: m[1], text: m[2] + ' at ' + clock(m[0] / 1000)};
+      annotators.push(function (range) {
+        var labels = withinRange(markerTimes, range).slice(0, D.mostSoundAnnotations).map(function (k) {
+          var m = D.markers[k];
+          return {series: 'current', x: m[0] / 1000, shortText: m[1], text: m[2] + ' at ' + clock(m[0] / 1000)};
+        });
+        current.ready(function () { current.setAnnotations(labels); });
       });
-      current.ready(function () { current.setAnnotations(markers); });
-      status.markers = markers.length;
+      status.markers = D.markers.length;
+    }
+
+    // Plots of one line per entry (camcab's sounds, lamps): entry k at k * 1.5, one higher when
+    // on.
+    function laneColumns(texts) {
+      return texts.map(function (text, k) { return unpackFrames(text).map(function (v) { return v + k * 1.5; }); });
     }
 
     // camcab's own sounds, each on a line of its own, raised while it plays.
     var ownOffset = {};
     D.ownSoundNames.forEach(function (name, k) { ownOffset[name] = k * 1.5; });
-    if (D.ownSoundNames.length) plot('own-sounds', seconds(D.ownSounds).map(function (row) {
-      return [row[0]].concat(row.slice(1).map(function (v, k) { return v + k * 1.5; }));
-    }), ['time'].concat(D.ownSoundNames), {
+    if (D.ownSoundNames.length) plot('own-sounds', frameSource(laneColumns(D.ownSounds)), ['time'].concat(D.ownSoundNames), {
       ylabel: 'sound file', stepPlot: true,
       valueRange: [-0.5, Math.max(1, D.ownSoundNames.length) * 1.5], height: rowsHeight(D.ownSoundNames.length),
       axes: {y: {axisLabelWidth: 180, ticker: rowTicks(D.ownSoundNames, 1.5),
         valueFormatter: function (y, opts, name) { return Math.round(y - (ownOffset[name] || 0)) ? 'playing' : ''; }}}
     });
 
-    plot('handles', seconds(D.handles),
+    plot('handles', frameSource(D.handles.map(unpackFrames)),
       ['time', 'driver power', 'driver brake', 'driver reverser', 'power', 'brake', 'reverser'],
       {ylabel: 'notch', stepPlot: true,
        colors: ['#9ecae1', '#fdae6b', '#bcbddc', '#08519c', '#d94801', '#54278f'],
@@ -216,9 +356,7 @@
     var lampNames = D.lampIndices.map(panelLabel);
     var lampOffset = {};
     lampNames.forEach(function (name, k) { lampOffset[name] = k * 1.5; });
-    plot('lamps', seconds(D.lamps).map(function (row) {
-      return [row[0]].concat(row.slice(1).map(function (v, k) { return v + k * 1.5; }));
-    }), ['time'].concat(lampNames), {
+    plot('lamps', frameSource(laneColumns(D.lamps)), ['time'].concat(lampNames), {
       ylabel: 'lamp (panel index)', stepPlot: true,
       valueRange: [-0.5, Math.max(1, lampNames.length) * 1.5], height: rowsHeight(lampNames.length),
       axes: {y: {axisLabelWidth: 60, ticker: rowTicks(D.lampIndices, 1.5),
@@ -233,7 +371,7 @@
       if (!(name in groupOf)) { groupOf[name] = groups.length; groups.push({name: name, columns: []}); }
       groups[groupOf[name]].columns.push(k);
     });
-    var needleRows = seconds(D.needles);
+    var needleColumns = D.needles.map(unpackFrames);
     var container = document.getElementById('needle-groups');
     groups.forEach(function (group, g) {
       var id = 'needles-' + g;
@@ -244,10 +382,9 @@
       var legend = document.createElement('div');
       legend.id = id + '-legend'; legend.className = 'legend';
       container.appendChild(title); container.appendChild(div); container.appendChild(legend);
-      plot(id, needleRows.map(function (row) {
-        return [row[0]].concat(group.columns.map(function (k) { return row[k + 1]; }));
-      }), ['time'].concat(group.columns.map(function (k) { return panelLabel(D.needleIndices[k]); })),
-      {ylabel: 'value', stepPlot: true, height: 200});
+      plot(id, frameSource(group.columns.map(function (k) { return needleColumns[k]; })),
+        ['time'].concat(group.columns.map(function (k) { return panelLabel(D.needleIndices[k]); })),
+        {ylabel: 'value', stepPlot: true, height: 200});
     });
 
     // Host sound commands: a point per command at the height of its sound index.
@@ -255,32 +392,52 @@
     function kind(value) { return kinds[String(value)] || ['V', 'value ' + value]; }
     var soundColumn = {};
     D.soundIndices.forEach(function (index, k) { soundColumn[index] = k + 1; });
-    var soundRows = [], soundValues = [], annotations = [];
-    D.soundCommands.forEach(function (command) {
-      var x = command[0] / 1000;
-      var last = soundRows[soundRows.length - 1];
-      if (!last || last[0] !== x) {
-        last = [x].concat(D.soundIndices.map(function () { return null; }));
-        soundRows.push(last);
-        soundValues.push({});
-      }
-      last[soundColumn[command[1]]] = soundColumn[command[1]] - 1;
-      soundValues[soundValues.length - 1][soundColumn[command[1]]] = command[2];
-      if (annotations.length < D.mostSoundAnnotations) {
-        var k = kind(command[2]);
-        annotations.push({series: soundLabel(command[1]), x: x, shortText: k[0],
-                          text: soundLabel(command[1]) + ': ' + k[1] + ' at ' + clock(x)});
-      }
-    });
-    if (soundRows.length) {
-      // The first and last frames keep the x-range equal to the other plots'.
-      var blank = D.soundIndices.map(function () { return null; });
-      if (soundRows[0][0] > t[0]) { soundRows.unshift([t[0]].concat(blank)); soundValues.unshift({}); }
-      if (soundRows[soundRows.length - 1][0] < t[t.length - 1]) {
-        soundRows.push([t[t.length - 1]].concat(blank)); soundValues.push({});
+    var commands = D.soundCommands;
+    var commandTimes = unpack(commands.t, commands.count);
+    var commandIndices = unpack(commands.index, commands.count);
+    var commandValues = unpack(commands.value, commands.count);
+    var blank = D.soundIndices.map(function () { return null; });
+    // The rows of commands first..last, one per time, or where they are many, one per stretch
+    // of time holding the first command of each sound in it; `values` gets each row's values.
+    function appendCommands(rows, values, first, last) {
+      var stretch = last - first + 1 > kDetailFrames
+        ? (commandTimes[last] - commandTimes[first]) / kStretches : 0;
+      for (var k = first; k <= last; ++k) {
+        var x = commandTimes[k], row = rows[rows.length - 1];
+        if (!row || (stretch ? x - row[0] >= stretch : x !== row[0])) {
+          row = [x].concat(blank);
+          rows.push(row);
+          values.push({});
+        }
+        var col = soundColumn[commandIndices[k]];
+        if (row[col] === null) { row[col] = col - 1; values[values.length - 1][col] = commandValues[k]; }
       }
     }
-    var sounds = plot('sounds', soundRows, ['time'].concat(D.soundIndices.map(soundLabel)), {
+    var overviewValues = [], overview = [];
+    appendCommands(overview, overviewValues, 0, commands.count - 1);
+    var soundValues = overviewValues;
+    function commandAt(x) {
+      var low = 0, high = commands.count;
+      while (low < high) { var middle = (low + high) >> 1; if (commandTimes[middle] < x) low = middle + 1; else high = middle; }
+      return low;
+    }
+    function soundSource(range) {
+      var rows = [], values = [], i = 0;
+      if (!range) {
+        rows = overview.slice(); values = overviewValues.slice();
+      } else {
+        var first = commandAt(range[0]), last = commandAt(range[1] + 1e-9) - 1;
+        for (; i < overview.length && overview[i][0] < range[0]; ++i) { rows.push(overview[i]); values.push(overviewValues[i]); }
+        appendCommands(rows, values, first, last);
+        for (; i < overview.length; ++i) if (overview[i][0] > range[1]) { rows.push(overview[i]); values.push(overviewValues[i]); }
+      }
+      // The first and last frames keep the x-range equal to the other plots'.
+      if (rows.length && rows[0][0] > t[0]) { rows.unshift([t[0]].concat(blank)); values.unshift({}); }
+      if (rows.length && rows[rows.length - 1][0] < t[n - 1]) { rows.push([t[n - 1]].concat(blank)); values.push({}); }
+      soundValues = values;
+      return {rows: rows, everyFrame: !range || last - first + 1 <= kDetailFrames};
+    }
+    var sounds = plot('sounds', soundSource, ['time'].concat(D.soundIndices.map(soundLabel)), {
       ylabel: 'sound index', drawPoints: true, strokeWidth: 0, pointSize: 3,
       valueRange: [-1, D.soundIndices.length], height: rowsHeight(D.soundIndices.length),
       // Each row named on the axis, wide enough that no label runs into the plot.
@@ -293,15 +450,25 @@
         }}}
     });
     if (sounds) {
-      sounds.ready(function () { sounds.setAnnotations(annotations); });
-      status.soundAnnotations = annotations.length;
+      // Every command in the range is labelled where there are at most the most labels.
+      annotators.push(function (range) {
+        var within = withinRange(commandTimes, range);
+        var labels = within.length > D.mostSoundAnnotations ? [] : within.map(function (k) {
+          var x = commandTimes[k], value = kind(commandValues[k]), label = soundLabel(commandIndices[k]);
+          return {series: label, x: x, shortText: value[0], text: label + ': ' + value[1] + ' at ' + clock(x)};
+        });
+        sounds.ready(function () { sounds.setAnnotations(labels); });
+        status.soundAnnotations = labels.length;
+      });
     }
 
-    plot('level', column(D.levelDbfs), ['time', 'level'], {ylabel: 'dBFS', colors: ['#2ca02c']});
+    plot('level', frameSource([unpackFrames(D.levelDbfs)]), ['time', 'level'], {ylabel: 'dBFS', colors: ['#2ca02c']});
+    annotate(null);
   }
   // A link may name a time range: report.html#zoom=FROM,TO (seconds of the day).
   var zoom = /^#zoom=(-?[0-9.]+),(-?[0-9.]+)$/.exec(location.hash);
-  if (zoom && graphs.length) graphs[0].updateOptions({dateWindow: [Number(zoom[1]), Number(zoom[2])]});
+  if (graphs.length) rowsRange = graphs[0].xAxisRange();
+  if (zoom && graphs.length) refresh([Number(zoom[1]), Number(zoom[2])]);
   status.ranges = {};
   graphs.forEach(function (g) { status.ranges[g.reportId] = g.xAxisRange(); });
   if (spectrogramImage) {
@@ -310,5 +477,6 @@
     window.addEventListener('resize', redraw);
   }
   status.ready = true;
+  status.readyMs = Math.round(performance.now());
   writeStatus();
 })();
