@@ -24,14 +24,11 @@ void DetailModuleChain::ForwardToAll(EntryPoint DetailModule::*entry, const char
 
 void DetailModuleChain::TellFailure(platform::ModuleHandle module,
                                     const char* entry) const noexcept {
-    if (events_ == nullptr || !events_->On()) {
-        return;
-    }
-    try {
-        events_->Send("module " + platform::EncodeUtf8(platform::ModuleFileName(module)) +
-                      " failed in " + entry);
-    } catch (...) {
-        // Telling is the workbench's; it must not stop the chain's own work (Dispose's loop).
+    if (events_ != nullptr) {
+        events_->Tell([module, entry] {
+            return "module " + platform::EncodeUtf8(platform::ModuleFileName(module)) +
+                   " failed in " + entry;
+        });
     }
 }
 

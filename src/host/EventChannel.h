@@ -18,10 +18,21 @@ class EventChannel {
   public:
     void Attach(CamcabHostEventFn send) { send_ = send; }
     bool On() const { return send_ != nullptr; }
-    void Send(const std::string& event) const {
-        if (send_ != nullptr) {
-            send_(event.c_str());
+    // Tells the event that `text()` names. Telling is the workbench's: a host function that
+    // throws, or memory running out for the text, costs only the event, never the frame.
+    template <typename Text>
+    void Tell(Text text) const noexcept {
+        if (send_ == nullptr) {
+            return;
         }
+        try {
+            const std::string event = text();
+            send_(event.c_str());
+        } catch (...) {
+        }
+    }
+    void Send(const char* event) const noexcept {
+        Tell([event] { return std::string(event); });
     }
 
   private:

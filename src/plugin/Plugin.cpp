@@ -32,6 +32,14 @@ std::wstring PluginDirectoryOf(const std::wstring& libraryPath) {
 Plugin::Plugin(std::wstring directory) : pluginDirectory(std::move(directory)) {}
 
 void Plugin::Load() {
+    // The host's event channel, where the host process offers one (the workbench): attached
+    // first, so that a module failing in its Load is told. Each Load tells its cycle afresh.
+    sim.events.Attach(
+        reinterpret_cast<CamcabHostEventFn>(platform::FindHostFunction(kHostEventName)));
+    chain.TellFailuresTo(sim.events);
+    sim.toldMarks = sim::FrameMarks{};
+    narratedSounds_.Forget();
+
     // 1-5. The detail modules, the notch table group, the audio start-up (which reads the
     // motor sound configuration and loads every sound), the panel test switch and the needle
     // tables. Every file is named relative to the library's folder. Without it, the names
@@ -58,12 +66,6 @@ void Plugin::Load() {
 
     // 9. The simulation takes the configuration it reads every frame.
     sim.Configure(config);
-
-    // The host's event channel, where the host process offers one (the workbench).
-    sim.events.Attach(
-        reinterpret_cast<CamcabHostEventFn>(platform::FindHostFunction(kHostEventName)));
-    chain.TellFailuresTo(sim.events);
-    narratedSounds_.Forget();
 }
 
 void Plugin::Dispose() {

@@ -68,7 +68,7 @@ FrameMarks FrameDriver::TakeMarks() const {
         c.BreakerDelayElapsedMs() > 0 && c.BreakerDelayElapsedMs() < c.BreakerDelayMs();
     marks.breakerDelayDone =
         c.BreakerDelayMs() > 0 && c.BreakerDelayElapsedMs() >= c.BreakerDelayMs();
-    marks.brakeOverride = sim_.brakeOverride.IsWatching();
+    marks.brakeOverride = sim_.handles.Key9On();
     return marks;
 }
 

@@ -8,11 +8,17 @@ namespace camcab::sim {
 using sound::Sound;
 
 void NarratedSounds::Tell(Sound sound, const char* what) const {
-    events_.Send("sound " + platform::EncodeUtf8(sound::SoundFile(sound)) + " " + what);
+    events_.Tell([sound, what] {
+        return "sound " + platform::EncodeUtf8(sound::SoundFile(sound)) + " " + what;
+    });
 }
 
+// A sound without a voice (its file did not load) never plays: nothing is told of it.
 void NarratedSounds::Play(Sound sound) {
     sounds_.Play(sound);
+    if (!sounds_.HasVoice(sound)) {
+        return;
+    }
     playing_[static_cast<size_t>(sound)] = true;
     Tell(sound, "start");
     if (sound == Sound::NotchOff) {
@@ -22,6 +28,9 @@ void NarratedSounds::Play(Sound sound) {
 
 void NarratedSounds::PlayRange(Sound sound, uint32_t startFrame, uint32_t lengthFrames) {
     sounds_.PlayRange(sound, startFrame, lengthFrames);
+    if (!sounds_.HasVoice(sound)) {
+        return;
+    }
     playing_[static_cast<size_t>(sound)] = true;
     Tell(sound, "start");
 }
