@@ -183,8 +183,17 @@ const Fault kFaults[] = {
     {"too few power curves",
      [](auto& v) { Replace(v, L"notch\\power_params.csv", "4, 4, 4, 5, 5", "4, 4, 4, 4, 4"); }, 1,
      "^notch/power_params.csv:3: error: RequiredNotch_Up gives 8 power current curves where the "
-     "camshaft compares 11 \\(c0 to c10\\): c8 to c10 are 0 A, so stage C never ends, stage D "
-     "never fires$"},
+     "camshaft compares 11 \\(c0 to c10\\): c8 to c10 are 0 A, so stage C ends only under 2 A or "
+     "at no current, stage D is reached at every power start, as the current passes under 2 A: the "
+     "stages will not follow the table$"},
+    {"no regenerative current limit",
+     [](auto& v) {
+         Replace(v, L"notch\\brake_params.csv", "CurrentLimitingValue_Empty, 280",
+                 "CurrentLimitingValue_Empty, 0");
+     },
+     0,
+     "^notch/brake_params.csv:4: warning: CurrentLimitingValue_Empty is 0 A: with the power handle "
+     "off, regeneration is released in its first frame"},
     {"a curve reading the speed column",
      [](auto& v) {
          Replace(v, L"notch\\power_params.csv", "RequiredNotch_Up, 1,", "RequiredNotch_Up, 3,");
@@ -202,8 +211,8 @@ const Fault kFaults[] = {
      "curves of columns 3 to 10 get no point from it"},
     {"a module list that chains nothing",
      [](auto& v) { v.Write(L"detailmodulesx64.txt", "ats.dll"); }, 1,
-     "^detailmodulesx64.txt: error: no entry chains a module on either platform: the returned "
-     "brake notch will always be 0"},
+     "^detailmodulesx64.txt: error: no entry chains a module that answers Elapse on either "
+     "platform: the returned brake notch will always be 0 \\(but for the key 9 brake override\\)"},
     {"no module list", [](auto& v) { fs::remove(v.File(L"detailmodulesx64.txt")); }, 1,
      "^detailmodulesx64.txt: error: no module list: the returned brake notch will always be 0"},
 };

@@ -131,23 +131,26 @@ Extremes ExtremesOver(const config::Curve& curve, float low, float high) {
 }
 
 // What the camshaft does with each power current value c0 to c10 (c9 is never compared), and
-// what follows where the value is 0 A because the RequiredNotch_Up row gives too few curves.
+// what follows where the value is 0 A because the RequiredNotch_Up row gives too few curves:
+// a stage met within 2 A of 0 A is met only as the current passes under 2 A.
 struct PowerCurveRole {
     const wchar_t* role;
     const wchar_t* whenZero;  // null: nothing worth saying
 };
 constexpr PowerCurveRole kPowerCurveRoles[config::kPowerCurrentValues] = {
     {L"stage A: the current must be above it", nullptr},
-    {L"stage A: reached within 2 A", L"stage A never fires"},
-    {L"the transition: reached within 0.5 A", L"the transition never fires"},
+    {L"stage A: reached within 2 A", L"stage A can be reached only under 2 A"},
+    {L"the transition: reached within 0.5 A",
+     L"the transition is met only under 0.5 A or by stage A's rise"},
     {L"stage B: the current must be above it", nullptr},
-    {L"stage B: reached within 2 A", L"stage B never fires"},
-    {L"stage B ends within 2 A", L"stage B never ends"},
+    {L"stage B: reached within 2 A", L"stage B can be reached only under 2 A"},
+    {L"stage B ends within 2 A", L"stage B ends only under 2 A or at no current"},
     {L"stage C: the current must be above it", nullptr},
-    {L"stage C: reached within 2 A", L"stage C never fires"},
-    {L"stage C ends within 2 A", L"stage C never ends"},
+    {L"stage C: reached within 2 A", L"stage C can be reached only under 2 A"},
+    {L"stage C ends within 2 A", L"stage C ends only under 2 A or at no current"},
     {L"not compared", nullptr},
-    {L"stage D: reached within 2 A", L"stage D never fires"},
+    {L"stage D: reached within 2 A",
+     L"stage D is reached at every power start, as the current passes under 2 A"},
 };
 
 // The line of the last row of `path` that starts with `name` (the one that counts); 0 if none.
@@ -182,7 +185,8 @@ void CheckPowerCurves(Collector& collector, const config::NotchTable& table) {
         collector.Add(Severity::Error, table.powerParamsFile, row,
                       L"RequiredNotch_Up gives " + std::to_wstring(count) +
                           L" power current curves where the camshaft compares 11 (c0 to c10): c" +
-                          std::to_wstring(count) + L" to c10 are 0 A, so " + effects);
+                          std::to_wstring(count) + L" to c10 are 0 A, so " + effects +
+                          L": the stages will not follow the table");
     }
     for (size_t k = 0; k < count && k < config::kPowerCurrentValues; ++k) {
         if (table.PowerCurveColumns[k] == 0) {
@@ -198,8 +202,19 @@ void CheckPowerCurves(Collector& collector, const config::NotchTable& table) {
 // regeneration is released. The first such row of each brake column.
 void CheckBrakeLimit(Collector& collector, const config::NotchTable& table) {
     const float limitA = table.CurrentLimitEmpty;
-    if (!(limitA > 0.0f) || table.BrakeCurveColumns.empty()) {
-        return;  // no limit: the reader already said so
+    if (table.BrakeCurveColumns.empty()) {
+        return;  // the reader already said so
+    }
+    if (!(limitA > 0.0f)) {
+        const uint64_t row = LastRowNamed(table.brakeParamsFile, L"CurrentLimitingValue_Empty");
+        if (row != 0) {  // a missing row: the reader already said so
+            collector.Add(Severity::Warning, table.brakeParamsFile, row,
+                          L"CurrentLimitingValue_Empty is " + Number(limitA) +
+                              L" A: with the power handle off, regeneration is released in its "
+                              L"first frame of regenerative current, so the returned power "
+                              L"never goes to the top brake notch");
+        }
+        return;
     }
     std::set<uint64_t> columns(table.BrakeCurveColumns.begin(), table.BrakeCurveColumns.end());
     columns.erase(0);
@@ -603,6 +618,7 @@ void CheckModule(ModuleInfo& info, Collector& collector, const std::wstring& lis
         add(Severity::Warning, L"lacks " + lacking + L": those calls are not forwarded to it");
     }
     const chain::DetailModule bound = chain::BindDetailModule(module);
+    info.answersElapse = bound.Elapse != nullptr;
     if (bound.GetPluginVersion != nullptr) {
         try {
             info.version = bound.GetPluginVersion();
@@ -624,8 +640,9 @@ void CheckModule(ModuleInfo& info, Collector& collector, const std::wstring& lis
 
 // The returned brake notch is the chain's answer: without a module it is always 0.
 constexpr const wchar_t* kNoBrakeWithoutModule =
-    L"the returned brake notch will always be 0: camcab returns as brake the answer of its "
-    L"chained modules (chain camcab-passthrough to hand the driver's brake on)";
+    L"the returned brake notch will always be 0 (but for the key 9 brake override): camcab "
+    L"returns as brake the answer of its chained modules (chain camcab-passthrough to hand the "
+    L"driver's brake on)";
 
 void CheckModules(CheckReport& report, Collector& collector, const std::wstring& folder) {
     const std::wstring listPath = config::JoinPath(folder, config::kModuleListFile);
@@ -651,7 +668,7 @@ void CheckModules(CheckReport& report, Collector& collector, const std::wstring&
         info.entry = entry;
         CheckModule(info, collector, listPath, plugin);
         // A library of the other platform, beside the list, chains there.
-        chains = chains || (info.status == ModuleStatus::Loaded && info.exports > 0) ||
+        chains = chains || (info.status == ModuleStatus::Loaded && info.answersElapse) ||
                  (EndsWith(info.entry, kOtherPlatformSuffix) && platform::PathExists(info.path));
         report.modules.push_back(std::move(info));
     }
@@ -661,7 +678,8 @@ void CheckModules(CheckReport& report, Collector& collector, const std::wstring&
     if (!chains) {
         collector.Add(
             Severity::Error, listPath, 0,
-            std::wstring(L"no entry chains a module on either platform: ") + kNoBrakeWithoutModule);
+            std::wstring(L"no entry chains a module that answers Elapse on either platform: ") +
+                kNoBrakeWithoutModule);
     }
 }
 

@@ -66,7 +66,8 @@ struct ModuleInfo {
     std::wstring entry;
     std::wstring path;
     ModuleStatus status = ModuleStatus::Missing;
-    int exports = 0;  // of the sixteen
+    int exports = 0;             // of the sixteen
+    bool answersElapse = false;  // only Elapse's answer reaches the returned handles
     std::optional<int32_t> version;
 };
 
