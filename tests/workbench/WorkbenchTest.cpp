@@ -258,4 +258,32 @@ TEST(TraceCurves, AreTheNotchTableColumnsAtTheSpeed) {
     }
 }
 
+// The brake override is told as key 9 switches it, in the frame it first acts: the returned
+// brake goes past the emergency notch (8 brake notches: emergency 9, the override 10).
+TEST(EventChannel, TellsTheBrakeOverrideAsKey9SwitchesIt) {
+    const fs::path scenario = fs::path(CAMCAB_WORK_DIR) / "override.txt";
+    fs::create_directories(CAMCAB_WORK_DIR);
+    std::ofstream(scenario) << "vehicle 8 5 9 6 4\ninitialize 0\nbrake 3\nframes 3\nkey-down 9\n"
+                               "key-up 9\nframes 3\nkey-down 9\nkey-up 9\nframes 3\n";
+    const Drive drive = RunDrive("override", scenario);
+    const Trace& t = drive.trace;
+    const size_t events = t.columns.at("events");
+    std::vector<std::pair<size_t, std::string>> told;
+    for (size_t r = 0; r < t.rows.size(); ++r) {
+        for (const char* event : {"brake override on", "brake override off"}) {
+            if (t.rows[r][events].find(event) != std::string::npos) {
+                told.emplace_back(r, event);
+            }
+        }
+    }
+    ASSERT_EQ(told.size(), 2u) << drive.output;
+    EXPECT_EQ(told[0].first, 3u);
+    EXPECT_EQ(told[0].second, "brake override on");
+    EXPECT_EQ(t.At(2, "brake"), 3);
+    EXPECT_EQ(t.At(3, "brake"), 10);
+    EXPECT_EQ(told[1].first, 6u);
+    EXPECT_EQ(told[1].second, "brake override off");
+    EXPECT_EQ(t.At(6, "brake"), 3);
+}
+
 }  // namespace
