@@ -24,6 +24,8 @@ extern const char kReportStyle[];
 extern const std::size_t kReportStyleSize;
 extern const char kReportScript[];
 extern const std::size_t kReportScriptSize;
+extern const char kPlotsScript[];
+extern const std::size_t kPlotsScriptSize;
 
 namespace {
 
@@ -308,6 +310,7 @@ bool WriteDriveReport(const std::wstring& path, const DriveTrace& trace, const R
     html += DriveData(trace, info.audioStartTimeMs, sound.seconds, info.regenerationLimitA);
     out.Write(html);
     out.Write("\n");
+    out.Write(std::string_view(kPlotsScript, kPlotsScriptSize));
     out.Write(std::string_view(kReportScript, kReportScriptSize));
     out.Write("</script>\n</body>\n</html>\n");
     if (!out.Close()) {
