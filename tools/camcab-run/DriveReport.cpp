@@ -9,56 +9,17 @@
 #include "OutputFile.h"
 #include "PageEncoding.h"
 #include "ReportData.h"
+#include "ReportPage.h"
 #include "ReportSound.h"
 #include "platform/WideText.h"
 
 namespace camcab::run {
 
-// The charting library, embedded from Debian's libjs-dygraphs at build time, and the page's
-// own style and script (report/report.css, report/report.js).
-extern const char kDygraphScript[];
-extern const std::size_t kDygraphScriptSize;
-extern const char kDygraphStyle[];
-extern const std::size_t kDygraphStyleSize;
-extern const char kReportStyle[];
-extern const std::size_t kReportStyleSize;
+// The drive page's own script (report/report.js), embedded at build time.
 extern const char kReportScript[];
 extern const std::size_t kReportScriptSize;
-extern const char kPlotsScript[];
-extern const std::size_t kPlotsScriptSize;
 
 namespace {
-
-std::string HtmlEscape(std::string_view text) {
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                escaped += "&amp;";
-                break;
-            case '<':
-                escaped += "&lt;";
-                break;
-            case '>':
-                escaped += "&gt;";
-                break;
-            case '"':
-                escaped += "&quot;";
-                break;
-            case '\'':
-                escaped += "&#39;";
-                break;
-            default:
-                escaped += c;
-        }
-    }
-    return escaped;
-}
-
-std::string HtmlText(const std::wstring& text) {
-    return HtmlEscape(platform::EncodeUtf8(text));
-}
 
 // The last part of a path.
 std::wstring FileName(const std::wstring& path) {
@@ -81,18 +42,6 @@ std::string UrlPath(std::string_view name) {
         }
     }
     return url;
-}
-
-std::string SecondsText(double seconds) {
-    char text[64];
-    if (seconds >= 60.0 && seconds < 1e12) {
-        const double minutes = std::floor(seconds / 60.0);
-        std::snprintf(text, sizeof text, "%.2f s (%.0f min %.2f s)", seconds, minutes,
-                      seconds - 60.0 * minutes);
-    } else {
-        std::snprintf(text, sizeof text, "%.2f s", seconds);
-    }
-    return text;
 }
 
 // Scenario time from the first frame's start to the last frame's end: the frames' span plus
@@ -178,33 +127,6 @@ std::string WhyNotTable(const DriveTrace& trace) {
     return html + "</table>\n";
 }
 
-void AppendPlot(std::string& html, const char* id, const char* title, const char* caption,
-                bool tall = false) {
-    html += "<h2>";
-    html += title;
-    html += "</h2>\n";
-    if (caption != nullptr) {
-        html += "<p class=\"caption\">";
-        html += caption;
-        html += "</p>\n";
-    }
-    html += "<div id=\"" + std::string(id) + "\" class=\"plot" + (tall ? " tall" : "") +
-            "\"></div><div id=\"" + id + "-legend\" class=\"legend\"></div>\n";
-}
-
-// The embedded library without its source-map comment, which would name a file that the
-// page does not have.
-std::string_view WithoutSourceMap(const char* bytes, size_t size) {
-    std::string_view text(bytes, size);
-    for (const char* marker : {"//# sourceMappingURL=", "/*# sourceMappingURL="}) {
-        const size_t at = text.rfind(marker);
-        if (at != std::string_view::npos) {
-            text = text.substr(0, at);
-        }
-    }
-    return text;
-}
-
 }  // namespace
 
 bool WriteDriveReport(const std::wstring& path, const DriveTrace& trace, const ReportInfo& info,
@@ -212,19 +134,7 @@ bool WriteDriveReport(const std::wstring& path, const DriveTrace& trace, const R
     const RenderedSound sound = RenderSound(info.audioPath);
 
     OutputFile out(path);
-    out.Write(
-        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-        "<title>camcab drive report</title>\n<style>\n");
-    // Found once: the library is a few hundred kilobytes.
-    static const std::string_view dygraphStyle = WithoutSourceMap(kDygraphStyle, kDygraphStyleSize);
-    static const std::string_view dygraphScript =
-        WithoutSourceMap(kDygraphScript, kDygraphScriptSize);
-    out.Write(dygraphStyle);
-    out.Write("\n");
-    out.Write(std::string_view(kReportStyle, kReportStyleSize));
-    out.Write("</style>\n<script>\n");
-    out.Write(dygraphScript);
-    out.Write("\n</script>\n</head>\n<body>\n<h1>camcab drive report</h1>\n");
+    WritePageHead(out, "camcab drive report");
     out.Write(Summary(trace, info));
 
     std::string html = "<h2>Sound</h2>\n";
@@ -310,7 +220,7 @@ bool WriteDriveReport(const std::wstring& path, const DriveTrace& trace, const R
     html += DriveData(trace, info.audioStartTimeMs, sound.seconds, info.regenerationLimitA);
     out.Write(html);
     out.Write("\n");
-    out.Write(std::string_view(kPlotsScript, kPlotsScriptSize));
+    out.Write(PlotsScript());
     out.Write(std::string_view(kReportScript, kReportScriptSize));
     out.Write("</script>\n</body>\n</html>\n");
     if (!out.Close()) {

@@ -100,52 +100,6 @@ std::pair<std::string_view, std::string_view> SoundEvent(std::string_view event)
     return {event.substr(6, space - 6), event.substr(space + 1)};
 }
 
-// The lane of the plug-in's own sounds: for each sound file told, a packed column of 1 while
-// it plays and 0 while not, after every frame.
-void AppendOwnSounds(std::string& js, const DriveTrace& trace) {
-    const std::vector<TraceFrame>& frames = trace.Frames();
-    std::vector<std::string_view> names;  // in the order first told
-    for (const TraceFrame& frame : frames) {
-        for (std::string_view event : FrameEvents(frame.events)) {
-            const std::string_view name = SoundEvent(event).first;
-            if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) {
-                names.push_back(name);
-            }
-        }
-    }
-    js += ",ownSoundNames:[";
-    for (std::string_view name : names) {
-        js += '"';
-        for (char c : name) {  // file names: backslashes doubled, anything odd dropped
-            if (c == '\\') {
-                js += "\\\\";
-            } else if (static_cast<unsigned char>(c) >= 0x20 && c != '"' && c != '<') {
-                js += c;
-            }
-        }
-        js += "\",";
-    }
-    js += "],ownSounds:[";
-    std::vector<std::vector<double>> playing(names.size(), std::vector<double>(frames.size()));
-    std::vector<double> now(names.size(), 0.0);
-    for (size_t f = 0; f < frames.size(); ++f) {
-        for (std::string_view event : FrameEvents(frames[f].events)) {
-            const auto [name, what] = SoundEvent(event);
-            if (!name.empty()) {
-                const auto k = std::find(names.begin(), names.end(), name) - names.begin();
-                now[static_cast<size_t>(k)] = what == "start" ? 1.0 : 0.0;
-            }
-        }
-        for (size_t k = 0; k < names.size(); ++k) {
-            playing[k][f] = now[k];
-        }
-    }
-    for (const std::vector<double>& column : playing) {
-        js += '"' + PackColumn(column) + "\",";
-    }
-    js += ']';
-}
-
 }  // namespace
 
 std::vector<std::string_view> FrameEvents(const std::string& events) {
@@ -157,6 +111,69 @@ std::vector<std::string_view> FrameEvents(const std::string& events) {
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
     }
     return split;
+}
+
+std::vector<std::string> SoundFilesTold(const DriveTrace& trace) {
+    std::vector<std::string> files;
+    for (const TraceFrame& frame : trace.Frames()) {
+        for (std::string_view event : FrameEvents(frame.events)) {
+            const std::string_view file = SoundEvent(event).first;
+            if (!file.empty() && std::find(files.begin(), files.end(), file) == files.end()) {
+                files.emplace_back(file);
+            }
+        }
+    }
+    return files;
+}
+
+std::vector<std::vector<double>> SoundsPlaying(const DriveTrace& trace,
+                                               const std::vector<std::string>& files) {
+    const std::vector<TraceFrame>& frames = trace.Frames();
+    std::vector<std::vector<double>> playing(files.size(), std::vector<double>(frames.size()));
+    std::vector<double> now(files.size(), 0.0);
+    for (size_t f = 0; f < frames.size(); ++f) {
+        for (std::string_view event : FrameEvents(frames[f].events)) {
+            const auto [file, what] = SoundEvent(event);
+            const auto k = std::find(files.begin(), files.end(), file) - files.begin();
+            if (!file.empty() && static_cast<size_t>(k) < files.size()) {
+                now[static_cast<size_t>(k)] = what == "start" ? 1.0 : 0.0;
+            }
+        }
+        for (size_t k = 0; k < files.size(); ++k) {
+            playing[k][f] = now[k];
+        }
+    }
+    return playing;
+}
+
+std::string FileNamesData(const std::vector<std::string>& files) {
+    std::string js = "[";
+    for (const std::string& name : files) {
+        js += '"';
+        for (char c : name) {  // file names: backslashes doubled, anything odd dropped
+            if (c == '\\') {
+                js += "\\\\";
+            } else if (static_cast<unsigned char>(c) >= 0x20 && c != '"' && c != '<') {
+                js += c;
+            }
+        }
+        js += "\",";
+    }
+    return js + "]";
+}
+
+std::string MarkersData(const DriveTrace& trace) {
+    std::string js = "[";
+    for (const TraceFrame& frame : trace.Frames()) {
+        for (std::string_view event : FrameEvents(frame.events)) {
+            if (const char* marker = MarkerOf(event)) {
+                js += '[';
+                AppendInteger(js, frame.state.Time);
+                js += ",\"" + std::string(marker) + "\",\"" + std::string(event) + "\"],";
+            }
+        }
+    }
+    return js + "]";
 }
 
 std::vector<StageOutcome> StageOutcomes(const DriveTrace& trace) {
@@ -282,18 +299,14 @@ std::string DriveData(const DriveTrace& trace, int32_t audioStartTimeMs, double 
     AppendInteger(js, static_cast<int64_t>(commandTimes.size()));
     js += ",t:\"" + PackColumn(commandTimes) + "\",index:\"" + PackColumn(commandIndices) +
           "\",value:\"" + PackColumn(commandValues) + "\"}";
-    AppendOwnSounds(js, trace);
-    js += ",markers:[";
-    for (const TraceFrame& frame : frames) {
-        for (std::string_view event : FrameEvents(frame.events)) {
-            if (const char* marker = MarkerOf(event)) {
-                js += '[';
-                AppendInteger(js, frame.state.Time);
-                js += ",\"" + std::string(marker) + "\",\"" + std::string(event) + "\"],";
-            }
-        }
+    const std::vector<std::string> soundFiles = SoundFilesTold(trace);
+    js += ",ownSoundNames:" + FileNamesData(soundFiles) + ",ownSounds:[";
+    for (const std::vector<double>& column : SoundsPlaying(trace, soundFiles)) {
+        js += '"' + PackColumn(column) + "\",";
     }
-    js += "],panelNames:{";
+    js += ']';
+    js += ",markers:" + MarkersData(trace);
+    js += ",panelNames:{";
     for (const sim::CabIndex& entry : sim::kPanelNames) {
         js += '"' + std::to_string(entry.index) + "\":[\"" + entry.name + "\",\"" + entry.group +
               "\"],";

@@ -20,6 +20,17 @@ std::string DriveData(const DriveTrace& trace, int32_t audioStartTimeMs, double 
 // The events the plug-in told in one frame, as the trace keeps them ("; " between).
 std::vector<std::string_view> FrameEvents(const std::string& events);
 
+// The files of camcab's own sounds that the drive told of, in the order first told; for each,
+// 1 after every frame in which it plays and 0 after the others.
+std::vector<std::string> SoundFilesTold(const DriveTrace& trace);
+std::vector<std::vector<double>> SoundsPlaying(const DriveTrace& trace,
+                                               const std::vector<std::string>& files);
+// File names as a script's array of strings.
+std::string FileNamesData(const std::vector<std::string>& files);
+// The stage markers as a script's array: [time ms, "A", "stage A"], ... (A, T, B, C, D for
+// the stages, R for regeneration released).
+std::string MarkersData(const DriveTrace& trace);
+
 // Each camshaft stage: the frame its event was told, or where it was not, the frame of the
 // powering current's nearest approach to its curve.
 struct StageOutcome {
