@@ -10,6 +10,10 @@ check_report_page.py FOLDER drive CAMCAB_RUN VEHICLE PLUGIN PASSTHROUGH SCENARIO
 Passes when the page ran to its end without a script error or console error, every plot holds
 data, the speed and current the page unpacked are the trace's, frame for frame, the spectrogram
 was drawn and the screenshot shows a page (many colours, much ink).
+check_report_page.py FOLDER compare CAMCAB_RUN VEHICLE PLUGIN PASSTHROUGH SCENARIO
+    camcab-run --compare drives two copies of VEHICLE, the second with a longer breaker delay,
+    and writes the A/B report: the page must run cleanly, hold every plot, name the changed cell
+    and list the later breaker delay's end
 check_report_page.py FOLDER page REPORT
     an existing page (a long drive's, for the benchmark): loaded alone and zoomed into its middle
     minute, which must show every frame; prints the time it took.
@@ -167,6 +171,48 @@ def check_existing_page(browser, page):
     return 1 if failures else 0
 
 
+def check_compare_page(browser, folder, arguments):
+    """Two copies of a vehicle, B's breaker delay longer, driven and compared by camcab-run."""
+    run, vehicle_source, plugin, passthrough, scenario = arguments
+    shutil.rmtree(folder, ignore_errors=True)
+    for name in ("A", "B"):
+        shutil.copytree(vehicle_source, os.path.join(folder, name))
+        for module in (plugin, passthrough):
+            shutil.copy(module, os.path.join(folder, name))
+    params = os.path.join(folder, "B", "notch", "brake_params.csv")
+    text = open(params).read()
+    open(params, "w").write(re.sub(r"BreakerDelay_On, [0-9.]+", "BreakerDelay_On, 1.5", text))
+    page = os.path.join(folder, "ab.html")
+    environment = dict(os.environ, SDL_AUDIODRIVER="dummy", SDL_NO_SIGNAL_HANDLERS="1")
+    done = subprocess.run([run, "--compare", os.path.join(folder, "B"), "--report", page,
+                           os.path.join(folder, "A", os.path.basename(plugin)), scenario],
+                          env=environment, capture_output=True, text=True, errors="replace")
+    failures = []
+    listed = re.search(r"^[0-9]+ differences between drive A and drive B\n((?:  .*\n)*)",
+                       done.stdout, re.M)
+    print(listed.group(0) if listed else done.stdout[-2000:] + done.stderr)
+    if done.returncode != 0 or not listed or not re.search(
+            r"^  breaker delay end: A at .*, B at .* \(\+1\.2[0-9] s\)$", listed.group(1), re.M):
+        failures.append("camcab-run --compare did not list the later breaker delay's end")
+    with tempfile.TemporaryDirectory() as profile:
+        dom = run_browser(browser, profile, "file://" + os.path.abspath(page), "--dump-dom")
+    status = page_status(dom)
+    print("status:", json.dumps(status))
+    if not status.get("ready") or status.get("errors"):
+        failures.append("the page did not run cleanly: %s" % status)
+    for plot in ("speed", "current", "stages", "own-sounds", "handles"):
+        counts = status.get("plots", {}).get(plot, {})
+        if counts.get("rows", 0) < 2 or counts.get("series", 0) < 2:
+            failures.append("plot %s holds no data for both drives: %s" % (plot, counts))
+    written = open(page, encoding="utf-8").read()
+    if "<code>notch/brake_params.csv</code>" not in written or not re.search(
+            r"field 2: <code>0\.25</code> &rarr; <code>1\.5</code>", written):
+        failures.append("the page does not name the changed cell")
+    for failure in failures:
+        print("FAILED:", failure)
+    return 1 if failures else 0
+
+
 def main():
     folder, mode, arguments = sys.argv[1], sys.argv[2], sys.argv[3:]
     browser = chromium()
@@ -175,6 +221,8 @@ def main():
         return 77
     if mode == "page":
         return check_existing_page(browser, arguments[0])
+    if mode == "compare":
+        return check_compare_page(browser, folder, arguments)
     page = write_page(folder, mode, arguments)
     url = "file://" + os.path.abspath(page)
     failures = []

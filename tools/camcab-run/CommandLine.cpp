@@ -57,6 +57,8 @@ void PrintUsage(std::FILE* out) {
     std::fprintf(out,
                  "Usage: camcab-run [--every-frame] [--audio WAV] [--trace CSV] [--report HTML]\n"
                  "                  PLUGIN [SCENARIO]\n"
+                 "       camcab-run --compare FOLDER_B [--trace CSV] [--trace-b CSV]\n"
+                 "                  [--report HTML] PLUGIN [SCENARIO]\n"
                  "\n"
                  "Loads the plug-in PLUGIN (a camcab.dll or libcamcab.so, or any plug-in of the\n"
                  "same host interface) the way the host does, calls Load, GetPluginVersion,\n"
@@ -77,6 +79,15 @@ void PrintUsage(std::FILE* out) {
                  "                  set and returned, the panel, the host sound commands and\n"
                  "                  the sound level; on Linux also a spectrogram and a player\n"
                  "                  of the rendered sound (sox makes both), and a summary\n"
+                 "  --compare FOLDER_B\n"
+                 "                  an A/B run: drive the scenario through PLUGIN (drive A),\n"
+                 "                  then through the plug-in of the same name in the vehicle\n"
+                 "                  folder FOLDER_B (drive B, a copy of A's folder with some\n"
+                 "                  files changed); print what one drive did and the other did\n"
+                 "                  not, or did at another time, and --report writes the A/B\n"
+                 "                  report: both drives' plots on one time axis, those\n"
+                 "                  differences, and the files and table cells that differ\n"
+                 "  --trace-b CSV   with --compare: drive B's trace (--trace is drive A's)\n"
                  "  --help          show this text\n"
                  "\n"
                  "Exit status: 0 on success; 1 when the plug-in is missing, cannot be loaded,\n"
@@ -127,6 +138,12 @@ std::optional<int> ReadCommandLine(const std::vector<std::wstring>& arguments, O
         } else if (argument == L"--report") {
             expectedPath = &options.reportPath;
             expectingOption = argument;
+        } else if (argument == L"--compare") {
+            expectedPath = &options.compareFolder;
+            expectingOption = argument;
+        } else if (argument == L"--trace-b") {
+            expectedPath = &options.compareTracePath;
+            expectingOption = argument;
         } else if (argument == L"--every-frame") {
             options.everyFrame = true;
         } else if (argument == L"--audio") {
@@ -148,6 +165,14 @@ std::optional<int> ReadCommandLine(const std::vector<std::wstring>& arguments, O
     if (expectedPath != nullptr) {
         std::fprintf(stderr, "camcab-run: %s needs a file name (see --help)\n",
                      platform::EncodeUtf8(expectingOption).c_str());
+        return 2;
+    }
+    if (!options.compareFolder.empty() && !options.audioPath.empty()) {
+        std::fprintf(stderr, "camcab-run: --compare renders no sound: --audio cannot go with it\n");
+        return 2;
+    }
+    if (options.compareFolder.empty() && !options.compareTracePath.empty()) {
+        std::fprintf(stderr, "camcab-run: --trace-b is drive B's trace: it needs --compare\n");
         return 2;
     }
     if (positional.empty() || positional.size() > 2) {

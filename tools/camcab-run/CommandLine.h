@@ -12,10 +12,12 @@ namespace camcab::run {
 
 struct Options {
     std::wstring pluginPath;
-    std::wstring scenarioPath;  // empty: no scenario (one frame at rest)
-    std::wstring audioPath;     // where the rendered audio goes (Linux)
-    std::wstring tracePath;     // the per-frame trace (CSV)
-    std::wstring reportPath;    // the drive report (HTML)
+    std::wstring scenarioPath;      // empty: no scenario (one frame at rest)
+    std::wstring audioPath;         // where the rendered audio goes (Linux)
+    std::wstring tracePath;         // the per-frame trace (CSV)
+    std::wstring reportPath;        // the drive report (HTML)
+    std::wstring compareFolder;     // drive B's vehicle folder: an A/B run
+    std::wstring compareTracePath;  // drive B's trace (CSV)
     bool everyFrame = false;
 };
 

@@ -12,9 +12,12 @@
 
 #include "AudioWatch.h"
 #include "CommandLine.h"
+#include "CompareReport.h"
+#include "DriveDifferences.h"
 #include "DriveReport.h"
 #include "DriveTrace.h"
 #include "FileBytes.h"
+#include "FolderDifferences.h"
 #include "HostAudio.h"
 #include "HostPlugin.h"
 #include "ScenarioPlayer.h"
@@ -178,6 +181,96 @@ int WriteResults(const Options& options, const scenario::Scenario& scenario,
     return 0;
 }
 
+// One drive of an A/B run: the plug-in at `pluginPath` loaded, driven through the scenario with
+// its trace kept, and unloaded.
+struct TracedDrive {
+    int status = 1;
+    double runSeconds = 0.0;
+    DriveTrace trace;
+};
+
+TracedDrive DriveTraced(const std::wstring& pluginPath, const Options& options,
+                        const scenario::Scenario& scenario) {
+    TracedDrive traced;
+    host::HostPlugin plugin;
+    std::string error;
+    if (!host::LoadHostPlugin(pluginPath, plugin, error)) {
+        std::fprintf(stderr, "camcab-run: error: %s\n", error.c_str());
+        return traced;
+    }
+    std::printf("plug-in %s\n", platform::EncodeUtf8(pluginPath).c_str());
+    const std::wstring folder = platform::FolderOf(pluginPath);
+    const VehicleTables tables = ReadVehicleTables(folder);
+    const Drive drive =
+        PlayScenario(plugin, options, scenario,
+                     platform::AppendPath(folder, sound::kStartUpLogName), &tables, &traced.trace);
+    host::UnloadHostPlugin(plugin);
+    traced.status = drive.status;
+    traced.runSeconds = drive.runSeconds;
+    return traced;
+}
+
+bool WriteTrace(const std::wstring& path, const DriveTrace& trace) {
+    if (!WriteTraceCsv(path, trace)) {
+        std::fprintf(stderr, "camcab-run: error: cannot write the trace %s\n",
+                     platform::EncodeUtf8(path).c_str());
+        return false;
+    }
+    std::printf("trace of %zu frames written to %s\n", trace.Frames().size(),
+                platform::EncodeUtf8(path).c_str());
+    return true;
+}
+
+// An A/B run: the scenario through the plug-in (drive A), then through the plug-in of the same
+// name in the compare folder (drive B). Prints what the drives did differently and writes the
+// traces and the A/B report asked for. Returns the process exit status.
+int CompareDrives(const Options& options, const scenario::Scenario& scenario) {
+    std::wstring folderB = options.compareFolder;
+    if (folderB.back() != L'/' && folderB.back() != L'\\') {
+        folderB += platform::NativeSeparators(L"\\");
+    }
+    const std::wstring pluginB = platform::AppendPath(
+        folderB, options.pluginPath.substr(platform::FolderOf(options.pluginPath).size()));
+    std::printf("drive A\n");
+    const TracedDrive a = DriveTraced(options.pluginPath, options, scenario);
+    if (a.status != 0) {
+        return a.status;
+    }
+    std::printf("drive B\n");
+    const TracedDrive b = DriveTraced(pluginB, options, scenario);
+    if (b.status != 0) {
+        return b.status;
+    }
+    const std::vector<Difference> differences =
+        CompareHappenings(Happenings(a.trace), Happenings(b.trace));
+    std::printf("%zu differences between drive A and drive B\n", differences.size());
+    for (const Difference& difference : differences) {
+        std::printf("  %s\n", DescribeDifference(difference).c_str());
+    }
+    if ((!options.tracePath.empty() && !WriteTrace(options.tracePath, a.trace)) ||
+        (!options.compareTracePath.empty() && !WriteTrace(options.compareTracePath, b.trace))) {
+        return 1;
+    }
+    if (!options.reportPath.empty()) {
+        CompareInfo info;
+        info.pluginPathA = options.pluginPath;
+        info.pluginPathB = pluginB;
+        info.scenarioPath = options.scenarioPath;
+        info.runSecondsA = a.runSeconds;
+        info.runSecondsB = b.runSeconds;
+        info.files = CompareFolders(host::NativePath(platform::FolderOf(options.pluginPath)),
+                                    host::NativePath(folderB));
+        std::string error;
+        if (!WriteCompareReport(options.reportPath, a.trace, b.trace, info, error)) {
+            std::fprintf(stderr, "camcab-run: error: cannot write the report %s: %s\n",
+                         platform::EncodeUtf8(options.reportPath).c_str(), error.c_str());
+            return 1;
+        }
+        std::printf("A/B report written to %s\n", platform::EncodeUtf8(options.reportPath).c_str());
+    }
+    return 0;
+}
+
 int Main(const std::vector<std::wstring>& arguments) {
     Options options;
     scenario::Scenario scenario;
@@ -190,6 +283,9 @@ int Main(const std::vector<std::wstring>& arguments) {
     // The sound goes to its file as it is rendered; listening needs only the latest frame.
     hostaudio::KeepWholeCapture(false);
 #endif
+    if (!options.compareFolder.empty()) {
+        return CompareDrives(options, scenario);
+    }
     host::HostPlugin plugin;
     std::string error;
     if (!host::LoadHostPlugin(options.pluginPath, plugin, error)) {

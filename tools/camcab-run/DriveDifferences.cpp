@@ -1,0 +1,96 @@
+#include "DriveDifferences.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+#include "ReportData.h"
+
+namespace camcab::run {
+namespace {
+
+// Scenario time as a time of day, as the report's axes show it.
+std::string Clock(double timeS) {
+    const double day = std::fmod(std::fmod(timeS, 86400.0) + 86400.0, 86400.0);
+    const int hours = static_cast<int>(day / 3600.0);
+    const int minutes = static_cast<int>(day / 60.0) % 60;
+    char text[32];
+    std::snprintf(text, sizeof text, "%d:%02d:%05.2f", hours, minutes,
+                  day - 3600.0 * hours - 60.0 * minutes);
+    return text;
+}
+
+}  // namespace
+
+std::vector<Happening> Happenings(const DriveTrace& trace) {
+    std::vector<Happening> happenings;
+    Handles before{};
+    for (const TraceFrame& frame : trace.Frames()) {
+        const double timeS = frame.state.Time / 1000.0;
+        for (std::string_view event : FrameEvents(frame.events)) {
+            happenings.push_back({timeS, std::string(event)});
+        }
+        const Handles& now = frame.returned;
+        for (const auto& [name, was, is] :
+             {std::tuple{"power ", before.Power, now.Power},
+              std::tuple{"brake ", before.Brake, now.Brake},
+              std::tuple{"reverser ", before.Reverser, now.Reverser}}) {
+            if (is != was) {
+                happenings.push_back({timeS, name + std::to_string(is)});
+            }
+        }
+        before = now;
+    }
+    return happenings;
+}
+
+std::vector<Difference> CompareHappenings(const std::vector<Happening>& a,
+                                          const std::vector<Happening>& b) {
+    // Each drive's times of each happening, in order.
+    std::map<std::string, std::pair<std::vector<double>, std::vector<double>>> times;
+    for (const Happening& happening : a) {
+        times[happening.what].first.push_back(happening.timeS);
+    }
+    for (const Happening& happening : b) {
+        times[happening.what].second.push_back(happening.timeS);
+    }
+    std::vector<Difference> differences;
+    for (const auto& [what, both] : times) {
+        const auto& [timesA, timesB] = both;
+        for (size_t k = 0; k < std::max(timesA.size(), timesB.size()); ++k) {
+            Difference difference{what, std::nullopt, std::nullopt};
+            if (k < timesA.size()) {
+                difference.timeA = timesA[k];
+            }
+            if (k < timesB.size()) {
+                difference.timeB = timesB[k];
+            }
+            if (difference.timeA != difference.timeB) {
+                differences.push_back(difference);
+            }
+        }
+    }
+    const auto earlier = [](const Difference& d) {
+        return std::min(d.timeA.value_or(INFINITY), d.timeB.value_or(INFINITY));
+    };
+    std::stable_sort(
+        differences.begin(), differences.end(),
+        [&](const Difference& x, const Difference& y) { return earlier(x) < earlier(y); });
+    return differences;
+}
+
+std::string DescribeDifference(const Difference& difference) {
+    std::string text = difference.what + ": ";
+    if (!difference.timeB) {
+        return text + "only A, at " + Clock(*difference.timeA);
+    }
+    if (!difference.timeA) {
+        return text + "only B, at " + Clock(*difference.timeB);
+    }
+    char shift[32];
+    std::snprintf(shift, sizeof shift, " (%+.2f s)", *difference.timeB - *difference.timeA);
+    return text + "A at " + Clock(*difference.timeA) + ", B at " + Clock(*difference.timeB) + shift;
+}
+
+}  // namespace camcab::run
