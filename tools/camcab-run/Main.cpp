@@ -1,12 +1,10 @@
 // camcab-run: the host stand-in. It loads a plug-in by path exactly as the host does, drives
 // it through a scenario and prints what the plug-in answered.
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,8 +18,8 @@
 #include "FolderDifferences.h"
 #include "HostAudio.h"
 #include "HostPlugin.h"
-#include "ScenarioPlayer.h"
 #include "ScratchFolder.h"
+#include "VehicleDrive.h"
 #include "VehicleTables.h"
 #include "platform/FileSystem.h"
 #include "platform/WideText.h"
@@ -30,19 +28,6 @@
 
 namespace camcab::run {
 namespace {
-
-std::string Hex(const std::string& bytes) {
-    std::string out;
-    char digits[4];
-    for (unsigned char byte : bytes) {
-        std::snprintf(digits, sizeof digits, "%02X ", byte);
-        out += digits;
-    }
-    if (!out.empty()) {
-        out.pop_back();
-    }
-    return out;
-}
 
 bool UsesModel(const scenario::Scenario& scenario) {
     for (const scenario::Event& event : scenario.events) {
@@ -67,41 +52,6 @@ std::vector<std::wstring> SoundFilesInLog(const std::wstring& logPath) {
         }
     }
     return files;
-}
-
-struct Drive {
-    int status = 0;  // the process exit status
-    double driveMs = 0.0;
-    double runSeconds = 0.0;
-};
-
-// Plays the scenario on the loaded plug-in. A plug-in that raises an error ends the drive with
-// status 1, the error told as the host would be told it.
-Drive PlayScenario(host::HostPlugin& plugin, const Options& options,
-                   const scenario::Scenario& scenario, const std::wstring& logPath,
-                   const VehicleTables* tables, DriveTrace* trace) {
-    Drive drive;
-    const auto started = std::chrono::steady_clock::now();
-    try {
-        ScenarioPlayer player(plugin, scenario, options.everyFrame, logPath, tables, trace);
-        drive.status = player.Run();
-        drive.driveMs = player.driveMs();
-    } catch (const std::runtime_error& failure) {
-        // The plug-in refused the run, as the host would be told (a chained module of another
-        // interface version). Its message is raw bytes in the host's code page.
-        const std::string message = failure.what();
-        std::fprintf(stderr, "camcab-run: error: the plug-in raised an error: %s\n",
-                     message.c_str());
-        std::fprintf(stderr, "camcab-run: error bytes: %s\n", Hex(message).c_str());
-        plugin.Dispose();
-        drive.status = 1;
-    } catch (...) {
-        std::fprintf(stderr, "camcab-run: error: the plug-in raised an unknown exception\n");
-        drive.status = 1;
-    }
-    drive.runSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    return drive;
 }
 
 #ifndef _WIN32
@@ -181,35 +131,6 @@ int WriteResults(const Options& options, const scenario::Scenario& scenario,
     return 0;
 }
 
-// One drive of an A/B run: the plug-in at `pluginPath` loaded, driven through the scenario with
-// its trace kept, and unloaded.
-struct TracedDrive {
-    int status = 1;
-    double runSeconds = 0.0;
-    DriveTrace trace;
-};
-
-TracedDrive DriveTraced(const std::wstring& pluginPath, const Options& options,
-                        const scenario::Scenario& scenario) {
-    TracedDrive traced;
-    host::HostPlugin plugin;
-    std::string error;
-    if (!host::LoadHostPlugin(pluginPath, plugin, error)) {
-        std::fprintf(stderr, "camcab-run: error: %s\n", error.c_str());
-        return traced;
-    }
-    std::printf("plug-in %s\n", platform::EncodeUtf8(pluginPath).c_str());
-    const std::wstring folder = platform::FolderOf(pluginPath);
-    const VehicleTables tables = ReadVehicleTables(folder);
-    const Drive drive =
-        PlayScenario(plugin, options, scenario,
-                     platform::AppendPath(folder, sound::kStartUpLogName), &tables, &traced.trace);
-    host::UnloadHostPlugin(plugin);
-    traced.status = drive.status;
-    traced.runSeconds = drive.runSeconds;
-    return traced;
-}
-
 bool WriteTrace(const std::wstring& path, const DriveTrace& trace) {
     if (!WriteTraceCsv(path, trace)) {
         std::fprintf(stderr, "camcab-run: error: cannot write the trace %s\n",
@@ -232,12 +153,14 @@ int CompareDrives(const Options& options, const scenario::Scenario& scenario) {
     const std::wstring pluginB = platform::AppendPath(
         folderB, options.pluginPath.substr(platform::FolderOf(options.pluginPath).size()));
     std::printf("drive A\n");
-    const TracedDrive a = DriveTraced(options.pluginPath, options, scenario);
+    PlayOptions play;
+    play.everyFrame = options.everyFrame;
+    const TracedDrive a = DriveTraced(options.pluginPath, play, scenario);
     if (a.status != 0) {
         return a.status;
     }
     std::printf("drive B\n");
-    const TracedDrive b = DriveTraced(pluginB, options, scenario);
+    const TracedDrive b = DriveTraced(pluginB, play, scenario);
     if (b.status != 0) {
         return b.status;
     }
@@ -319,8 +242,10 @@ int Main(const std::vector<std::wstring>& arguments) {
     DriveTrace trace;
     // The plug-in writes its start-up log beside itself.
     const std::wstring logPath = platform::AppendPath(pluginFolder, sound::kStartUpLogName);
-    const Drive drive = PlayScenario(plugin, options, scenario, logPath, tables.get(),
-                                     keepTrace ? &trace : nullptr);
+    PlayOptions play;
+    play.everyFrame = options.everyFrame;
+    const DriveOutcome drive =
+        PlayScenario(plugin, play, scenario, logPath, tables.get(), keepTrace ? &trace : nullptr);
     host::UnloadHostPlugin(plugin);
     if (drive.status != 0) {
 #ifndef _WIN32

@@ -1,6 +1,7 @@
 #include "ScenarioPlayer.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -34,10 +35,6 @@ int64_t TotalFrames(const Scenario& scenario) {
     return total;
 }
 
-void Say(const char* call, int32_t value) {
-    std::printf("%s %d\n", call, value);
-}
-
 std::string Changes(const char* label, const std::array<int32_t, kHostArrayIndexLimit>& now,
                     std::array<int32_t, kHostArrayIndexLimit>& shown) {
     std::string text;
@@ -53,8 +50,10 @@ std::string Changes(const char* label, const std::array<int32_t, kHostArrayIndex
 }  // namespace
 
 ScenarioPlayer::ScenarioPlayer(host::HostPlugin& plugin, const Scenario& scenario, bool everyFrame,
-                               std::wstring logPath, const VehicleTables* tables, DriveTrace* trace)
-    : plugin_(plugin),
+                               std::wstring logPath, const VehicleTables* tables, DriveTrace* trace,
+                               bool narrate)
+    : narrate_(narrate),
+      plugin_(plugin),
       logPath_(std::move(logPath)),
       scenario_(scenario),
       everyFrame_(everyFrame),
@@ -71,22 +70,32 @@ ScenarioPlayer::ScenarioPlayer(host::HostPlugin& plugin, const Scenario& scenari
     }
 }
 
+void ScenarioPlayer::Print(const char* format, ...) const {
+    if (!narrate_) {
+        return;
+    }
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(stdout, format, arguments);
+    va_end(arguments);
+}
+
 int ScenarioPlayer::Run() {
-    std::printf("Load\n");
+    Print("Load\n");
     plugin_.Load();
     for (const std::string& event : hostevents::Take()) {
-        std::printf("event %s\n", event.c_str());
+        Print("event %s\n", event.c_str());
     }
     if (platform::PathExists(logPath_)) {
-        std::printf("start-up log %s\n", platform::EncodeUtf8(logPath_).c_str());
+        Print("start-up log %s\n", platform::EncodeUtf8(logPath_).c_str());
     }
     const int32_t version = plugin_.GetPluginVersion();
-    std::printf("GetPluginVersion = %#x\n", static_cast<unsigned>(version));
+    Print("GetPluginVersion = %#x\n", static_cast<unsigned>(version));
     const VehicleSpec& v = scenario_.vehicle;
-    std::printf("SetVehicleSpec %d %d %d %d %d\n", v.BrakeNotches, v.PowerNotches, v.AtsNotch,
-                v.B67Notch, v.Cars);
+    Print("SetVehicleSpec %d %d %d %d %d\n", v.BrakeNotches, v.PowerNotches, v.AtsNotch, v.B67Notch,
+          v.Cars);
     plugin_.SetVehicleSpec(v);
-    std::printf("Initialize %d\n", scenario_.initialHandlePosition);
+    Print("Initialize %d\n", scenario_.initialHandlePosition);
     plugin_.Initialize(scenario_.initialHandlePosition);
     bool ranFrames = false;
     for (const Event& event : scenario_.events) {
@@ -97,62 +106,62 @@ int ScenarioPlayer::Run() {
         RunFrame();
     }
     progress_.Finish();
-    std::printf("Dispose\n");
+    Print("Dispose\n");
     plugin_.Dispose();
-    std::printf("%d frames\n", frame_);
+    Print("%d frames\n", frame_);
     return 0;
 }
 
 void ScenarioPlayer::Apply(const Event& event) {
     switch (event.kind) {
         case EventKind::SetPower:
-            Say("SetPower", event.value);
+            Print("%s %d\n", "SetPower", event.value);
             driver_.Power = event.value;
             plugin_.SetPower(event.value);
             break;
         case EventKind::SetBrake:
-            Say("SetBrake", event.value);
+            Print("%s %d\n", "SetBrake", event.value);
             driver_.Brake = event.value;
             plugin_.SetBrake(event.value);
             break;
         case EventKind::SetReverser:
-            Say("SetReverser", event.value);
+            Print("%s %d\n", "SetReverser", event.value);
             driver_.Reverser = event.value;
             plugin_.SetReverser(event.value);
             break;
         case EventKind::KeyDown:
-            Say("KeyDown", event.value);
+            Print("%s %d\n", "KeyDown", event.value);
             plugin_.KeyDown(event.value);
             break;
         case EventKind::KeyUp:
-            Say("KeyUp", event.value);
+            Print("%s %d\n", "KeyUp", event.value);
             plugin_.KeyUp(event.value);
             break;
         case EventKind::HornBlow:
-            Say("HornBlow", event.value);
+            Print("%s %d\n", "HornBlow", event.value);
             plugin_.HornBlow(event.value);
             break;
         case EventKind::DoorOpen:
-            std::printf("DoorOpen\n");
+            Print("DoorOpen\n");
             doorsOpen_ = true;
             plugin_.DoorOpen();
             break;
         case EventKind::DoorClose:
-            std::printf("DoorClose\n");
+            Print("DoorClose\n");
             doorsOpen_ = false;
             plugin_.DoorClose();
             break;
         case EventKind::SetSignal:
-            Say("SetSignal", event.value);
+            Print("%s %d\n", "SetSignal", event.value);
             plugin_.SetSignal(event.value);
             break;
         case EventKind::SetBeaconData:
-            std::printf("SetBeaconData %d %d %g %d\n", event.beacon.Type, event.beacon.Signal,
-                        event.beacon.Distance, event.beacon.Optional);
+            Print("SetBeaconData %d %d %g %d\n", event.beacon.Type, event.beacon.Signal,
+                  event.beacon.Distance, event.beacon.Optional);
             plugin_.SetBeaconData(event.beacon);
             break;
         case EventKind::Initialize:
-            Say("Initialize", event.value);
+            Print("%s %d\n", "Initialize", event.value);
             plugin_.Initialize(event.value);
             break;
         case EventKind::SetState:
@@ -163,7 +172,7 @@ void ScenarioPlayer::Apply(const Event& event) {
         case EventKind::KeyboardDown:
         case EventKind::KeyboardUp: {
             const bool down = event.kind == EventKind::KeyboardDown;
-            std::printf("%s\n", scenario::KeyboardLine(event.value, down).c_str());
+            Print("%s\n", scenario::KeyboardLine(event.value, down).c_str());
             host::SetHostKey(event.value, down);
             break;
         }
@@ -175,7 +184,7 @@ void ScenarioPlayer::Apply(const Event& event) {
             break;
         case EventKind::Model:
             modelOn_ = event.value != 0;
-            std::printf("model %s\n", modelOn_ ? "on" : "off");
+            Print("model %s\n", modelOn_ ? "on" : "off");
             break;
         case EventKind::ModelStepInterval:
             if (model_) {
@@ -249,7 +258,7 @@ void ScenarioPlayer::RunElapse(int32_t audioMs) {
         line += " events " + traced.events;
     }
     if (!line.empty()) {
-        std::printf("frame %d t=%dms:%s\n", frame_, state_.Time, line.c_str());
+        Print("frame %d t=%dms:%s\n", frame_, state_.Time, line.c_str());
     }
 }
 

@@ -23,9 +23,10 @@ class ScenarioPlayer {
   public:
     // `tables` (the vehicle's, read from the plug-in's folder) may be null when neither the
     // model nor the trace needs them; `trace` is null when no trace is kept. The plug-in writes
-    // its start-up log to `logPath`.
+    // its start-up log to `logPath`. Without `narrate` nothing is printed.
     ScenarioPlayer(host::HostPlugin& plugin, const scenario::Scenario& scenario, bool everyFrame,
-                   std::wstring logPath, const VehicleTables* tables, DriveTrace* trace);
+                   std::wstring logPath, const VehicleTables* tables, DriveTrace* trace,
+                   bool narrate = true);
 
     // Returns the process exit status.
     int Run();
@@ -33,12 +34,18 @@ class ScenarioPlayer {
     double driveMs() const { return driveMs_; }
 
   private:
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    void
+    Print(const char* format, ...) const;
     void Apply(const scenario::Event& event);
     // One frame of the scenario's step, the train moved on by the model when it drives.
     void RunFrame();
     // One Elapse with the current train state; the audio clock advances by `audioMs`.
     void RunElapse(int32_t audioMs);
 
+    const bool narrate_;
     host::HostPlugin& plugin_;
     const std::wstring logPath_;
     const scenario::Scenario& scenario_;
