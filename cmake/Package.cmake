@@ -1,7 +1,8 @@
 # The release package of the Windows build: `cmake --build --preset windows --target package`
 # makes build/windows/package/camcab-<version>-win64.zip with the plug-in, the modules, the
 # tools, the sample vehicle ready to drive, the example scenarios and the user's guide.
-set(camcab_package_binaries camcab camcab-passthrough camcab-recorder camcab-run camcab-check)
+set(camcab_package_binaries camcab camcab-passthrough camcab-recorder camcab-run camcab-check
+    camcab-tune)
 foreach(target IN LISTS camcab_package_binaries)
     install(FILES $<TARGET_FILE:${target}> DESTINATION .)
 endforeach()

@@ -19,6 +19,7 @@ root="$work/$(basename "$zip" .zip)"
 
 fail() { echo "package: $*"; exit 1; }
 for file in camcab.dll camcab-passthrough.dll camcab-recorder.dll camcab-run.exe camcab-check.exe \
+    camcab-tune.exe \
     user-guide.md sample-vehicle/camcab.dll sample-vehicle/camcab-passthrough.dll \
     sample-vehicle/detailmodulesx64.txt sample-vehicle/notch/notch.txt \
     sample-vehicle/AtsMotorConfig.txt sample-vehicle/NeedleTable/Speed.csv \
@@ -31,7 +32,7 @@ done
         fail "sample-vehicle/$file differs from examples/vehicle"
 done
 # Nothing but the DLLs, EXEs, the guide and the two folders at the top.
-extra=$(cd "$root" && ls | grep -v -E '^(camcab(-passthrough|-recorder)?\.dll|camcab-(run|check)\.exe|user-guide\.md|sample-vehicle|scenarios)$' || true)
+extra=$(cd "$root" && ls | grep -v -E '^(camcab(-passthrough|-recorder)?\.dll|camcab-(run|check|tune)\.exe|user-guide\.md|sample-vehicle|scenarios)$' || true)
 [ -z "$extra" ] || fail "unexpected files: $extra"
 
 for binary in "$root"/*.dll "$root"/*.exe; do
@@ -57,4 +58,10 @@ run="$source/cmake/wine-run.sh"
 "$run" "$root/camcab-run.exe" "$root/sample-vehicle/camcab.dll" "$root/scenarios/panel-test.txt" \
     >"$work/run.txt" 2>&1 || { cat "$work/run.txt"; fail "camcab-run cannot drive the sample vehicle"; }
 grep -q 'handles B10' "$work/run.txt" || fail "the brake override is not returned"
+# Every stage of the sample vehicle fires on its model drive: nothing to tune, nothing written.
+"$run" "$root/camcab-tune.exe" --out "$work/tuned" "$root/sample-vehicle/camcab.dll" \
+    "$root/scenarios/drive.txt" >"$work/tune.txt" 2>&1 ||
+    { cat "$work/tune.txt"; fail "camcab-tune cannot tune the sample vehicle"; }
+grep -q 'no change proposed' "$work/tune.txt" && [ ! -e "$work/tuned" ] ||
+    { cat "$work/tune.txt"; fail "camcab-tune proposes changes to the sample vehicle"; }
 echo "package: $(basename "$zip") holds what a user needs"

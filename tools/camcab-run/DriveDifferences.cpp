@@ -93,4 +93,15 @@ std::string DescribeDifference(const Difference& difference) {
     return text + "A at " + Clock(*difference.timeA) + ", B at " + Clock(*difference.timeB) + shift;
 }
 
+void PrintDifferences(const std::vector<Difference>& differences, const char* heading,
+                      size_t most) {
+    std::printf("%zu differences between %s\n", differences.size(), heading);
+    for (size_t k = 0; k < differences.size() && k < most; ++k) {
+        std::printf("  %s\n", DescribeDifference(differences[k]).c_str());
+    }
+    if (differences.size() > most) {
+        std::printf("  and %zu more (the A/B report lists them all)\n", differences.size() - most);
+    }
+}
+
 }  // namespace camcab::run

@@ -36,4 +36,9 @@ std::vector<Difference> CompareHappenings(const std::vector<Happening>& a,
 // One line of text for a difference: "stage B: A at 8:00:12.34, B at 8:00:13.1 (+0.76 s)".
 std::string DescribeDifference(const Difference& difference);
 
+// Prints the differences on standard output, a line each, up to the first `most` (the rest
+// counted): "N differences between drive A and drive B", or as `heading` names the drives.
+void PrintDifferences(const std::vector<Difference>& differences, const char* heading,
+                      size_t most = 40);
+
 }  // namespace camcab::run

@@ -166,10 +166,7 @@ int CompareDrives(const Options& options, const scenario::Scenario& scenario) {
     }
     const std::vector<Difference> differences =
         CompareHappenings(Happenings(a.trace), Happenings(b.trace));
-    std::printf("%zu differences between drive A and drive B\n", differences.size());
-    for (const Difference& difference : differences) {
-        std::printf("  %s\n", DescribeDifference(difference).c_str());
-    }
+    PrintDifferences(differences, "drive A and drive B");
     if ((!options.tracePath.empty() && !WriteTrace(options.tracePath, a.trace)) ||
         (!options.compareTracePath.empty() && !WriteTrace(options.compareTracePath, b.trace))) {
         return 1;

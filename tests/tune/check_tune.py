@@ -1,0 +1,126 @@
+#!/usr/bin/env python3
+"""camcab-tune on vehicles broken on purpose, against a drive recorded with the unbroken one.
+
+check_tune.py WORK CAMCAB_RUN CAMCAB_TUNE VEHICLE PLUGIN PASSTHROUGH RECORDER SCENARIO
+
+The sample vehicle's model drive is recorded (camcab-recorder chained first), so that every
+vehicle below meets the same currents. A power current column shifted by 15 A (stage B's curve,
+then stage C's) must be tuned back so that the tuned folder fires every stage the unbroken
+vehicle fires, with the author's folder untouched; a swap that no two-cell change can mend must
+be named, with no folder written, and exit status 3.
+"""
+import csv
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+ENVIRONMENT = dict(os.environ, SDL_AUDIODRIVER="dummy", SDL_NO_SIGNAL_HANDLERS="1")
+
+
+def vehicle(work, name, source, plugin, modules):
+    folder = os.path.join(work, name)
+    shutil.copytree(source, folder)
+    for module in [plugin] + modules:
+        shutil.copy(module, folder)
+    names = [os.path.basename(module) for module in modules]
+    with open(os.path.join(folder, "detailmodulesx64.txt"), "w") as listing:
+        listing.write("\n".join(names) + "\n")
+    return folder
+
+
+def edit_current_table(folder, change):
+    path = os.path.join(folder, "notch", "power_current.csv")
+    lines = open(path).read().splitlines()
+    rows = [lines[0]]
+    for line in lines[1:]:
+        fields = [field.strip() for field in line.split(",")]
+        rows.append(", ".join(change(fields)) if re.match(r"^[0-9]", line) else line)
+    open(path, "w").write("\n".join(rows) + "\n")
+
+
+def stages(run, folder, plugin, drive):
+    """The stages a drive through the folder told, with how often."""
+    trace = os.path.join(folder + ".csv")
+    subprocess.run([run, "--trace", trace, os.path.join(folder, os.path.basename(plugin)), drive],
+                   check=True, env=ENVIRONMENT, stdout=subprocess.DEVNULL)
+    told = {}
+    with open(trace, newline="") as rows:
+        for row in csv.DictReader(rows):
+            for event in row["events"].split("; "):
+                if event.startswith("stage ") or event == "transition":
+                    told[event] = told.get(event, 0) + 1
+    return told
+
+
+def digest(folder):
+    total = hashlib.sha256()
+    for root, _, files in sorted(os.walk(folder)):
+        for name in sorted(files):
+            if "XAudio2" not in name:
+                total.update(open(os.path.join(root, name), "rb").read())
+    return total.hexdigest()
+
+
+def main():
+    work, run, tune, source, plugin, passthrough, recorder, scenario = sys.argv[1:9]
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    failures = []
+
+    recording_vehicle = vehicle(work, "recording", source, plugin, [recorder, passthrough])
+    subprocess.run([run, os.path.join(recording_vehicle, os.path.basename(plugin)), scenario],
+                   check=True, env=ENVIRONMENT, stdout=subprocess.DEVNULL)
+    recordings = [f for f in os.listdir(recording_vehicle) if f.startswith("camcab-recording-")]
+    drive = os.path.join(work, "drive.txt")
+    shutil.copy(os.path.join(recording_vehicle, recordings[0]), drive)
+    unbroken = stages(run, vehicle(work, "unbroken", source, plugin, [passthrough]), plugin, drive)
+    print("the unbroken vehicle fires", unbroken)
+
+    # Stage B's curve c4 (column 8) and stage C's c7 (column 11), each 15 A too high.
+    for name, column, stage in (("b-shifted", 8, "stage B"), ("c-shifted", 11, "stage C")):
+        folder = vehicle(work, name, source, plugin, [passthrough])
+        edit_current_table(folder, lambda f: f[:column] + [str(int(f[column]) + 15)] + f[column + 1:])
+        before = digest(folder)
+        done = subprocess.run([tune, "--report", os.path.join(work, name + ".html"),
+                               os.path.join(folder, os.path.basename(plugin)), drive],
+                              env=ENVIRONMENT, capture_output=True, text=True)
+        print(done.stdout)
+        changed = re.findall(r"^notch/power_current\.csv line [0-9]+, field %d: ([0-9.]+) -> ([0-9.]+) "
+                             % (column + 1), done.stdout, re.M)
+        if done.returncode != 0 or not changed or \
+                any(abs(float(old) - float(new) - 15) > 0.05 for old, new in changed):
+            failures.append("%s: the shifted cells were not moved back 15 A: %s" % (name, done.stderr))
+        if "%s: made to fire" % stage not in done.stdout:
+            failures.append("%s: %s is not said to be made to fire" % (name, stage))
+        tuned = stages(run, folder + "-tuned", plugin, drive)
+        if any(tuned.get(s, 0) < n for s, n in unbroken.items()):
+            failures.append("%s: the tuned folder fires %s, the unbroken vehicle %s" % (name, tuned, unbroken))
+        if digest(folder) != before:
+            failures.append("%s: the author's folder was changed" % name)
+        if not os.path.isfile(os.path.join(work, name + ".html")):
+            failures.append("%s: no A/B report" % name)
+
+    # c1 and c4 swapped: stage B's current meets c4 only where c3 would have to cross c2.
+    folder = vehicle(work, "swapped", source, plugin, [passthrough])
+    edit_current_table(folder, lambda f: f[:5] + [f[8]] + f[6:8] + [f[5]] + f[9:])
+    done = subprocess.run([tune, os.path.join(folder, os.path.basename(plugin)), drive],
+                          env=ENVIRONMENT, capture_output=True, text=True)
+    print(done.stdout)
+    if done.returncode != 3 or "stage B: none of the" not in done.stdout or \
+            os.path.exists(folder + "-tuned"):
+        failures.append("swapped: not told that no change mends stage B (exit %d)" % done.returncode)
+    again = subprocess.run([tune, "--out", work, os.path.join(folder, os.path.basename(plugin)), drive],
+                           env=ENVIRONMENT, capture_output=True, text=True)
+    if again.returncode != 2 or "exists" not in again.stderr:
+        failures.append("an existing --out folder was not refused")
+
+    for failure in failures:
+        print("FAILED:", failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
