@@ -112,6 +112,21 @@ def main():
     if done.returncode != 3 or "stage B: none of the" not in done.stdout or \
             os.path.exists(folder + "-tuned"):
         failures.append("swapped: not told that no change mends stage B (exit %d)" % done.returncode)
+    # A power current file outside the vehicle folder (shared between vehicles) is never written.
+    folder = vehicle(work, "outside", source, plugin, [passthrough])
+    shutil.move(os.path.join(folder, "notch", "power_current.csv"), os.path.join(work, "shared.csv"))
+    edit_current_table_path = os.path.join(work, "shared.csv")
+    shared = open(edit_current_table_path).read().replace("279", "294")
+    open(edit_current_table_path, "w").write(shared)
+    index = os.path.join(folder, "notch", "notch.txt")
+    open(index, "w").write(open(index).read().replace("Current = power_current.csv",
+                                                      "Current = ../../shared.csv"))
+    done = subprocess.run([tune, os.path.join(folder, os.path.basename(plugin)), drive],
+                          env=ENVIRONMENT, capture_output=True, text=True)
+    if done.returncode != 1 or "inside the vehicle folder" not in done.stdout or \
+            open(edit_current_table_path).read() != shared or os.path.exists(folder + "-tuned"):
+        failures.append("a table outside the vehicle folder was not left alone: %s" % done.stdout)
+
     again = subprocess.run([tune, "--out", work, os.path.join(folder, os.path.basename(plugin)), drive],
                            env=ENVIRONMENT, capture_output=True, text=True)
     if again.returncode != 2 or "exists" not in again.stderr:

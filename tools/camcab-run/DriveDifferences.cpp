@@ -21,6 +21,20 @@ std::string Clock(double timeS) {
     return text;
 }
 
+// An event as it would read in either vehicle folder: a module's failure names the module by
+// its file name, not its path.
+std::string SameInEitherFolder(std::string_view event) {
+    const size_t failed = event.rfind(" failed in ");
+    if (event.rfind("module ", 0) != 0 || failed == std::string_view::npos) {
+        return std::string(event);
+    }
+    const std::string_view path = event.substr(7, failed - 7);
+    const size_t slash = path.find_last_of("/\\");
+    return "module " +
+           std::string(slash == std::string_view::npos ? path : path.substr(slash + 1)) +
+           std::string(event.substr(failed));
+}
+
 }  // namespace
 
 std::vector<Happening> Happenings(const DriveTrace& trace) {
@@ -29,7 +43,7 @@ std::vector<Happening> Happenings(const DriveTrace& trace) {
     for (const TraceFrame& frame : trace.Frames()) {
         const double timeS = frame.state.Time / 1000.0;
         for (std::string_view event : FrameEvents(frame.events)) {
-            happenings.push_back({timeS, std::string(event)});
+            happenings.push_back({timeS, SameInEitherFolder(event)});
         }
         const Handles& now = frame.returned;
         for (const auto& [name, was, is] :

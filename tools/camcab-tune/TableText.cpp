@@ -61,7 +61,7 @@ bool TableText::Write(const std::filesystem::path& path) const {
 
 std::vector<size_t> TableText::RowsAt(float speedKmh) const {
     std::vector<size_t> rows;
-    for (size_t l = 0; l < lines_.size(); ++l) {
+    for (size_t l = 1; l < lines_.size(); ++l) {  // the first line is the heading
         const std::optional<std::string> first = Cell(l, 0);
         const std::optional<float> speed =
             first ? config::ToFloat(platform::DecodeUtf8(*first)) : std::nullopt;

@@ -14,7 +14,8 @@ class TableText {
     static std::optional<TableText> Read(const std::filesystem::path& path);
     bool Write(const std::filesystem::path& path) const;
 
-    // The lines (from 0) whose first field reads as `speedKmh`, as the table readers read it.
+    // The lines (from 0) whose first field reads as `speedKmh`, as the table readers read it:
+    // the heading (the first line) is none of them.
     std::vector<size_t> RowsAt(float speedKmh) const;
     // A field (from 0) of a line without its spaces; nothing where the line has no such field.
     std::optional<std::string> Cell(size_t line, size_t field) const;

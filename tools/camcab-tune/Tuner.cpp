@@ -22,14 +22,15 @@ namespace fs = std::filesystem;
 
 // Each stage's curve (c0..c10), the lower curve the current must be above (if any), and the
 // curve that ends the stage in the frame it is met (if any) with its window: a current met by
-// both in one frame reaches the stage and leaves it at once, so it is never told.
+// both in one frame reaches the stage and leaves it at once, so it is never told. (The
+// transition ends stage A in the frame it is set only after a frame without current.)
 struct StageCurve {
     size_t curve;
     std::optional<size_t> below;
     std::optional<size_t> ending;
     double endingWindowA;
 };
-constexpr StageCurve kStageCurves[] = {{1, 0, 2, 0.5},
+constexpr StageCurve kStageCurves[] = {{1, 0, std::nullopt, 0.0},
                                        {2, std::nullopt, std::nullopt, 0.0},
                                        {4, 3, 5, 2.0},
                                        {7, 6, 8, 2.0},
@@ -76,8 +77,9 @@ std::vector<float> PointsAround(const config::Curve& curve, float speedKmh) {
     while (upper + 1 < curve.size() && curve[upper].x < speedKmh) {
         ++upper;
     }
-    if (curve[upper].x == speedKmh || curve[upper - 1].x == speedKmh) {
-        return {speedKmh};
+    if (curve[upper].x == speedKmh || curve[upper - 1].x == speedKmh ||
+        curve[upper].x == curve[upper - 1].x) {
+        return {curve[upper].x == speedKmh ? speedKmh : curve[upper].x};
     }
     return {curve[upper - 1].x, curve[upper].x};
 }
@@ -100,6 +102,37 @@ void CopyFolder(const fs::path& from, const fs::path& to) {
             fs::copy_file(walk->path(), to / relative, fs::copy_options::overwrite_existing, error);
         }
     }
+}
+
+// Moves curve `curve`'s cell at table line `line` by `deltaA`, to a tenth of an ampere, and
+// returns its new text (the old where the line has no number there). Nothing where the move
+// would take the curve past a curve beside it at that line that it was not past before.
+std::optional<std::string> MoveCell(TableText& table, const config::NotchTable& notch, size_t curve,
+                                    size_t line, double deltaA) {
+    const size_t column = static_cast<size_t>(notch.PowerCurveColumns[curve]);
+    const std::optional<std::string> cell = table.Cell(line, column);
+    const std::optional<double> old = Number(cell);
+    if (!old) {
+        return cell.value_or("");
+    }
+    const std::string after = CellText(*old + deltaA);
+    const double value = *Number(std::optional<std::string>(after));
+    // The curves beside it (c9 is never compared: c8 and c10 are beside each other).
+    for (const int side : {-1, 1}) {
+        size_t beside = curve + static_cast<size_t>(side);
+        beside = beside == 9 ? beside + static_cast<size_t>(side) : beside;
+        if ((curve == 0 && side < 0) || beside >= notch.PowerCurveColumns.size() ||
+            notch.PowerCurveColumns[beside] == column) {
+            continue;
+        }
+        const std::optional<double> next =
+            Number(table.Cell(line, static_cast<size_t>(notch.PowerCurveColumns[beside])));
+        if (next && (*next - *old) * side >= 0.0 && (*next - value) * side < 0.0) {
+            return std::nullopt;
+        }
+    }
+    table.SetCell(line, column, after);
+    return after;
 }
 
 }  // namespace
@@ -146,12 +179,29 @@ std::optional<run::DriveTrace> Tuner::Drive(const TableText& table) {
 
 bool Tuner::Tune(const std::vector<StageMark>& marks) {
     const run::VehicleTables tables = run::ReadVehicleTables(folder_);
-    const std::wstring& file = tables.notchTable.powerCurrentFile;
-    if (file.empty() || file.compare(0, folder_.size(), folder_) != 0) {
-        findings_.push_back("the notch table names no power current file in the vehicle folder");
+    const config::NotchTable& notch = tables.notchTable;
+    const std::wstring& file = notch.powerCurrentFile;
+    // Only a file inside the vehicle folder is changed (in the copy): a name that climbs out
+    // of it ("..") could name a file of the author's beside it.
+    const fs::path relative =
+        file.compare(0, folder_.size(), folder_) == 0
+            ? host::NativePath(platform::NativeSeparators(file.substr(folder_.size())))
+                  .lexically_normal()
+            : fs::path();
+    if (file.empty() || relative.empty() || relative.is_absolute() ||
+        *relative.begin() == fs::path("..")) {
+        findings_.push_back(
+            "the notch table names no power current file inside the vehicle folder: nothing "
+            "is tuned");
         return false;
     }
-    tableFile_ = file.substr(folder_.size());
+    if (file == notch.brakeCurrentFile || file == notch.noLoadCurrentFile) {
+        findings_.push_back(
+            "the power current file is also read as the brake current or the "
+            "no-load current: a change would move those too; nothing is tuned");
+        return false;
+    }
+    tableFile_ = platform::WideFromNativeName(relative.string());
     table_ = TableText::Read(host::NativePath(platform::NativeSeparators(file)));
     if (!table_) {
         findings_.push_back("cannot read " + platform::EncodeUtf8(tableFile_));
@@ -190,6 +240,24 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
                             ", so no cell of it can be changed");
         return false;
     }
+    if (target.ending && *target.ending < notch.PowerCurveColumns.size() &&
+        notch.PowerCurveColumns[*target.ending] == notch.PowerCurveColumns[target.curve]) {
+        findings_.push_back(std::string(name) + ": " + curveName + " and c" +
+                            std::to_string(*target.ending) +
+                            " read the same column, so the stage is left in the frame it is "
+                            "reached and never told; no cell change can part them");
+        return false;
+    }
+    // Stage A is set only before the transition of its power cycle (a run of powering frames).
+    std::vector<bool> afterTransition(frames.size(), false);
+    bool transitionTold = false;
+    for (size_t f = 0; f < frames.size(); ++f) {
+        transitionTold = transitionTold && IsPowering(frames[f]);
+        afterTransition[f] = transitionTold;
+        for (std::string_view event : run::FrameEvents(frames[f].events)) {
+            transitionTold = transitionTold || event == "transition";
+        }
+    }
     const auto curveAt = [&notch](size_t curve, float speedKmh) {
         return static_cast<double>(config::PowerCurrentsAt(notch, std::fabs(speedKmh))[curve]);
     };
@@ -201,7 +269,7 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
             target.ending &&
             std::fabs(frames[f].state.Current - curveAt(*target.ending, frames[f].state.Speed)) <
                 target.endingWindowA + 0.5;
-        if (IsPowering(frames[f]) && !ends &&
+        if (IsPowering(frames[f]) && !ends && !(stage == 0 && afterTransition[f]) &&
             (!markS || std::fabs(frames[f].state.Time / 1000.0 - *markS) < 0.5)) {
             candidates.push_back(f);
         }
@@ -253,44 +321,36 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
         bool ordered = true;
         for (const auto& [curve, deltaA] : moves) {
             const size_t column = static_cast<size_t>(notch.PowerCurveColumns[curve]);
-            for (float x : PointsAround(notch.PowerCurrentCurves[curve], speedKmh)) {
-                for (size_t line : table.RowsAt(x)) {
-                    const std::optional<double> old = Number(table.Cell(line, column));
-                    if (!old) {
-                        continue;
-                    }
-                    const std::string after = CellText(*old + deltaA);
-                    const double value = *Number(std::optional<std::string>(after));
-                    // The curves keep their order at the row: between the curves beside it.
-                    for (const auto& [side, sign] :
-                         {std::pair{curve - 1, -1.0}, {curve + 1, 1.0}}) {
-                        const size_t beside = side == 9 ? side + static_cast<size_t>(sign) : side;
-                        if (curve == 0 && sign < 0) {
-                            continue;
-                        }
-                        if (beside >= notch.PowerCurveColumns.size() ||
-                            notch.PowerCurveColumns[beside] == column || curve == beside) {
-                            continue;
-                        }
-                        const std::optional<double> next = Number(
-                            table.Cell(line, static_cast<size_t>(notch.PowerCurveColumns[beside])));
-                        if (next && (*next - *old) * sign >= 0.0 && (*next - value) * sign < 0.0) {
-                            ordered = false;
-                        }
-                    }
-                    table.SetCell(line, column, after);
+            if (column == 0) {
+                ordered = false;  // the speed column: a change would move every curve's speed
+                continue;
+            }
+            const std::vector<float> points =
+                PointsAround(notch.PowerCurrentCurves[curve], speedKmh);
+            for (size_t p = 0; p < points.size(); ++p) {
+                // Of rows at one speed the curve uses, below the speed, the last read, and at
+                // or above it, the first.
+                const std::vector<size_t> rows = table.RowsAt(points[p]);
+                if (rows.empty()) {
+                    continue;
+                }
+                const size_t line = points.size() == 2 && p == 0 ? rows.back() : rows.front();
+                const std::optional<std::string> was = table.Cell(line, column);
+                const std::optional<std::string> after =
+                    MoveCell(table, notch, curve, line, deltaA);
+                if (!after) {
+                    ordered = false;
+                } else if (*after != *was) {
                     char why[200];
                     std::snprintf(why, sizeof why,
-                                  "%s, %s: the powering current came to %.1f A at %.1f km/h "
-                                  "(%s), %.1f A from %s",
-                                  curve == target.curve ? curveName.c_str()
-                                                        : ("c" + std::to_string(curve)).c_str(),
-                                  curve == target.curve ? name : "moved below the current",
+                                  "c%zu, %s: the powering current came to %.1f A at %.1f km/h "
+                                  "(%s), %.1f A from c%zu",
+                                  curve, curve == target.curve ? name : "moved below the current",
                                   currentA, static_cast<double>(speedKmh),
                                   Clock(frame.state.Time / 1000.0).c_str(), std::fabs(deltaA),
-                                  ("c" + std::to_string(curve)).c_str());
+                                  curve);
                     changes.push_back({platform::EncodeUtf8(tableFile_), line + 1, column + 1,
-                                       *table_->Cell(line, column), after, why});
+                                       *was, *after, why});
                 }
             }
         }
