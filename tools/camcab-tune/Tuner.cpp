@@ -349,8 +349,8 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
                                   currentA, static_cast<double>(speedKmh),
                                   Clock(frame.state.Time / 1000.0).c_str(), std::fabs(deltaA),
                                   curve);
-                    changes.push_back({platform::EncodeUtf8(tableFile_), line + 1, column + 1,
-                                       *was, *after, why});
+                    changes.push_back({platform::EncodeUtf8(tableFile_), line + 1, column + 1, *was,
+                                       *after, why});
                 }
             }
         }
