@@ -6,8 +6,9 @@ check_tune.py WORK CAMCAB_RUN CAMCAB_TUNE VEHICLE PLUGIN PASSTHROUGH RECORDER SC
 The sample vehicle's model drive is recorded (camcab-recorder chained first), so that every
 vehicle below meets the same currents. A power current column shifted by 15 A (stage B's curve,
 then stage C's) must be tuned back so that the tuned folder fires every stage the unbroken
-vehicle fires, with the author's folder untouched; a swap that no two-cell change can mend must
-be named, with no folder written, and exit status 3.
+vehicle fires, with the author's folder untouched; two columns swapped must be exchanged back;
+a drive that never powers gets no proposal and exit status 3; a table outside the vehicle folder
+is never written.
 """
 import csv
 import hashlib
@@ -103,15 +104,29 @@ def main():
         if not os.path.isfile(os.path.join(work, name + ".html")):
             failures.append("%s: no A/B report" % name)
 
-    # c1 and c4 swapped: stage B's current meets c4 only where c3 would have to cross c2.
+    # c1's and c4's columns swapped: the columns are exchanged back, cell for cell.
     folder = vehicle(work, "swapped", source, plugin, [passthrough])
     edit_current_table(folder, lambda f: f[:5] + [f[8]] + f[6:8] + [f[5]] + f[9:])
     done = subprocess.run([tune, os.path.join(folder, os.path.basename(plugin)), drive],
                           env=ENVIRONMENT, capture_output=True, text=True)
     print(done.stdout)
-    if done.returncode != 3 or "stage B: none of the" not in done.stdout or \
-            os.path.exists(folder + "-tuned"):
-        failures.append("swapped: not told that no change mends stage B (exit %d)" % done.returncode)
+    table = os.path.join("notch", "power_current.csv")
+    if done.returncode != 0 or "columns 5 and 8 of the power current table exchanged back" \
+            not in done.stdout or open(os.path.join(folder + "-tuned", table)).read() != \
+            open(os.path.join(work, "unbroken", table)).read():
+        failures.append("swapped: the columns were not exchanged back (exit %d)" % done.returncode)
+
+    # A drive that never powers: no change can make a stage fire, and none is proposed.
+    standing = os.path.join(work, "standing.txt")
+    open(standing, "w").write("vehicle 8 5 9 6 4\ninitialize 0\nframes 10\n")
+    done = subprocess.run([tune, "--out", os.path.join(work, "standing-tuned"),
+                           os.path.join(folder, os.path.basename(plugin)), standing],
+                          env=ENVIRONMENT, capture_output=True, text=True)
+    print(done.stdout)
+    if done.returncode != 3 or "stage B: the current never powers in this drive" not in \
+            done.stdout or os.path.exists(os.path.join(work, "standing-tuned")):
+        failures.append("standing: not told that no change can help (exit %d)" % done.returncode)
+
     # A power current file outside the vehicle folder (shared between vehicles) is never written.
     folder = vehicle(work, "outside", source, plugin, [passthrough])
     shutil.move(os.path.join(folder, "notch", "power_current.csv"), os.path.join(work, "shared.csv"))

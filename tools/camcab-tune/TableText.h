@@ -17,6 +17,7 @@ class TableText {
     // The lines (from 0) whose first field reads as `speedKmh`, as the table readers read it:
     // the heading (the first line) is none of them.
     std::vector<size_t> RowsAt(float speedKmh) const;
+    size_t LineCount() const { return lines_.size(); }
     // A field (from 0) of a line without its spaces; nothing where the line has no such field.
     std::optional<std::string> Cell(size_t line, size_t field) const;
     // Replaces the field's text, keeping the spaces around it. False where there is none.

@@ -207,6 +207,7 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
         findings_.push_back("cannot read " + platform::EncodeUtf8(tableFile_));
         return false;
     }
+    RepairSwappedColumns(notch);
     for (size_t s = 0; s < std::size(kTunedStages); ++s) {
         std::optional<double> markS;
         for (const StageMark& mark : marks) {
@@ -221,6 +222,96 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
         TuneStage(s, markS);
     }
     return true;
+}
+
+// The curves' columns in the order of their curves (c0 to c8, then c10), each once. At each table
+// row the curves stand in this order: a stage's curve above the one the current must pass
+// first. Where rows are out of it and exchanging two columns' cells puts every row back in
+// order, the two columns were swapped: the exchange is tried first, and stands when the drive,
+// driven again, fires more stages, loses none and holds the power no longer.
+void Tuner::RepairSwappedColumns(const config::NotchTable& notch) {
+    std::vector<size_t> columns;
+    for (size_t k = 0; k < notch.PowerCurveColumns.size() && k < config::kPowerCurrentValues; ++k) {
+        const size_t column = static_cast<size_t>(notch.PowerCurveColumns[k]);
+        if (k != 9 && column != 0 &&
+            std::find(columns.begin(), columns.end(), column) == columns.end()) {
+            columns.push_back(column);
+        }
+    }
+    std::vector<size_t> rows;
+    for (size_t line = 1; line < table_->LineCount(); ++line) {  // the first is the heading
+        if (Number(table_->Cell(line, 0))) {
+            rows.push_back(line);
+        }
+    }
+    // Rows out of order with columns `a` and `b` exchanged (none exchanged: a == b).
+    const auto outOfOrder = [&](size_t a, size_t b) {
+        size_t count = 0;
+        for (size_t line : rows) {
+            std::optional<double> previous;
+            bool ordered = true;
+            for (size_t column : columns) {
+                const size_t read = column == a ? b : column == b ? a : column;
+                const std::optional<double> value = Number(table_->Cell(line, read));
+                if (value && previous && *value < *previous) {
+                    ordered = false;
+                }
+                previous = value ? value : previous;
+            }
+            count += ordered ? 0 : 1;
+        }
+        return count;
+    };
+    if (outOfOrder(0, 0) == 0) {
+        return;
+    }
+    for (size_t i = 0; i < columns.size(); ++i) {
+        for (size_t j = i + 1; j < columns.size(); ++j) {
+            if (outOfOrder(columns[i], columns[j]) != 0) {
+                continue;
+            }
+            TableText table = *table_;
+            std::vector<CellChange> changes;
+            for (size_t line : rows) {
+                const std::optional<std::string> a = table_->Cell(line, columns[i]);
+                const std::optional<std::string> b = table_->Cell(line, columns[j]);
+                if (!a || !b || *a == *b) {
+                    continue;
+                }
+                table.SetCell(line, columns[i], *b);
+                table.SetCell(line, columns[j], *a);
+                const std::string why = "columns " + std::to_string(columns[i]) + " and " +
+                                        std::to_string(columns[j]) +
+                                        " exchanged: their currents stood in each other's place, "
+                                        "out of the curves' order";
+                changes.push_back(
+                    {platform::EncodeUtf8(tableFile_), line + 1, columns[i] + 1, *a, *b, why});
+                changes.push_back(
+                    {platform::EncodeUtf8(tableFile_), line + 1, columns[j] + 1, *b, *a, why});
+            }
+            const std::optional<run::DriveTrace> tuned = Drive(table);
+            if (!tuned || changes.empty()) {
+                continue;
+            }
+            const DriveSummary before = Summarize(trace_);
+            const DriveSummary after = Summarize(*tuned);
+            bool more = false;
+            bool kept = after.heldFrames <= before.heldFrames;
+            for (size_t s = 0; s < before.stageCounts.size(); ++s) {
+                kept = kept && after.stageCounts[s] >= before.stageCounts[s];
+                more = more || after.stageCounts[s] > before.stageCounts[s];
+            }
+            if (kept && more) {
+                *table_ = table;
+                trace_ = *tuned;
+                changes_.insert(changes_.end(), changes.begin(), changes.end());
+                findings_.push_back("columns " + std::to_string(columns[i]) + " and " +
+                                    std::to_string(columns[j]) +
+                                    " of the power current table exchanged back");
+                return;
+            }
+        }
+    }
 }
 
 bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {

@@ -4,6 +4,8 @@
 // around it move by the gap, so that the curve meets the current there (a stage's lower curve
 // moves below it when it stands in the way). A change stands only when the drive, driven again
 // with it, fires the stage, loses no stage that fired before and holds the power no longer.
+// Before that, two curve columns found in each other's place (out of the curves' order) are
+// exchanged back.
 #pragma once
 
 #include <filesystem>
@@ -14,6 +16,7 @@
 #include "DriveTrace.h"
 #include "Scenario.h"
 #include "TableText.h"
+#include "config/NotchTable.h"
 
 namespace camcab::tune {
 
@@ -65,6 +68,8 @@ class Tuner {
     const std::wstring& TableFile() const { return tableFile_; }  // relative
 
   private:
+    // Two columns whose currents stand in each other's place, put back: see Tuner.cpp.
+    void RepairSwappedColumns(const config::NotchTable& notch);
     bool TuneStage(size_t stage, std::optional<double> markS);
     // Drives the frozen drive through a copy of the folder with `table`; empty on failure.
     std::optional<run::DriveTrace> Drive(const TableText& table);
