@@ -127,6 +127,16 @@ def main():
             done.stdout or os.path.exists(os.path.join(work, "standing-tuned")):
         failures.append("standing: not told that no change can help (exit %d)" % done.returncode)
 
+    # Stage B marked to fire later, where the curve takes its value from the same table rows as
+    # where it fires now: no change can move one firing without the other, and that is said.
+    done = subprocess.run([tune, "--out", os.path.join(work, "marked-tuned"), "--at", "stage B=6.5",
+                           os.path.join(work, "unbroken", os.path.basename(plugin)), drive],
+                          env=ENVIRONMENT, capture_output=True, text=True)
+    if done.returncode != 0 or not re.search(r"^stage B: it fires at 0:00:04\.92 .*, before its "
+                                             r"mark, .*no cell change can part the two",
+                                             done.stdout, re.M):
+        failures.append("marked: the mark's reason is not told: %s" % done.stdout)
+
     # A power current file outside the vehicle folder (shared between vehicles) is never written.
     folder = vehicle(work, "outside", source, plugin, [passthrough])
     shutil.move(os.path.join(folder, "notch", "power_current.csv"), os.path.join(work, "shared.csv"))

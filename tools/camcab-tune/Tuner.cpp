@@ -135,6 +135,20 @@ std::optional<std::string> MoveCell(TableText& table, const config::NotchTable& 
     return after;
 }
 
+// The first frame before `beforeS` in which the drive told `stage`.
+std::optional<size_t> FirstTold(const run::DriveTrace& trace, std::string_view stage,
+                                double beforeS) {
+    const std::vector<run::TraceFrame>& frames = trace.Frames();
+    for (size_t f = 0; f < frames.size() && frames[f].state.Time / 1000.0 < beforeS; ++f) {
+        for (std::string_view event : run::FrameEvents(frames[f].events)) {
+            if (event == stage) {
+                return f;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 DriveSummary Summarize(const run::DriveTrace& trace) {
@@ -161,6 +175,7 @@ Tuner::Tuner(std::wstring folder, std::wstring pluginName, scenario::Scenario dr
 
 std::optional<run::DriveTrace> Tuner::Drive(const TableText& table) {
     const fs::path tryFolder = scratch_ / ("try-" + std::to_string(++tries_));
+    lastTry_ = platform::WideFromNativeName(tryFolder.string() + "/");
     CopyFolder(host::NativePath(folder_), tryFolder);
     if (!table.Write(tryFolder / host::NativePath(platform::NativeSeparators(tableFile_)))) {
         return std::nullopt;
@@ -387,6 +402,7 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
     const DriveSummary before = Summarize(trace_);
     const size_t nearest = candidates.front();
     std::vector<std::vector<float>> tried;
+    std::string markBlocked;  // why a marked stage cannot be kept from firing before its mark
     for (size_t f : candidates) {
         if (tried.size() >= kMostTries) {
             break;
@@ -445,10 +461,62 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
                 }
             }
         }
-        if (!ordered || changes.empty()) {
+        if (!ordered || (changes.empty() && !markS)) {
             continue;
         }
-        const std::optional<run::DriveTrace> tuned = Drive(table);
+        std::optional<run::DriveTrace> tuned = Drive(table);
+        // A marked stage must not fire before its mark: where it still does, at other table
+        // rows than the mark's, the curve moves there to 3 A above the current (a few times).
+        for (int away = 0; markS && tuned && away < 3; ++away) {
+            const std::optional<size_t> early = FirstTold(*tuned, name, *markS - 0.5);
+            if (!early) {
+                break;
+            }
+            const run::TraceFrame& at = tuned->Frames()[*early];
+            const run::VehicleTables moved = run::ReadVehicleTables(lastTry_);
+            const float earlySpeedKmh = std::fabs(at.state.Speed);
+            const double deltaA =
+                at.state.Current + 3.0 -
+                config::PowerCurrentsAt(moved.notchTable, earlySpeedKmh)[target.curve];
+            const size_t column = static_cast<size_t>(notch.PowerCurveColumns[target.curve]);
+            bool apart = true;
+            for (float x :
+                 PointsAround(moved.notchTable.PowerCurrentCurves[target.curve], earlySpeedKmh)) {
+                const std::vector<size_t> rows = table.RowsAt(x);
+                for (float markX : around) {
+                    apart = apart && x != markX;  // the mark's own rows stay
+                }
+                if (!apart) {
+                    char why[200];
+                    std::snprintf(why, sizeof why,
+                                  "it fires at %s (%.1f km/h), before its mark, where the curve "
+                                  "takes its value from the same table rows as at the mark: no "
+                                  "cell change can part the two",
+                                  Clock(at.state.Time / 1000.0).c_str(),
+                                  static_cast<double>(earlySpeedKmh));
+                    markBlocked = why;
+                }
+                if (!apart || rows.empty()) {
+                    continue;
+                }
+                const std::optional<std::string> was = table.Cell(rows.front(), column);
+                const std::optional<std::string> after =
+                    MoveCell(table, notch, target.curve, rows.front(), deltaA);
+                if (!after) {
+                    apart = false;
+                } else if (*after != *was) {
+                    char why[200];
+                    std::snprintf(why, sizeof why,
+                                  "c%zu, %s: moved 3 A above the current at %.1f km/h (%s), where "
+                                  "the stage fired before its mark",
+                                  target.curve, name, static_cast<double>(earlySpeedKmh),
+                                  Clock(at.state.Time / 1000.0).c_str());
+                    changes.push_back({platform::EncodeUtf8(tableFile_), rows.front() + 1,
+                                       column + 1, *was, *after, why});
+                }
+            }
+            tuned = apart ? Drive(table) : std::nullopt;
+        }
         if (!tuned) {
             continue;
         }
@@ -475,6 +543,10 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
                                 " at " + CellText(speedKmh) + " km/h");
             return true;
         }
+    }
+    if (!markBlocked.empty()) {
+        findings_.push_back(std::string(name) + ": " + markBlocked + "; no change proposed");
+        return false;
     }
     char text[300];
     std::snprintf(text, sizeof text,

@@ -81,6 +81,7 @@ class Tuner {
     run::DriveTrace trace_;
     std::optional<TableText> table_;
     std::wstring tableFile_;
+    std::wstring lastTry_;  // the folder of the last drive tried
     std::vector<CellChange> changes_;
     std::vector<std::string> findings_;
     int tries_ = 0;
