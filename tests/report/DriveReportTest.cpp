@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "CompareReport.h"
 #include "PageEncoding.h"
 #include "ReportData.h"
 #include "SyntheticDrive.h"
@@ -342,6 +343,42 @@ TEST(DriveReportTest, TheStagesTableSaysWhenEachFiredOrHowNearTheCurrentCame) {
     EXPECT_NE(data.find("ownSoundNames:[\"kamujiku\\\\start1.wav\",]"), std::string::npos) << data;
     EXPECT_EQ(Column(data, "ownSounds"), (std::vector<double>{0, 1, 0, 0}));
     EXPECT_NE(data.find("markers:[[2000,\"A\",\"stage A\"],]"), std::string::npos) << data;
+}
+
+// The A/B page: file names and table cells with markup stand escaped, the data is one statement,
+// and the drive that ended early has null where the longer one still has frames.
+TEST(DriveReportTest, TheAbPageEscapesCellsAndPadsTheShorterDrive) {
+    const test::SyntheticDrive a = test::MakeSyntheticDrive(200, true);
+    const test::SyntheticDrive b = test::MakeSyntheticDrive(150);
+    CompareInfo info;
+    info.pluginPathA = L"A/<camcab>.so";
+    info.pluginPathB = L"B/camcab.so";
+    FileDifference changed;
+    changed.file = "notch/<b>power</b>.csv";
+    changed.text = true;
+    changed.cells = {{3, 2, "</script><script>alert(1)</script>", "1.5"}};
+    info.files = {changed};
+    const TempFolder folder(L"camcab-ab-page");
+    std::string error;
+    ASSERT_TRUE(WriteCompareReport(folder.FileString(L"ab.html"), a.trace, b.trace, info, error))
+        << error;
+    const std::string page = test::ReadFileBytes(folder.File(L"ab.html"));
+    EXPECT_EQ(Count(page, "</script>"), 2u);  // the library's and the page's own
+    EXPECT_NE(page.find("<code>notch/&lt;b&gt;power&lt;/b&gt;.csv</code>"), std::string::npos);
+    EXPECT_NE(page.find("line 3, field 2: <code>&lt;/script&gt;&lt;script&gt;alert(1)"),
+              std::string::npos);
+    EXPECT_NE(page.find("<code>A/&lt;camcab&gt;.so</code>"), std::string::npos);
+    const size_t begin = page.find("window.compareData=");
+    const std::string data = page.substr(begin, page.find("};\n", begin) - begin);
+    const size_t drives = data.find(",b:{");
+    ASSERT_NE(drives, std::string::npos);
+    const std::vector<double> speedA = Column(data.substr(0, drives), "speed");
+    const std::vector<double> speedB = Column(data.substr(drives), "speed");
+    ASSERT_EQ(speedA.size(), 200u);
+    ASSERT_EQ(speedB.size(), 200u);
+    EXPECT_TRUE(std::isnan(speedB[150]));
+    EXPECT_NEAR(speedB[149], b.trace.Frames()[149].state.Speed, 0.0005);
+    EXPECT_TRUE(std::isnan(speedA[200 / 3]));  // the hostile frame's NaN
 }
 
 }  // namespace
