@@ -207,6 +207,13 @@ int Main(const std::vector<std::wstring>& arguments) {
         return 1;
     }
     const DriveSummary after = Summarize(tuner.Tuned());
+    // What each power cycle told, with the tables proposed (or as they were).
+    for (size_t c = 0; c < after.cycleTexts.size() && c < 40; ++c) {
+        std::printf("power cycle %zu at %s\n", c + 1, after.cycleTexts[c].c_str());
+    }
+    if (after.cycleTexts.size() > 40) {
+        std::printf("and %zu more power cycles\n", after.cycleTexts.size() - 40);
+    }
     const bool allFire = std::all_of(after.stageCounts.begin(), after.stageCounts.end(),
                                      [](size_t count) { return count > 0; });
     if (tuner.Changes().empty()) {

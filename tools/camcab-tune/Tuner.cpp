@@ -154,15 +154,43 @@ std::optional<size_t> FirstTold(const run::DriveTrace& trace, std::string_view s
 DriveSummary Summarize(const run::DriveTrace& trace) {
     DriveSummary summary;
     summary.stageCounts.assign(std::size(kTunedStages), 0);
+    bool powering = false;
     for (const run::TraceFrame& frame : trace.Frames()) {
+        if (IsPowering(frame) && !powering) {
+            summary.cycleStages.push_back(0);
+            summary.cycleTexts.push_back(Clock(frame.state.Time / 1000.0) + ":");
+        }
+        powering = IsPowering(frame);
         for (std::string_view event : run::FrameEvents(frame.events)) {
             for (size_t s = 0; s < std::size(kTunedStages); ++s) {
-                summary.stageCounts[s] += event == kTunedStages[s] ? 1 : 0;
+                if (event != kTunedStages[s]) {
+                    continue;
+                }
+                ++summary.stageCounts[s];
+                if (!summary.cycleStages.empty()) {
+                    summary.cycleStages.back() |= 1u << s;
+                    summary.cycleTexts.back() += " " + std::string(event);
+                }
             }
         }
         summary.heldFrames += frame.driver.Power > 0 && frame.returned.Power == 0 ? 1 : 0;
     }
     return summary;
+}
+
+bool KeepsEveryStage(const DriveSummary& before, const DriveSummary& after,
+                     std::optional<size_t> except) {
+    if (after.heldFrames > before.heldFrames ||
+        after.cycleStages.size() != before.cycleStages.size()) {
+        return false;
+    }
+    const unsigned mask = except ? ~(1u << *except) : ~0u;
+    for (size_t c = 0; c < before.cycleStages.size(); ++c) {
+        if ((before.cycleStages[c] & mask & ~after.cycleStages[c]) != 0) {
+            return false;
+        }
+    }
+    return true;
 }
 
 Tuner::Tuner(std::wstring folder, std::wstring pluginName, scenario::Scenario drive,
@@ -311,12 +339,10 @@ void Tuner::RepairSwappedColumns(const config::NotchTable& notch) {
             const DriveSummary before = Summarize(trace_);
             const DriveSummary after = Summarize(*tuned);
             bool more = false;
-            bool kept = after.heldFrames <= before.heldFrames;
             for (size_t s = 0; s < before.stageCounts.size(); ++s) {
-                kept = kept && after.stageCounts[s] >= before.stageCounts[s];
                 more = more || after.stageCounts[s] > before.stageCounts[s];
             }
-            if (kept && more) {
+            if (KeepsEveryStage(before, after) && more) {
                 *table_ = table;
                 trace_ = *tuned;
                 changes_.insert(changes_.end(), changes.begin(), changes.end());
@@ -531,11 +557,7 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
                 }
             }
         }
-        bool kept = after.heldFrames <= before.heldFrames;
-        for (size_t s = 0; s < before.stageCounts.size(); ++s) {
-            kept = kept && (s == stage || after.stageCounts[s] >= before.stageCounts[s]);
-        }
-        if (fired && kept) {
+        if (fired && KeepsEveryStage(before, after, stage)) {
             *table_ = table;
             trace_ = *tuned;
             changes_.insert(changes_.end(), changes.begin(), changes.end());

@@ -39,13 +39,21 @@ struct StageMark {
 inline constexpr const char* kTunedStages[] = {"stage A", "transition", "stage B", "stage C",
                                                "stage D"};
 
-// How often a drive told each stage, and how many frames its power was held at 0 while the
-// driver's power handle was on.
+// How often a drive told each stage, the stages each power cycle (a run of frames with a
+// powering current) told, and how many frames its power was held at 0 while the driver's power
+// handle was on.
 struct DriveSummary {
-    std::vector<size_t> stageCounts;  // by kTunedStages
+    std::vector<size_t> stageCounts;      // by kTunedStages
+    std::vector<unsigned> cycleStages;    // per power cycle, bit s: kTunedStages[s] told
+    std::vector<std::string> cycleTexts;  // per power cycle: its start and stages in told order
     size_t heldFrames = 0;
 };
 DriveSummary Summarize(const run::DriveTrace& trace);
+
+// Whether a drive keeps what another did: every stage each power cycle told (`except` aside)
+// is told in the same cycle again, and the power is held no longer.
+bool KeepsEveryStage(const DriveSummary& before, const DriveSummary& after,
+                     std::optional<size_t> except = std::nullopt);
 
 class Tuner {
   public:
