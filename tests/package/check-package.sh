@@ -58,6 +58,12 @@ run="$source/cmake/wine-run.sh"
 "$run" "$root/camcab-run.exe" "$root/sample-vehicle/camcab.dll" "$root/scenarios/panel-test.txt" \
     >"$work/run.txt" 2>&1 || { cat "$work/run.txt"; fail "camcab-run cannot drive the sample vehicle"; }
 grep -q 'handles B10' "$work/run.txt" || fail "the brake override is not returned"
+# The sample vehicle against itself: the A/B run finds no difference.
+"$run" "$root/camcab-run.exe" --compare "$root/sample-vehicle" --report "$work/ab.html" \
+    "$root/sample-vehicle/camcab.dll" "$root/scenarios/drive.txt" >"$work/ab.txt" 2>&1 ||
+    { cat "$work/ab.txt"; fail "camcab-run --compare cannot drive the sample vehicle twice"; }
+grep -q '^0 differences between drive A and drive B' "$work/ab.txt" && [ -s "$work/ab.html" ] ||
+    { tail -20 "$work/ab.txt"; fail "the sample vehicle differs from itself"; }
 # Every stage of the sample vehicle fires on its model drive: nothing to tune, nothing written.
 "$run" "$root/camcab-tune.exe" --out "$work/tuned" "$root/sample-vehicle/camcab.dll" \
     "$root/scenarios/drive.txt" >"$work/tune.txt" 2>&1 ||
