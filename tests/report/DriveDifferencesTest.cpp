@@ -24,33 +24,36 @@ DriveTrace Drive(const std::vector<std::pair<int32_t, std::string>>& framesEvent
 }
 
 // A happening at the same time in both drives is no difference; one at another time is, with
-// both times; one only one drive has is, with the other's time missing. The k-th time is matched
-// with the k-th time, and the list runs in time order.
-TEST(DriveDifferencesTest, MatchesEachHappeningsNthTimeAndListsWhatDiffers) {
-    const DriveTrace a = Drive({{1000, "stage A"},
-                                {2000, "stage B; sound x.wav start"},
-                                {3000, "sound x.wav start"},
+// both times; one only one drive has is, with the other's time missing. Times pair in order
+// with the nearest within the window, so one extra early time shifts no later pairing; the list
+// runs in time order.
+TEST(DriveDifferencesTest, PairsEachHappeningsTimesAndListsWhatDiffers) {
+    const DriveTrace a = Drive({{1000, "stage A; sound y.wav start"},
+                                {2000, "stage B; sound x.wav start; sound y.wav start"},
+                                {3000, "sound x.wav start; sound y.wav start"},
                                 {4000, ""}},
                                2);
     const DriveTrace b = Drive({{1000, "stage A"},
-                                {2000, "sound x.wav start"},
-                                {3000, "stage B"},
+                                {2000, "sound x.wav start; sound y.wav start"},
+                                {3000, "stage B; sound y.wav start"},
                                 {4000, "sound x.wav start; stage C"}},
                                1);
     const std::vector<Happening> happenings = Happenings(a);
-    ASSERT_EQ(happenings.size(), 5u);
-    EXPECT_EQ(happenings[4].what, "power 3");  // the returned power, from 0 before the drive
-    EXPECT_DOUBLE_EQ(happenings[4].timeS, 3.0);
+    ASSERT_EQ(happenings.size(), 8u);
+    EXPECT_EQ(happenings[7].what, "power 3");  // the returned power, from 0 before the drive
+    EXPECT_DOUBLE_EQ(happenings[7].timeS, 3.0);
 
     const std::vector<Difference> differences = CompareHappenings(happenings, Happenings(b));
-    ASSERT_EQ(differences.size(), 4u);
-    EXPECT_EQ(DescribeDifference(differences[0]),
-              "power 3: A at 0:00:03.00, B at 0:00:02.00 (-1.00 s)");
-    EXPECT_EQ(DescribeDifference(differences[1]),
-              "stage B: A at 0:00:02.00, B at 0:00:03.00 (+1.00 s)");
-    EXPECT_EQ(DescribeDifference(differences[2]),
-              "sound x.wav start: A at 0:00:03.00, B at 0:00:04.00 (+1.00 s)");
-    EXPECT_EQ(DescribeDifference(differences[3]), "stage C: only B, at 0:00:04.00");
+    std::vector<std::string> described;
+    for (const Difference& difference : differences) {
+        described.push_back(DescribeDifference(difference));
+    }
+    EXPECT_EQ(described, (std::vector<std::string>{
+                             "sound y.wav start: only A, at 0:00:01.00",  // no later one shifts
+                             "power 3: A at 0:00:03.00, B at 0:00:02.00 (-1.00 s)",
+                             "stage B: A at 0:00:02.00, B at 0:00:03.00 (+1.00 s)",
+                             "sound x.wav start: A at 0:00:03.00, B at 0:00:04.00 (+1.00 s)",
+                             "stage C: only B, at 0:00:04.00"}));
 }
 
 // The folders' files: one only in each, a table with two changed cells and a row more, a file

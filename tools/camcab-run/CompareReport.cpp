@@ -132,7 +132,8 @@ std::string DifferencesTable(const std::vector<Difference>& differences) {
     std::string html =
         "<h2>What the drives did differently</h2>\n<p class=\"caption\">Each stage, event, sound "
         "of camcab's and returned handle change that one drive has and the other has not, or "
-        "has at another time (the k-th time A did it against the k-th time B did).</p>\n";
+        "has at another time (each time A did it paired, in order, with the nearest time B did "
+        "it within 10 s).</p>\n";
     if (differences.empty()) {
         return html + "<p class=\"note\">The two drives did the same at the same times.</p>\n";
     }

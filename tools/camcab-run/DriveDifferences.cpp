@@ -72,17 +72,36 @@ std::vector<Difference> CompareHappenings(const std::vector<Happening>& a,
     std::vector<Difference> differences;
     for (const auto& [what, both] : times) {
         const auto& [timesA, timesB] = both;
-        for (size_t k = 0; k < std::max(timesA.size(), timesB.size()); ++k) {
-            Difference difference{what, std::nullopt, std::nullopt};
-            if (k < timesA.size()) {
-                difference.timeA = timesA[k];
+        const auto only = [&, name = what](std::optional<double> timeA,
+                                           std::optional<double> timeB) {
+            differences.push_back({name, timeA, timeB});
+        };
+        size_t i = 0;
+        size_t j = 0;
+        while (i < timesA.size() && j < timesB.size()) {
+            const double atA = timesA[i];
+            const double atB = timesB[j];
+            if (std::fabs(atB - atA) > kPairingWindowS) {
+                atA < atB ? only(timesA[i++], std::nullopt) : only(std::nullopt, timesB[j++]);
+            } else if (i + 1 < timesA.size() && timesA[i + 1] <= atB &&
+                       std::fabs(atB - timesA[i + 1]) < std::fabs(atB - atA)) {
+                only(timesA[i++], std::nullopt);  // A's next time is B's pair
+            } else if (j + 1 < timesB.size() && timesB[j + 1] <= atA &&
+                       std::fabs(timesB[j + 1] - atA) < std::fabs(atB - atA)) {
+                only(std::nullopt, timesB[j++]);
+            } else {
+                if (atA != atB) {
+                    only(atA, atB);
+                }
+                ++i;
+                ++j;
             }
-            if (k < timesB.size()) {
-                difference.timeB = timesB[k];
-            }
-            if (difference.timeA != difference.timeB) {
-                differences.push_back(difference);
-            }
+        }
+        for (; i < timesA.size(); ++i) {
+            only(timesA[i], std::nullopt);
+        }
+        for (; j < timesB.size(); ++j) {
+            only(std::nullopt, timesB[j]);
         }
     }
     const auto earlier = [](const Difference& d) {

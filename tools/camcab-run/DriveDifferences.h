@@ -27,9 +27,11 @@ struct Difference {
     std::optional<double> timeB;
 };
 
-// The k-th time drive A did something is matched with the k-th time drive B did the same. What
-// one drive did and the other did not, or did at another time, is a difference; in the order
-// of the earlier of its times.
+// The times drive A did something are paired, in order, with the times drive B did the same,
+// each with the nearest within kPairingWindowS (so that one extra early time does not shift
+// every later pairing). What one drive did and the other did not, or did at another time, is a
+// difference; in the order of the earlier of its times.
+inline constexpr double kPairingWindowS = 10.0;
 std::vector<Difference> CompareHappenings(const std::vector<Happening>& a,
                                           const std::vector<Happening>& b);
 
