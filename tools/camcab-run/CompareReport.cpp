@@ -192,18 +192,9 @@ bool WriteCompareReport(const std::wstring& path, const DriveTrace& a, const Dri
                "B just above it.",
                true);
     AppendPlot(html, "handles", "Returned handles", "Solid: drive A. Dashed: drive B.");
-    html += "<pre id=\"report-status\" hidden></pre>\n<script>\n";
-    html += CompareData(a, b);
     out.Write(html);
-    out.Write("\n");
-    out.Write(PlotsScript());
-    out.Write(std::string_view(kCompareScript, kCompareScriptSize));
-    out.Write("</script>\n</body>\n</html>\n");
-    if (!out.Close()) {
-        error = "cannot write " + platform::EncodeUtf8(path);
-        return false;
-    }
-    return true;
+    return WritePageEnd(out, CompareData(a, b),
+                        std::string_view(kCompareScript, kCompareScriptSize), path, error);
 }
 
 }  // namespace camcab::run

@@ -10,17 +10,6 @@
 namespace camcab::run {
 namespace {
 
-// Scenario time as a time of day, as the report's axes show it.
-std::string Clock(double timeS) {
-    const double day = std::fmod(std::fmod(timeS, 86400.0) + 86400.0, 86400.0);
-    const int hours = static_cast<int>(day / 3600.0);
-    const int minutes = static_cast<int>(day / 60.0) % 60;
-    char text[32];
-    std::snprintf(text, sizeof text, "%d:%02d:%05.2f", hours, minutes,
-                  day - 3600.0 * hours - 60.0 * minutes);
-    return text;
-}
-
 // An event as it would read in either vehicle folder: a module's failure names the module by
 // its file name, not its path.
 std::string SameInEitherFolder(std::string_view event) {
@@ -36,6 +25,16 @@ std::string SameInEitherFolder(std::string_view event) {
 }
 
 }  // namespace
+
+std::string ClockText(double timeS) {
+    const double day = std::fmod(std::fmod(timeS, 86400.0) + 86400.0, 86400.0);
+    const int hours = static_cast<int>(day / 3600.0);
+    const int minutes = static_cast<int>(day / 60.0) % 60;
+    char text[32];
+    std::snprintf(text, sizeof text, "%d:%02d:%05.2f", hours, minutes,
+                  day - 3600.0 * hours - 60.0 * minutes);
+    return text;
+}
 
 std::vector<Happening> Happenings(const DriveTrace& trace) {
     std::vector<Happening> happenings;
@@ -116,14 +115,15 @@ std::vector<Difference> CompareHappenings(const std::vector<Happening>& a,
 std::string DescribeDifference(const Difference& difference) {
     std::string text = difference.what + ": ";
     if (!difference.timeB) {
-        return text + "only A, at " + Clock(*difference.timeA);
+        return text + "only A, at " + ClockText(*difference.timeA);
     }
     if (!difference.timeA) {
-        return text + "only B, at " + Clock(*difference.timeB);
+        return text + "only B, at " + ClockText(*difference.timeB);
     }
     char shift[32];
     std::snprintf(shift, sizeof shift, " (%+.2f s)", *difference.timeB - *difference.timeA);
-    return text + "A at " + Clock(*difference.timeA) + ", B at " + Clock(*difference.timeB) + shift;
+    return text + "A at " + ClockText(*difference.timeA) + ", B at " +
+           ClockText(*difference.timeB) + shift;
 }
 
 void PrintDifferences(const std::vector<Difference>& differences, const char* heading,

@@ -35,6 +35,9 @@ inline constexpr double kPairingWindowS = 10.0;
 std::vector<Difference> CompareHappenings(const std::vector<Happening>& a,
                                           const std::vector<Happening>& b);
 
+// Scenario time as a time of day, as the report's axes show it: "8:00:12.34".
+std::string ClockText(double timeS);
+
 // One line of text for a difference: "stage B: A at 8:00:12.34, B at 8:00:13.1 (+0.76 s)".
 std::string DescribeDifference(const Difference& difference);
 

@@ -216,18 +216,10 @@ bool WriteDriveReport(const std::wstring& path, const DriveTrace& trace, const R
     } else {
         html += "<h2>Sound level</h2>\n<p class=\"note\">No level: no sound was rendered.</p>\n";
     }
-    html += "<pre id=\"report-status\" hidden></pre>\n<script>\n";
-    html += DriveData(trace, info.audioStartTimeMs, sound.seconds, info.regenerationLimitA);
     out.Write(html);
-    out.Write("\n");
-    out.Write(PlotsScript());
-    out.Write(std::string_view(kReportScript, kReportScriptSize));
-    out.Write("</script>\n</body>\n</html>\n");
-    if (!out.Close()) {
-        error = "cannot write " + platform::EncodeUtf8(path);
-        return false;
-    }
-    return true;
+    return WritePageEnd(
+        out, DriveData(trace, info.audioStartTimeMs, sound.seconds, info.regenerationLimitA),
+        std::string_view(kReportScript, kReportScriptSize), path, error);
 }
 
 }  // namespace camcab::run

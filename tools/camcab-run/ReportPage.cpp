@@ -107,8 +107,19 @@ void AppendPlot(std::string& html, const char* id, const char* title, const char
             "\"></div><div id=\"" + id + "-legend\" class=\"legend\"></div>\n";
 }
 
-std::string_view PlotsScript() {
-    return {kPlotsScript, kPlotsScriptSize};
+bool WritePageEnd(OutputFile& out, const std::string& data, std::string_view pageScript,
+                  const std::wstring& path, std::string& error) {
+    out.Write("<pre id=\"report-status\" hidden></pre>\n<script>\n");
+    out.Write(data);
+    out.Write("\n");
+    out.Write(std::string_view(kPlotsScript, kPlotsScriptSize));
+    out.Write(pageScript);
+    out.Write("</script>\n</body>\n</html>\n");
+    if (!out.Close()) {
+        error = "cannot write " + platform::EncodeUtf8(path);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace camcab::run

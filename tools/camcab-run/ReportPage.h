@@ -20,7 +20,10 @@ void WritePageHead(OutputFile& out, const std::string& title);
 // A plot's heading, caption (markup; may be null) and place, filled by the page's script.
 void AppendPlot(std::string& html, const char* id, const char* title, const char* caption,
                 bool tall = false);
-// The script that plots drives (report/plots.js), for the page's script element.
-std::string_view PlotsScript();
+// The page's end: the status element the page's script fills, `data` (the data statement),
+// the script that plots drives (report/plots.js) and `pageScript`. False, with `error`, when
+// the page at `path` could not be written whole.
+bool WritePageEnd(OutputFile& out, const std::string& data, std::string_view pageScript,
+                  const std::wstring& path, std::string& error);
 
 }  // namespace camcab::run

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "DriveDifferences.h"
 #include "FileBytes.h"
 #include "ReportData.h"
 #include "VehicleDrive.h"
@@ -38,16 +39,6 @@ constexpr StageCurve kStageCurves[] = {{1, 0, std::nullopt, 0.0},
 
 // At most this many of a stage's nearest approaches are tried, each at other table rows.
 constexpr size_t kMostTries = 8;
-
-std::string Clock(double timeS) {
-    const double day = std::fmod(std::fmod(timeS, 86400.0) + 86400.0, 86400.0);
-    const int hours = static_cast<int>(day / 3600.0);
-    const int minutes = static_cast<int>(day / 60.0) % 60;
-    char text[32];
-    std::snprintf(text, sizeof text, "%d:%02d:%05.2f", hours, minutes,
-                  day - 3600.0 * hours - 60.0 * minutes);
-    return text;
-}
 
 // A cell's new text: to a tenth of an ampere, without a trailing ".0".
 std::string CellText(double valueA) {
@@ -158,7 +149,7 @@ DriveSummary Summarize(const run::DriveTrace& trace) {
     for (const run::TraceFrame& frame : trace.Frames()) {
         if (IsPowering(frame) && !powering) {
             summary.cycleStages.push_back(0);
-            summary.cycleTexts.push_back(Clock(frame.state.Time / 1000.0) + ":");
+            summary.cycleTexts.push_back(run::ClockText(frame.state.Time / 1000.0) + ":");
         }
         powering = IsPowering(frame);
         for (std::string_view event : run::FrameEvents(frame.events)) {
@@ -196,6 +187,7 @@ bool KeepsEveryStage(const DriveSummary& before, const DriveSummary& after,
 Tuner::Tuner(std::wstring folder, std::wstring pluginName, scenario::Scenario drive,
              run::DriveTrace before, fs::path scratch)
     : folder_(std::move(folder)),
+      tablesFolder_(folder_),
       pluginName_(std::move(pluginName)),
       drive_(std::move(drive)),
       scratch_(std::move(scratch)),
@@ -345,6 +337,7 @@ void Tuner::RepairSwappedColumns(const config::NotchTable& notch) {
             if (KeepsEveryStage(before, after) && more) {
                 *table_ = table;
                 trace_ = *tuned;
+                tablesFolder_ = lastTry_;
                 changes_.insert(changes_.end(), changes.begin(), changes.end());
                 findings_.push_back("columns " + std::to_string(columns[i]) + " and " +
                                     std::to_string(columns[j]) +
@@ -361,11 +354,7 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
     const std::string curveName = "c" + std::to_string(target.curve);
     const std::vector<run::TraceFrame>& frames = trace_.Frames();
     // The tables as they stand (with the changes made so far), as the plug-in reads them.
-    const fs::path current = scratch_ / ("current-" + std::to_string(tries_));
-    CopyFolder(host::NativePath(folder_), current);
-    table_->Write(current / host::NativePath(platform::NativeSeparators(tableFile_)));
-    const run::VehicleTables tables =
-        run::ReadVehicleTables(platform::WideFromNativeName(current.string() + "/"));
+    const run::VehicleTables tables = run::ReadVehicleTables(tablesFolder_);
     const config::NotchTable& notch = tables.notchTable;
     if (target.curve >= notch.PowerCurveColumns.size()) {
         findings_.push_back(std::string(name) + ": the table gives no " + curveName +
@@ -408,7 +397,7 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
     }
     if (candidates.empty()) {
         findings_.push_back(std::string(name) +
-                            (markS ? ": the current does not power at " + Clock(*markS)
+                            (markS ? ": the current does not power at " + run::ClockText(*markS)
                                    : ": the current never powers in this "
                                      "drive") +
                             ", so no change of the curves can make it fire there");
@@ -480,8 +469,8 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
                                   "(%s), %.1f A from c%zu",
                                   curve, curve == target.curve ? name : "moved below the current",
                                   currentA, static_cast<double>(speedKmh),
-                                  Clock(frame.state.Time / 1000.0).c_str(), std::fabs(deltaA),
-                                  curve);
+                                  run::ClockText(frame.state.Time / 1000.0).c_str(),
+                                  std::fabs(deltaA), curve);
                     changes.push_back({platform::EncodeUtf8(tableFile_), line + 1, column + 1, *was,
                                        *after, why});
                 }
@@ -518,7 +507,7 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
                                   "it fires at %s (%.1f km/h), before its mark, where the curve "
                                   "takes its value from the same table rows as at the mark: no "
                                   "cell change can part the two",
-                                  Clock(at.state.Time / 1000.0).c_str(),
+                                  run::ClockText(at.state.Time / 1000.0).c_str(),
                                   static_cast<double>(earlySpeedKmh));
                     markBlocked = why;
                 }
@@ -536,7 +525,7 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
                                   "c%zu, %s: moved 3 A above the current at %.1f km/h (%s), where "
                                   "the stage fired before its mark",
                                   target.curve, name, static_cast<double>(earlySpeedKmh),
-                                  Clock(at.state.Time / 1000.0).c_str());
+                                  run::ClockText(at.state.Time / 1000.0).c_str());
                     changes.push_back({platform::EncodeUtf8(tableFile_), rows.front() + 1,
                                        column + 1, *was, *after, why});
                 }
@@ -560,6 +549,7 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
         if (fired && KeepsEveryStage(before, after, stage)) {
             *table_ = table;
             trace_ = *tuned;
+            tablesFolder_ = lastTry_;
             changes_.insert(changes_.end(), changes.begin(), changes.end());
             findings_.push_back(std::string(name) + ": made to fire by moving " + curveName +
                                 " at " + CellText(speedKmh) + " km/h");
@@ -578,7 +568,7 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
                   "curve that ends it; no change proposed",
                   tried.size(), gap(nearest), curveName.c_str(),
                   static_cast<double>(std::fabs(frames[nearest].state.Speed)),
-                  Clock(frames[nearest].state.Time / 1000.0).c_str());
+                  run::ClockText(frames[nearest].state.Time / 1000.0).c_str());
     findings_.push_back(name + std::string(text));
     return false;
 }

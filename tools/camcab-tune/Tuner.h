@@ -83,6 +83,8 @@ class Tuner {
     std::optional<run::DriveTrace> Drive(const TableText& table);
 
     const std::wstring folder_;
+    // The folder whose tables stand: the author's, then the last change's that stood.
+    std::wstring tablesFolder_;
     const std::wstring pluginName_;
     const scenario::Scenario drive_;
     const std::filesystem::path scratch_;
