@@ -73,6 +73,8 @@ class Camshaft {
     bool StageBLatched() const { return stageBLatched_; }
     bool StageCLatched() const { return stageCLatched_; }
     bool AtStart() const { return camAtStart_; }
+    bool BrakeCurrentNear() const { return brakeCurrentNear_; }
+    bool Held() const { return camHold_; }
     bool Reverser2LoopPlaying() const { return reverser2LoopPlaying_; }
     uint32_t Reverser2StartFrame() const { return reverser2StartFrame_; }
     int32_t BreakerDelayElapsedMs() const { return breakerDelayElapsedMs_; }

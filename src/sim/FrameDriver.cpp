@@ -69,6 +69,8 @@ FrameMarks FrameDriver::TakeMarks() const {
     marks.breakerDelayDone =
         c.BreakerDelayMs() > 0 && c.BreakerDelayElapsedMs() >= c.BreakerDelayMs();
     marks.brakeOverride = sim_.handles.Key9On();
+    marks.brakeCurrentNear = c.BrakeCurrentNear();
+    marks.camshaftHeld = c.Held();
     return marks;
 }
 
@@ -91,6 +93,8 @@ void FrameDriver::TellChanges(const FrameMarks& before, const FrameMarks& after)
     tell(before.regenerating, after.regenerating, "regeneration start", "regeneration end");
     tell(before.regenerationReleased, after.regenerationReleased, "regeneration released", nullptr);
     tell(before.brakeOverride, after.brakeOverride, "brake override on", "brake override off");
+    tell(before.brakeCurrentNear, after.brakeCurrentNear, "brake current near", nullptr);
+    tell(before.camshaftHeld, after.camshaftHeld, "camshaft hold", nullptr);
 }
 
 // 4. The chained modules get the changed handles; their answer is where the result starts.

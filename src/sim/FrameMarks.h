@@ -13,6 +13,8 @@ struct FrameMarks {
     bool breakerDelayRunning = false;
     bool breakerDelayDone = false;
     bool brakeOverride = false;
+    bool brakeCurrentNear = false;  // the regenerative current at the first brake curve
+    bool camshaftHeld = false;
 };
 
 }  // namespace camcab::sim

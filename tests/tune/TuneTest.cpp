@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "FrozenDrive.h"
 #include "TableText.h"
+#include "Tuner.h"
 #include "support/TempFolder.h"
 
 namespace camcab::tune {
@@ -65,6 +68,53 @@ TEST(FrozenDriveTest, EachFrameKeepsTheStateItHad) {
                                       EventKind::KeyDown, EventKind::Elapse}));
     EXPECT_EQ(frozen.events[2].state.Time, 40);
     EXPECT_EQ(frozen.events[4].state.Current, 300.0f);
+}
+
+// A drive's cycles follow the current's sign: powering and regenerating runs each start one,
+// even straight after the other. A stage told at zero current belongs to the cycle before; one
+// told after a later stage marks its cycle out of order. A cycle that loses a stage it told,
+// or a drive that holds the power longer, does not keep what the drive before did.
+TEST(DriveSummaryTest, CyclesFollowTheCurrentsSign) {
+    run::DriveTrace trace;
+    const int32_t entries[kHostArrayIndexLimit] = {};
+    const auto frame = [&](float currentA, const char* events, int32_t driverPower = 0) {
+        run::TraceFrame told;
+        told.state.Time = 20 * static_cast<int32_t>(trace.Frames().size() + 1);
+        told.state.Current = currentA;
+        told.driver.Power = driverPower;
+        told.events = events;
+        trace.Record(told, entries, entries);
+    };
+    frame(0.0f, "camshaft hold");  // before any cycle: counted, in no cycle
+    frame(200.0f, "stage A; sound kamujiku\\shindan2.wav start");
+    frame(250.0f, "stage B");
+    frame(0.0f, "transition");
+    frame(-120.0f, "brake current near");
+    frame(std::nanf(""), "");
+    frame(-130.0f, "");
+    frame(150.0f, "stage D; stage C", 3);
+    const DriveSummary summary = Summarize(trace);
+    ASSERT_EQ(summary.cycles.size(), 4u);
+    EXPECT_EQ(summary.cycles[0].label, "power cycle 1 at 0:00:00.04");
+    EXPECT_EQ(summary.cycles[0].told, " stage A stage B transition");
+    EXPECT_TRUE(summary.cycles[0].outOfOrder);
+    EXPECT_EQ(summary.cycles[0].endFrame, 3u);
+    EXPECT_EQ(summary.cycles[1].label, "regeneration 1 at 0:00:00.10");
+    EXPECT_EQ(summary.cycles[1].stages, 1u << 5);
+    EXPECT_EQ(summary.cycles[2].firstFrame, 6u);  // a current that is not a number ends a run
+    EXPECT_TRUE(summary.cycles[3].outOfOrder);
+    EXPECT_EQ(summary.stageCounts, (std::vector<size_t>{1, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(summary.heldFrames, 1u);
+
+    EXPECT_TRUE(KeepsEveryStage(summary, summary));
+    DriveSummary lost = summary;
+    lost.cycles[0].stages &= ~(1u << 2);
+    lost.cycles[1].stages |= 1u << 6;  // a stage more elsewhere does not make up for it
+    EXPECT_FALSE(KeepsEveryStage(summary, lost));
+    EXPECT_TRUE(KeepsEveryStage(summary, lost, 2));
+    DriveSummary held = summary;
+    ++held.heldFrames;
+    EXPECT_FALSE(KeepsEveryStage(summary, held));
 }
 
 }  // namespace

@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """camcab-tune on vehicles broken on purpose, against a drive recorded with the unbroken one.
 
-check_tune.py WORK CAMCAB_RUN CAMCAB_TUNE VEHICLE PLUGIN PASSTHROUGH RECORDER SCENARIO
+check_tune.py WORK CAMCAB_RUN CAMCAB_TUNE VEHICLE PLUGIN PASSTHROUGH RECORDER SCENARIO TWO_CYCLES
 
-The sample vehicle's model drive is recorded (camcab-recorder chained first), so that every
+The sample vehicle's model drives are recorded (camcab-recorder chained first), so that every
 vehicle below meets the same currents. A power current column shifted by 15 A (stage B's curve,
 then stage C's) must be tuned back so that the tuned folder fires every stage the unbroken
 vehicle fires, with the author's folder untouched; two columns swapped must be exchanged back;
 a drive that never powers gets no proposal and exit status 3; a table outside the vehicle folder
-is never written.
+is never written. On a drive of two power cycles and a stop on the top brake notch, a curve
+wrong only at the second cycle's speeds is tuned for that cycle, and the last brake curve 15 A
+too high is moved back where the author marks the hold.
 """
 import csv
 import hashlib
@@ -42,8 +44,12 @@ def edit_current_table(folder, change):
     open(path, "w").write("\n".join(rows) + "\n")
 
 
-def stages(run, folder, plugin, drive):
-    """The stages a drive through the folder told, with how often."""
+STAGES = ("stage A", "transition", "stage B", "stage C", "stage D", "brake current near",
+          "camshaft hold")
+
+
+def told_times(run, folder, plugin, drive):
+    """The times (ms) at which a drive through the folder told each stage."""
     trace = os.path.join(folder + ".csv")
     subprocess.run([run, "--trace", trace, os.path.join(folder, os.path.basename(plugin)), drive],
                    check=True, env=ENVIRONMENT, stdout=subprocess.DEVNULL)
@@ -51,9 +57,25 @@ def stages(run, folder, plugin, drive):
     with open(trace, newline="") as rows:
         for row in csv.DictReader(rows):
             for event in row["events"].split("; "):
-                if event.startswith("stage ") or event == "transition":
-                    told[event] = told.get(event, 0) + 1
+                if event in STAGES:
+                    told.setdefault(event, []).append(int(row["time_ms"]))
     return told
+
+
+def stages(run, folder, plugin, drive):
+    """The stages a drive through the folder told, with how often."""
+    return {stage: len(times) for stage, times in told_times(run, folder, plugin, drive).items()}
+
+
+def record(run, work, name, source, plugin, recorder, passthrough, scenario):
+    """The model drive of the scenario through the sample vehicle, recorded."""
+    folder = vehicle(work, name, source, plugin, [recorder, passthrough])
+    subprocess.run([run, os.path.join(folder, os.path.basename(plugin)), scenario],
+                   check=True, env=ENVIRONMENT, stdout=subprocess.DEVNULL)
+    recordings = [f for f in os.listdir(folder) if f.startswith("camcab-recording-")]
+    drive = os.path.join(work, name + ".txt")
+    shutil.copy(os.path.join(folder, recordings[0]), drive)
+    return drive
 
 
 def digest(folder):
@@ -66,17 +88,12 @@ def digest(folder):
 
 
 def main():
-    work, run, tune, source, plugin, passthrough, recorder, scenario = sys.argv[1:9]
+    work, run, tune, source, plugin, passthrough, recorder, scenario, two_cycles = sys.argv[1:10]
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     failures = []
 
-    recording_vehicle = vehicle(work, "recording", source, plugin, [recorder, passthrough])
-    subprocess.run([run, os.path.join(recording_vehicle, os.path.basename(plugin)), scenario],
-                   check=True, env=ENVIRONMENT, stdout=subprocess.DEVNULL)
-    recordings = [f for f in os.listdir(recording_vehicle) if f.startswith("camcab-recording-")]
-    drive = os.path.join(work, "drive.txt")
-    shutil.copy(os.path.join(recording_vehicle, recordings[0]), drive)
+    drive = record(run, work, "drive", source, plugin, recorder, passthrough, scenario)
     unbroken = stages(run, vehicle(work, "unbroken", source, plugin, [passthrough]), plugin, drive)
     print("the unbroken vehicle fires", unbroken)
 
@@ -132,7 +149,7 @@ def main():
     done = subprocess.run([tune, "--out", os.path.join(work, "marked-tuned"), "--at", "stage B=6.5",
                            os.path.join(work, "unbroken", os.path.basename(plugin)), drive],
                           env=ENVIRONMENT, capture_output=True, text=True)
-    if done.returncode != 0 or not re.search(r"^stage B: it fires at 0:00:04\.92 .*, before its "
+    if done.returncode != 3 or not re.search(r"^stage B: it fires at 0:00:04\.92 .*, before its "
                                              r"mark, .*no cell change can part the two",
                                              done.stdout, re.M):
         failures.append("marked: the mark's reason is not told: %s" % done.stdout)
@@ -156,6 +173,50 @@ def main():
                            env=ENVIRONMENT, capture_output=True, text=True)
     if again.returncode != 2 or "exists" not in again.stderr:
         failures.append("an existing --out folder was not refused")
+
+    # Two power cycles, the second at about 40 km/h, and a stop on the top brake notch. Stage B's
+    # curve 15 A too high from 30 km/h on: the first cycle fires it, the second goes from the
+    # transition to stage C without it, and is tuned for it.
+    drive = record(run, work, "two-cycles", source, plugin, recorder, passthrough, two_cycles)
+    unbroken = told_times(run, os.path.join(work, "unbroken"), plugin, drive)
+    print("on two cycles the unbroken vehicle fires", unbroken)
+    folder = vehicle(work, "b-high", source, plugin, [passthrough])
+    edit_current_table(folder, lambda f: f[:8] + [str(int(f[8]) + 15 * (int(f[0]) >= 30))] + f[9:])
+    done = subprocess.run([tune, os.path.join(folder, os.path.basename(plugin)), drive],
+                          env=ENVIRONMENT, capture_output=True, text=True)
+    print(done.stdout)
+    changed = re.findall(r"^notch/power_current\.csv line [0-9]+, field 9: ([0-9.]+) -> ([0-9.]+) ",
+                         done.stdout, re.M)
+    tuned = told_times(run, folder + "-tuned", plugin, drive) if done.returncode == 0 else {}
+    if not re.search(r"^stage B: made to fire in power cycle 2 ", done.stdout, re.M) or \
+            not changed or any(abs(float(old) - float(new) - 15) > 0.05 for old, new in changed) or \
+            any(len(tuned.get(s, [])) < len(times) for s, times in unbroken.items()):
+        failures.append("b-high: stage B not tuned for the second power cycle (exit %d)"
+                        % done.returncode)
+
+    # The last brake curve 15 A too high: the camshaft holds later than it should. Marked where
+    # the unbroken vehicle holds, the curve's cells there come back 15 A, and so do the cells
+    # where it then let go, so that it holds once, as the unbroken vehicle does.
+    hold_s = unbroken["camshaft hold"][0] / 1000.0
+    folder = vehicle(work, "hold-late", source, plugin, [passthrough])
+    path = os.path.join(folder, "notch", "brake_current.csv")
+    lines = open(path).read().splitlines()
+    open(path, "w").write("\n".join(
+        [lines[0]] + [", ".join(f[:10] + [str(int(f[10]) + 15 * (int(f[10]) > 0))])
+                      for f in (line.split(", ") for line in lines[1:])]) + "\n")
+    if told_times(run, folder, plugin, drive).get("camshaft hold", [0])[0] / 1000.0 == hold_s:
+        failures.append("hold-late: the broken vehicle holds in time already")
+    done = subprocess.run([tune, "--at", "camshaft hold=%.2f" % hold_s,
+                           os.path.join(folder, os.path.basename(plugin)), drive],
+                          env=ENVIRONMENT, capture_output=True, text=True)
+    print(done.stdout)
+    changed = re.findall(r"^notch/brake_current\.csv line [0-9]+, field 11: ([0-9.]+) -> ([0-9.]+) ",
+                         done.stdout, re.M)
+    tuned = told_times(run, folder + "-tuned", plugin, drive) if done.returncode == 0 else {}
+    if not changed or any(abs(float(old) - float(new) - 15) > 0.05 for old, new in changed) or \
+            tuned.get("camshaft hold") != unbroken["camshaft hold"]:
+        failures.append("hold-late: the last brake curve was not moved back (exit %d): %s"
+                        % (done.returncode, tuned))
 
     for failure in failures:
         print("FAILED:", failure)

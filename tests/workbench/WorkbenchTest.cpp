@@ -287,3 +287,22 @@ TEST(EventChannel, TellsTheBrakeOverrideAsKey9SwitchesIt) {
 }
 
 }  // namespace
+
+// The camshaft hold is told in the frame the regenerative current comes within 10 A of the last
+// brake curve, not again while it holds, and again once it has let go and holds anew.
+TEST(TraceEvents, TheHoldIsToldAsItBegins) {
+    const fs::path scenario = fs::path(CAMCAB_WORK_DIR) / "hold.txt";
+    fs::create_directories(CAMCAB_WORK_DIR);
+    // At 50 km/h the last brake curve is 320 A.
+    std::ofstream(scenario) << "set speed 50 current -100\nframes 2\nset current -311\nframes 3\n"
+                               "set current -250\nframes 1\nset current -329\nframes 1\n";
+    const Drive drive = RunDrive("hold", scenario);
+    const Trace& t = drive.trace;
+    std::vector<size_t> told;
+    for (size_t r = 0; r < t.rows.size(); ++r) {
+        if (t.rows[r][t.columns.at("events")].find("camshaft hold") != std::string::npos) {
+            told.push_back(r);
+        }
+    }
+    EXPECT_EQ(told, (std::vector<size_t>{2, 6}));
+}

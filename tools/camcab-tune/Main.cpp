@@ -1,8 +1,8 @@
 // camcab-tune: suggested notch tables for a drive. It drives the scenario (or recording)
 // through the vehicle, freezes the drive as it happened, finds the camshaft stages that never
 // fired (or that the author marks as firing at the wrong point), and proposes the smallest
-// changes to the power current table that make them fire. The changed table goes to a new
-// folder beside a copy of the vehicle, never over the author's files; the drive through it is
+// changes to the power and brake current tables that make them fire. The changed table goes to a
+// new folder beside a copy of the vehicle, never over the author's files; the drive through it is
 // the proof, written as an A/B report of the old tables against the new.
 #include <algorithm>
 #include <cstdio>
@@ -37,10 +37,13 @@ void PrintUsage(std::FILE* out) {
         "\n"
         "Drives SCENARIO (a scenario or a recorded drive) through the plug-in PLUGIN in its\n"
         "vehicle folder, freezes the drive as it happened (each frame's speed and current as\n"
-        "they were), and proposes the smallest changes to the power current table that make\n"
-        "every camshaft stage (stage A, transition, stage B, stage C, stage D) fire: for a stage\n"
-        "that never fired, the curve's two cells at the speeds around the current's nearest\n"
-        "approach move by the gap. A change stands only when the frozen drive, driven again\n"
+        "they were), and proposes the smallest changes to the current tables that make the\n"
+        "camshaft stages fire: each power stage (stage A, transition, stage B, stage C, stage D)\n"
+        "somewhere in the drive, and in each power cycle every stage before the last it told;\n"
+        "in each regeneration on the top brake notch, the first brake curve met while the\n"
+        "camshaft steps (brake current near) and the hold at the last (camshaft hold). For\n"
+        "each, the curve's two cells at the speeds around the current's nearest approach move\n"
+        "by the gap. A change stands only when the frozen drive, driven again\n"
         "with it, fires the stage, loses no stage that fired before, holds the power no longer\n"
         "and keeps the curves in their order. Each changed cell is printed with its old and new\n"
         "value and why; a stage that no change can make fire is named with the reason.\n"
@@ -52,9 +55,10 @@ void PrintUsage(std::FILE* out) {
         "                  it fired elsewhere: for example --at \"stage B=8:00:31.5\"\n"
         "  --help          show this text\n"
         "\n"
-        "Exit status: 0 when every stage fires with the tables proposed (or as they were); 3\n"
-        "when a stage still does not (the reason is printed); 1 when the vehicle cannot be\n"
-        "driven or a file cannot be written; 2 on bad usage or a bad scenario.\n");
+        "Exit status: 0 when every stage looked for fires with the tables proposed (or as they\n"
+        "were); 3 when one still does not, or not at its mark (the reason is printed); 1 when\n"
+        "the vehicle cannot be driven or a file cannot be written; 2 on bad usage or a bad\n"
+        "scenario.\n");
 }
 
 // "28812.5" or "8:00:12.5": seconds of the day.
@@ -119,7 +123,8 @@ int ReadArguments(const std::vector<std::wstring>& arguments, Options& options) 
                 !ReadTime(mark.substr(equals + 1), stageMark.timeS)) {
                 std::fprintf(stderr,
                              "camcab-tune: --at %s: give a stage (stage A, transition, stage B, "
-                             "stage C or stage D), '=' and a time (seconds or h:mm:ss)\n",
+                             "stage C, stage D, brake current near or camshaft hold), '=' and a "
+                             "time (seconds or h:mm:ss)\n",
                              mark.c_str());
                 return 2;
             }
@@ -207,15 +212,14 @@ int Main(const std::vector<std::wstring>& arguments) {
         return 1;
     }
     const DriveSummary after = Summarize(tuner.Tuned());
-    // What each power cycle told, with the tables proposed (or as they were).
-    for (size_t c = 0; c < after.cycleTexts.size() && c < 40; ++c) {
-        std::printf("power cycle %zu at %s\n", c + 1, after.cycleTexts[c].c_str());
+    // What each power cycle and regeneration told, with the tables proposed (or as they were).
+    for (size_t c = 0; c < after.cycles.size() && c < 40; ++c) {
+        std::printf("%s:%s\n", after.cycles[c].label.c_str(), after.cycles[c].told.c_str());
     }
-    if (after.cycleTexts.size() > 40) {
-        std::printf("and %zu more power cycles\n", after.cycleTexts.size() - 40);
+    if (after.cycles.size() > 40) {
+        std::printf("and %zu more power cycles and regenerations\n", after.cycles.size() - 40);
     }
-    const bool allFire = std::all_of(after.stageCounts.begin(), after.stageCounts.end(),
-                                     [](size_t count) { return count > 0; });
+    const bool allFire = tuner.Unmet() == 0;
     if (tuner.Changes().empty()) {
         std::printf("no change proposed: no folder written\n");
         return allFire ? 0 : 3;
@@ -228,8 +232,7 @@ int Main(const std::vector<std::wstring>& arguments) {
     // The tuned folder: a copy of the vehicle with the changed table; the drive through it.
     std::error_code copyError;
     fs::copy(host::NativePath(folder), out, fs::copy_options::recursive, copyError);
-    if (copyError || !tuner.Table().Write(
-                         out / host::NativePath(platform::NativeSeparators(tuner.TableFile())))) {
+    if (copyError || !tuner.WriteTables(out)) {
         std::fprintf(stderr, "camcab-tune: error: cannot write the tuned folder %s\n",
                      platform::EncodeUtf8(options.outFolder).c_str());
         return 1;

@@ -39,6 +39,9 @@ constexpr StageCurve kStageCurves[] = {{1, 0, std::nullopt, 0.0},
 
 // At most this many of a stage's nearest approaches are tried, each at other table rows.
 constexpr size_t kMostTries = 8;
+// At most this many drives in one search: a 10-minute recording drives in about a quarter of a
+// second.
+constexpr int kMostDrives = 64;
 
 // A cell's new text: to a tenth of an ampere, without a trailing ".0".
 std::string CellText(double valueA) {
@@ -95,12 +98,62 @@ void CopyFolder(const fs::path& from, const fs::path& to) {
     }
 }
 
-// Moves curve `curve`'s cell at table line `line` by `deltaA`, to a tenth of an ampere, and
-// returns its new text (the old where the line has no number there). Nothing where the move
-// would take the curve past a curve beside it at that line that it was not past before.
-std::optional<std::string> MoveCell(TableText& table, const config::NotchTable& notch, size_t curve,
-                                    size_t line, double deltaA) {
-    const size_t column = static_cast<size_t>(notch.PowerCurveColumns[curve]);
+// The curves of one camshaft as the plug-in reads them: the power camshaft's c0..c10, or the
+// regenerating camshaft's brake curves (the first and the last are compared with the current).
+class Curves {
+  public:
+    Curves(const config::NotchTable& notch, bool brake) : notch_(notch), brake_(brake) {}
+
+    size_t Count() const {
+        return brake_ ? notch_.BrakeCurveColumns.size() : notch_.PowerCurveColumns.size();
+    }
+    size_t Column(size_t k) const {
+        return static_cast<size_t>(brake_ ? notch_.BrakeCurveColumns[k]
+                                          : notch_.PowerCurveColumns[k]);
+    }
+    const config::Curve& Curve(size_t k) const {
+        return brake_ ? notch_.BrakeCurrentCurves[k] : notch_.PowerCurrentCurves[k];
+    }
+    // The curve's current at the speed, as the camshaft compares it.
+    double At(size_t k, float speedKmh) const {
+        const float absSpeedKmh = std::fabs(speedKmh);
+        return brake_ ? config::InterpolateCurve(absSpeedKmh, notch_.BrakeCurrentCurves[k])
+                      : config::PowerCurrentsAt(notch_, absSpeedKmh)[k];
+    }
+    // The columns whose cells a move of curve k's cell must not pass, with the side they
+    // stand on: for power, the curves beside it (c9 is never compared, so c8 and c10 are beside
+    // each other); for braking, the camshaft's steps beside its step.
+    std::vector<std::pair<size_t, int>> Beside(size_t k) const {
+        std::vector<std::pair<size_t, int>> beside;
+        for (const int side : {-1, 1}) {
+            if (brake_) {
+                const size_t column = Column(k) + static_cast<size_t>(side);
+                if (column > 0) {
+                    beside.push_back({column, side});
+                }
+                continue;
+            }
+            size_t next = k + static_cast<size_t>(side);
+            next = next == 9 ? next + static_cast<size_t>(side) : next;
+            if ((k == 0 && side < 0) || next >= Count() || Column(next) == Column(k)) {
+                continue;
+            }
+            beside.push_back({Column(next), side});
+        }
+        return beside;
+    }
+
+  private:
+    const config::NotchTable& notch_;
+    const bool brake_;
+};
+
+// Moves curve `k`'s cell at table line `line` by `deltaA`, to a tenth of an ampere, and returns
+// its new text (the old where the line has no number there). Nothing where the move would take
+// the cell past a cell beside it at that line that it was not past before.
+std::optional<std::string> MoveCell(TableText& table, const Curves& curves, size_t k, size_t line,
+                                    double deltaA) {
+    const size_t column = curves.Column(k);
     const std::optional<std::string> cell = table.Cell(line, column);
     const std::optional<double> old = Number(cell);
     if (!old) {
@@ -108,22 +161,39 @@ std::optional<std::string> MoveCell(TableText& table, const config::NotchTable& 
     }
     const std::string after = CellText(*old + deltaA);
     const double value = *Number(std::optional<std::string>(after));
-    // The curves beside it (c9 is never compared: c8 and c10 are beside each other).
-    for (const int side : {-1, 1}) {
-        size_t beside = curve + static_cast<size_t>(side);
-        beside = beside == 9 ? beside + static_cast<size_t>(side) : beside;
-        if ((curve == 0 && side < 0) || beside >= notch.PowerCurveColumns.size() ||
-            notch.PowerCurveColumns[beside] == column) {
-            continue;
-        }
-        const std::optional<double> next =
-            Number(table.Cell(line, static_cast<size_t>(notch.PowerCurveColumns[beside])));
+    for (const auto& [besideColumn, side] : curves.Beside(k)) {
+        const std::optional<double> next = Number(table.Cell(line, besideColumn));
         if (next && (*next - *old) * side >= 0.0 && (*next - value) * side < 0.0) {
             return std::nullopt;
         }
     }
     table.SetCell(line, column, after);
     return after;
+}
+
+// Per frame, whether a step sound (shindan1, shindan2, or reverser2 as the brake camshaft's run)
+// was playing as the frame began: only then does the camshaft look at the first brake curve.
+// The two reverser2 voices share their file, so an end of one may be taken as the other's.
+std::vector<bool> StepSoundPlaying(const run::DriveTrace& trace) {
+    static const char* const kStepSounds[] = {"kamujiku\\shindan1.wav", "kamujiku\\shindan2.wav",
+                                              "kamujiku\\reverser2.wav"};
+    const std::vector<run::TraceFrame>& frames = trace.Frames();
+    std::vector<bool> playing(frames.size(), false);
+    bool sounding[std::size(kStepSounds)] = {};
+    for (size_t f = 0; f < frames.size(); ++f) {
+        playing[f] =
+            std::any_of(std::begin(sounding), std::end(sounding), [](bool on) { return on; });
+        for (std::string_view event : run::FrameEvents(frames[f].events)) {
+            for (size_t i = 0; i < std::size(kStepSounds); ++i) {
+                const std::string prefix = std::string("sound ") + kStepSounds[i] + " ";
+                if (event.substr(0, prefix.size()) != prefix) {
+                    continue;
+                }
+                sounding[i] = event.substr(prefix.size()) == "start";
+            }
+        }
+    }
+    return playing;
 }
 
 // The first frame before `beforeS` in which the drive told `stage`.
@@ -140,28 +210,82 @@ std::optional<size_t> FirstTold(const run::DriveTrace& trace, std::string_view s
     return std::nullopt;
 }
 
+// The table of a current file that the notch table names, when the search may change it: a
+// file inside the vehicle folder (a name that climbs out of it, "..", could name a file of the
+// author's beside it) that no other table reads. Otherwise nothing, with the reason.
+std::optional<Tuner::Table> OpenTable(const std::wstring& folder, const std::wstring& file,
+                                      bool sharedWithAnother, const std::string& what,
+                                      std::string& whyNot) {
+    const fs::path relative =
+        file.compare(0, folder.size(), folder) == 0
+            ? host::NativePath(platform::NativeSeparators(file.substr(folder.size())))
+                  .lexically_normal()
+            : fs::path();
+    if (file.empty() || relative.empty() || relative.is_absolute() ||
+        *relative.begin() == fs::path("..")) {
+        whyNot = "the notch table names no " + what + " file inside the vehicle folder";
+        return std::nullopt;
+    }
+    if (sharedWithAnother) {
+        whyNot = "the " + what +
+                 " file is also read as another of the notch table's files: a "
+                 "change would move those too";
+        return std::nullopt;
+    }
+    Tuner::Table table;
+    table.file = platform::WideFromNativeName(relative.string());
+    table.text = TableText::Read(host::NativePath(platform::NativeSeparators(file)));
+    if (!table.text) {
+        whyNot = "cannot read " + platform::EncodeUtf8(table.file);
+        return std::nullopt;
+    }
+    return table;
+}
+
+int Sign(float currentA) {
+    return !std::isfinite(currentA) ? 0 : currentA > 0.0f ? 1 : currentA < 0.0f ? -1 : 0;
+}
+
 }  // namespace
 
 DriveSummary Summarize(const run::DriveTrace& trace) {
     DriveSummary summary;
     summary.stageCounts.assign(std::size(kTunedStages), 0);
-    bool powering = false;
-    for (const run::TraceFrame& frame : trace.Frames()) {
-        if (IsPowering(frame) && !powering) {
-            summary.cycleStages.push_back(0);
-            summary.cycleTexts.push_back(run::ClockText(frame.state.Time / 1000.0) + ":");
+    size_t powerCycles = 0;
+    size_t regenerations = 0;
+    int previousSign = 0;
+    const std::vector<run::TraceFrame>& frames = trace.Frames();
+    for (size_t f = 0; f < frames.size(); ++f) {
+        const run::TraceFrame& frame = frames[f];
+        const int sign = Sign(frame.state.Current);
+        if (sign != 0 && sign != previousSign) {
+            DriveCycle cycle;
+            cycle.regenerating = sign < 0;
+            cycle.firstFrame = f;
+            cycle.label = (cycle.regenerating ? "regeneration " + std::to_string(++regenerations)
+                                              : "power cycle " + std::to_string(++powerCycles)) +
+                          " at " + run::ClockText(frame.state.Time / 1000.0);
+            summary.cycles.push_back(cycle);
         }
-        powering = IsPowering(frame);
+        previousSign = sign;
+        if (sign != 0) {
+            summary.cycles.back().endFrame = f + 1;
+        }
         for (std::string_view event : run::FrameEvents(frame.events)) {
             for (size_t s = 0; s < std::size(kTunedStages); ++s) {
                 if (event != kTunedStages[s]) {
                     continue;
                 }
                 ++summary.stageCounts[s];
-                if (!summary.cycleStages.empty()) {
-                    summary.cycleStages.back() |= 1u << s;
-                    summary.cycleTexts.back() += " " + std::string(event);
+                if (summary.cycles.empty()) {
+                    continue;
                 }
+                DriveCycle& cycle = summary.cycles.back();
+                const unsigned later = ~((2u << s) - 1) & ((1u << kPowerStages) - 1);
+                cycle.outOfOrder = cycle.outOfOrder || (s < kPowerStages && (cycle.stages & later));
+                cycle.stages |= 1u << s;
+                ++cycle.counts[s];
+                cycle.told += " " + std::string(event);
             }
         }
         summary.heldFrames += frame.driver.Power > 0 && frame.returned.Power == 0 ? 1 : 0;
@@ -171,13 +295,12 @@ DriveSummary Summarize(const run::DriveTrace& trace) {
 
 bool KeepsEveryStage(const DriveSummary& before, const DriveSummary& after,
                      std::optional<size_t> except) {
-    if (after.heldFrames > before.heldFrames ||
-        after.cycleStages.size() != before.cycleStages.size()) {
+    if (after.heldFrames > before.heldFrames || after.cycles.size() != before.cycles.size()) {
         return false;
     }
     const unsigned mask = except ? ~(1u << *except) : ~0u;
-    for (size_t c = 0; c < before.cycleStages.size(); ++c) {
-        if ((before.cycleStages[c] & mask & ~after.cycleStages[c]) != 0) {
+    for (size_t c = 0; c < before.cycles.size(); ++c) {
+        if ((before.cycles[c].stages & mask & ~after.cycles[c].stages) != 0) {
             return false;
         }
     }
@@ -193,12 +316,30 @@ Tuner::Tuner(std::wstring folder, std::wstring pluginName, scenario::Scenario dr
       scratch_(std::move(scratch)),
       trace_(std::move(before)) {}
 
-std::optional<run::DriveTrace> Tuner::Drive(const TableText& table) {
+bool Tuner::WriteTables(const fs::path& folder) const {
+    for (const Table* table : {&power_, &brake_}) {
+        if (table->changed &&
+            !table->text->Write(folder /
+                                host::NativePath(platform::NativeSeparators(table->file)))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<run::DriveTrace> Tuner::Drive(const Table& power, const Table& brake) {
+    if (tries_ >= kMostDrives) {
+        return std::nullopt;
+    }
     const fs::path tryFolder = scratch_ / ("try-" + std::to_string(++tries_));
     lastTry_ = platform::WideFromNativeName(tryFolder.string() + "/");
     CopyFolder(host::NativePath(folder_), tryFolder);
-    if (!table.Write(tryFolder / host::NativePath(platform::NativeSeparators(tableFile_)))) {
-        return std::nullopt;
+    for (const Table* table : {&power, &brake}) {
+        if (table->changed &&
+            !table->text->Write(tryFolder /
+                                host::NativePath(platform::NativeSeparators(table->file)))) {
+            return std::nullopt;
+        }
     }
     run::PlayOptions quiet;
     quiet.program = "camcab-tune";
@@ -212,38 +353,38 @@ std::optional<run::DriveTrace> Tuner::Drive(const TableText& table) {
     return std::move(drive.trace);
 }
 
+void Tuner::Keep(Table power, Table brake, run::DriveTrace tuned, std::vector<CellChange> changes) {
+    power_ = std::move(power);
+    brake_ = std::move(brake);
+    trace_ = std::move(tuned);
+    tablesFolder_ = lastTry_;
+    changes_.insert(changes_.end(), changes.begin(), changes.end());
+}
+
 bool Tuner::Tune(const std::vector<StageMark>& marks) {
     const run::VehicleTables tables = run::ReadVehicleTables(folder_);
     const config::NotchTable& notch = tables.notchTable;
-    const std::wstring& file = notch.powerCurrentFile;
-    // Only a file inside the vehicle folder is changed (in the copy): a name that climbs out
-    // of it ("..") could name a file of the author's beside it.
-    const fs::path relative =
-        file.compare(0, folder_.size(), folder_) == 0
-            ? host::NativePath(platform::NativeSeparators(file.substr(folder_.size())))
-                  .lexically_normal()
-            : fs::path();
-    if (file.empty() || relative.empty() || relative.is_absolute() ||
-        *relative.begin() == fs::path("..")) {
-        findings_.push_back(
-            "the notch table names no power current file inside the vehicle folder: nothing "
-            "is tuned");
+    std::string whyNot;
+    std::optional<Table> power = OpenTable(folder_, notch.powerCurrentFile,
+                                           notch.powerCurrentFile == notch.brakeCurrentFile ||
+                                               notch.powerCurrentFile == notch.noLoadCurrentFile,
+                                           "power current", whyNot);
+    if (!power) {
+        findings_.push_back(whyNot + ": nothing is tuned");
         return false;
     }
-    if (file == notch.brakeCurrentFile || file == notch.noLoadCurrentFile) {
-        findings_.push_back(
-            "the power current file is also read as the brake current or the "
-            "no-load current: a change would move those too; nothing is tuned");
-        return false;
-    }
-    tableFile_ = platform::WideFromNativeName(relative.string());
-    table_ = TableText::Read(host::NativePath(platform::NativeSeparators(file)));
-    if (!table_) {
-        findings_.push_back("cannot read " + platform::EncodeUtf8(tableFile_));
-        return false;
+    power_ = *power;
+    std::string brakeWhyNot;
+    std::optional<Table> brake =
+        OpenTable(folder_, notch.brakeCurrentFile,
+                  notch.brakeCurrentFile == notch.noLoadCurrentFile, "brake current", brakeWhyNot);
+    if (brake) {
+        brake_ = *brake;
     }
     RepairSwappedColumns(notch);
-    for (size_t s = 0; s < std::size(kTunedStages); ++s) {
+
+    // Each power stage that never fired, and each marked one.
+    for (size_t s = 0; s < kPowerStages; ++s) {
         std::optional<double> markS;
         for (const StageMark& mark : marks) {
             if (mark.stage == kTunedStages[s]) {
@@ -254,16 +395,101 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
             findings_.push_back(std::string(kTunedStages[s]) + ": fires already");
             continue;
         }
-        TuneStage(s, markS);
+        unmet_ += TuneStage({s, std::nullopt, markS}) ? 0 : 1;
+    }
+
+    // A power cycle runs through its stages in order: one that told a later stage passed
+    // each before it. (Stage A reached and left for the transition in one frame is told only
+    // as the transition.)
+    const size_t cycleCount = Summarize(trace_).cycles.size();
+    for (size_t c = 0; c < cycleCount; ++c) {
+        for (size_t s = 0; s < kPowerStages; ++s) {
+            const DriveCycle cycle = Summarize(trace_).cycles[c];
+            const unsigned later = ~((2u << s) - 1) & ((1u << kPowerStages) - 1);
+            if (cycle.regenerating || (cycle.stages & (1u << s)) != 0 ||
+                (cycle.stages & later) == 0 || (s == 0 && (cycle.stages & 2u) != 0)) {
+                continue;
+            }
+            unmet_ += TuneStage({s, c, std::nullopt}) ? 0 : 1;
+        }
+    }
+    for (const DriveCycle& cycle : Summarize(trace_).cycles) {
+        if (cycle.outOfOrder) {
+            findings_.push_back(cycle.label + ": stages told out of the camshaft's order (" +
+                                cycle.told.substr(1) + "); no change is proposed for the order");
+        }
+    }
+
+    // Each marked stage of the regenerating camshaft.
+    std::vector<bool> marked(std::size(kTunedStages), false);
+    for (const StageMark& mark : marks) {
+        for (size_t s = kPowerStages; s < std::size(kTunedStages); ++s) {
+            if (mark.stage == kTunedStages[s]) {
+                marked[s] = true;
+                unmet_ += !brake ? 1 : TuneStage({s, std::nullopt, mark.timeS}) ? 0 : 1;
+            }
+        }
+    }
+
+    // The regenerating camshaft runs to its last step on the top brake notch (the notch its
+    // brake curves require): on the way it meets the first brake curve while it steps, and it
+    // holds at the last.
+    const int64_t topNotch = static_cast<int64_t>(static_cast<int32_t>(notch.BrakeTopNotch));
+    const std::vector<bool> stepSound = StepSoundPlaying(trace_);
+    bool anyOnTop = false;
+    for (size_t c = 0; c < cycleCount; ++c) {
+        const DriveCycle cycle = Summarize(trace_).cycles[c];
+        bool onTop = false;
+        bool stepping = false;
+        for (size_t f = cycle.firstFrame; f < cycle.endFrame; ++f) {
+            const int32_t brakeNotch = trace_.Frames()[f].returned.Brake;
+            onTop = onTop || (topNotch > 0 && brakeNotch >= topNotch &&
+                              brakeNotch <= drive_.vehicle.BrakeNotches);
+            stepping = stepping || (stepSound[f] && Sign(trace_.Frames()[f].state.Current) < 0);
+        }
+        if (!cycle.regenerating || !onTop) {
+            continue;
+        }
+        anyOnTop = true;
+        for (size_t s = kPowerStages; s < std::size(kTunedStages); ++s) {
+            if ((Summarize(trace_).cycles[c].stages & (1u << s)) != 0 || marked[s]) {
+                continue;
+            }
+            if (!brake) {
+                findings_.push_back(std::string(kTunedStages[s]) + " in " + cycle.label + ": " +
+                                    brakeWhyNot + "; nothing is tuned for it");
+                ++unmet_;
+            } else if (s == kPowerStages && !stepping) {
+                findings_.push_back(std::string(kTunedStages[s]) + " in " + cycle.label +
+                                    ": no step sound plays while it regenerates, and the camshaft "
+                                    "looks at the first brake curve only while one does; no "
+                                    "change of the tables can make it fire");
+            } else {
+                unmet_ += TuneStage({s, c, std::nullopt}) ? 0 : 1;
+            }
+        }
+    }
+    // On the top brake notch the camshaft stays on its last step: a hold that lets go and is
+    // taken again within one regeneration is told twice. The last brake curve then moves to the
+    // current where it let go, until it holds once.
+    for (size_t c = 0; c < cycleCount && brake; ++c) {
+        while (Summarize(trace_).cycles[c].counts[kPowerStages + 1] > 1 &&
+               TuneStage({kPowerStages + 1, c, std::nullopt, true})) {
+        }
+    }
+    if (!anyOnTop) {
+        findings_.push_back(
+            "brake current near, camshaft hold: no regeneration in this drive is on "
+            "the top brake notch (" +
+            std::to_string(topNotch) + "), so neither is looked for");
+    }
+    if (tries_ >= kMostDrives) {
+        findings_.push_back("the search stopped after " + std::to_string(kMostDrives) +
+                            " drives; what was not tried is said above");
     }
     return true;
 }
 
-// The curves' columns in the order of their curves (c0 to c8, then c10), each once. At each table
-// row the curves stand in this order: a stage's curve above the one the current must pass
-// first. Where rows are out of it and exchanging two columns' cells puts every row back in
-// order, the two columns were swapped: the exchange is tried first, and stands when the drive,
-// driven again, fires more stages, loses none and holds the power no longer.
 void Tuner::RepairSwappedColumns(const config::NotchTable& notch) {
     std::vector<size_t> columns;
     for (size_t k = 0; k < notch.PowerCurveColumns.size() && k < config::kPowerCurrentValues; ++k) {
@@ -274,8 +500,8 @@ void Tuner::RepairSwappedColumns(const config::NotchTable& notch) {
         }
     }
     std::vector<size_t> rows;
-    for (size_t line = 1; line < table_->LineCount(); ++line) {  // the first is the heading
-        if (Number(table_->Cell(line, 0))) {
+    for (size_t line = 1; line < power_.text->LineCount(); ++line) {  // the first is the heading
+        if (Number(power_.text->Cell(line, 0))) {
             rows.push_back(line);
         }
     }
@@ -287,7 +513,7 @@ void Tuner::RepairSwappedColumns(const config::NotchTable& notch) {
             bool ordered = true;
             for (size_t column : columns) {
                 const size_t read = column == a ? b : column == b ? a : column;
-                const std::optional<double> value = Number(table_->Cell(line, read));
+                const std::optional<double> value = Number(power_.text->Cell(line, read));
                 if (value && previous && *value < *previous) {
                     ordered = false;
                 }
@@ -305,40 +531,38 @@ void Tuner::RepairSwappedColumns(const config::NotchTable& notch) {
             if (outOfOrder(columns[i], columns[j]) != 0) {
                 continue;
             }
-            TableText table = *table_;
+            Table table = power_;
+            table.changed = true;
             std::vector<CellChange> changes;
             for (size_t line : rows) {
-                const std::optional<std::string> a = table_->Cell(line, columns[i]);
-                const std::optional<std::string> b = table_->Cell(line, columns[j]);
+                const std::optional<std::string> a = power_.text->Cell(line, columns[i]);
+                const std::optional<std::string> b = power_.text->Cell(line, columns[j]);
                 if (!a || !b || *a == *b) {
                     continue;
                 }
-                table.SetCell(line, columns[i], *b);
-                table.SetCell(line, columns[j], *a);
+                table.text->SetCell(line, columns[i], *b);
+                table.text->SetCell(line, columns[j], *a);
                 const std::string why = "columns " + std::to_string(columns[i]) + " and " +
                                         std::to_string(columns[j]) +
                                         " exchanged: their currents stood in each other's place, "
                                         "out of the curves' order";
                 changes.push_back(
-                    {platform::EncodeUtf8(tableFile_), line + 1, columns[i] + 1, *a, *b, why});
+                    {platform::EncodeUtf8(power_.file), line + 1, columns[i] + 1, *a, *b, why});
                 changes.push_back(
-                    {platform::EncodeUtf8(tableFile_), line + 1, columns[j] + 1, *b, *a, why});
+                    {platform::EncodeUtf8(power_.file), line + 1, columns[j] + 1, *b, *a, why});
             }
-            const std::optional<run::DriveTrace> tuned = Drive(table);
+            const std::optional<run::DriveTrace> tuned = Drive(table, brake_);
             if (!tuned || changes.empty()) {
                 continue;
             }
             const DriveSummary before = Summarize(trace_);
             const DriveSummary after = Summarize(*tuned);
             bool more = false;
-            for (size_t s = 0; s < before.stageCounts.size(); ++s) {
+            for (size_t s = 0; s < kPowerStages; ++s) {
                 more = more || after.stageCounts[s] > before.stageCounts[s];
             }
             if (KeepsEveryStage(before, after) && more) {
-                *table_ = table;
-                trace_ = *tuned;
-                tablesFolder_ = lastTry_;
-                changes_.insert(changes_.end(), changes.begin(), changes.end());
+                Keep(table, brake_, *tuned, changes);
                 findings_.push_back("columns " + std::to_string(columns[i]) + " and " +
                                     std::to_string(columns[j]) +
                                     " of the power current table exchanged back");
@@ -348,23 +572,34 @@ void Tuner::RepairSwappedColumns(const config::NotchTable& notch) {
     }
 }
 
-bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
-    const char* name = kTunedStages[stage];
-    const StageCurve& target = kStageCurves[stage];
-    const std::string curveName = "c" + std::to_string(target.curve);
+bool Tuner::TuneStage(const StageTarget& target) {
+    const size_t stage = target.stage;
+    const std::optional<double>& markS = target.markS;
+    const bool braking = stage >= kPowerStages;
+    const std::string name = kTunedStages[stage];
     const std::vector<run::TraceFrame>& frames = trace_.Frames();
+    const DriveSummary before = Summarize(trace_);
+    const std::string where = target.cycle ? " in " + before.cycles[*target.cycle].label : "";
     // The tables as they stand (with the changes made so far), as the plug-in reads them.
     const run::VehicleTables tables = run::ReadVehicleTables(tablesFolder_);
-    const config::NotchTable& notch = tables.notchTable;
-    if (target.curve >= notch.PowerCurveColumns.size()) {
-        findings_.push_back(std::string(name) + ": the table gives no " + curveName +
+    const Curves curves(tables.notchTable, braking);
+    const size_t last = curves.Count() == 0 ? 0 : curves.Count() - 1;
+    const StageCurve stageCurve =
+        braking ? StageCurve{stage == kPowerStages ? 0 : last, std::nullopt, std::nullopt, 0.0}
+                : kStageCurves[stage];
+    const std::string curveName =
+        braking ? (stage == kPowerStages ? "the first brake curve" : "the last brake curve")
+                : "c" + std::to_string(stageCurve.curve);
+    if (stageCurve.curve >= curves.Count()) {
+        findings_.push_back(name + where + ": the table gives no " +
+                            (braking ? "brake curves" : curveName) +
                             ", so no cell of it can be changed");
         return false;
     }
-    if (target.ending && *target.ending < notch.PowerCurveColumns.size() &&
-        notch.PowerCurveColumns[*target.ending] == notch.PowerCurveColumns[target.curve]) {
-        findings_.push_back(std::string(name) + ": " + curveName + " and c" +
-                            std::to_string(*target.ending) +
+    if (stageCurve.ending && *stageCurve.ending < curves.Count() &&
+        curves.Column(*stageCurve.ending) == curves.Column(stageCurve.curve)) {
+        findings_.push_back(name + ": " + curveName + " and c" +
+                            std::to_string(*stageCurve.ending) +
                             " read the same column, so the stage is left in the frame it is "
                             "reached and never told; no cell change can part them");
         return false;
@@ -379,33 +614,75 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
             transitionTold = transitionTold || event == "transition";
         }
     }
-    const auto curveAt = [&notch](size_t curve, float speedKmh) {
-        return static_cast<double>(config::PowerCurrentsAt(notch, std::fabs(speedKmh))[curve]);
+    // The first brake curve is looked at only while a step sound plays, and above 11 A.
+    const std::vector<bool> stepSound =
+        stage == kPowerStages ? StepSoundPlaying(trace_) : std::vector<bool>(frames.size(), true);
+    const auto currentAt = [&frames](size_t f) {
+        return static_cast<double>(std::fabs(frames[f].state.Current));
     };
-    // The candidate frames: where a mark says, or the powering frames nearest the curve first;
-    // not where the curve that ends the stage would meet the current too.
+    const auto gap = [&](size_t f) {
+        return std::fabs(currentAt(f) - curves.At(stageCurve.curve, frames[f].state.Speed));
+    };
+    // A stage kept once: the frames between its first two tellings on the top brake notch, where
+    // the current was out of the curve's window (10 A).
+    size_t first = target.cycle ? before.cycles[*target.cycle].firstFrame : 0;
+    size_t end = target.cycle ? before.cycles[*target.cycle].endFrame : frames.size();
+    if (target.once) {
+        std::vector<size_t> told;
+        for (size_t f = first; f < end; ++f) {
+            for (std::string_view event : run::FrameEvents(frames[f].events)) {
+                told.insert(told.end(), event == name ? 1 : 0, f);
+            }
+        }
+        if (told.size() < 2) {
+            return false;
+        }
+        first = told[0] + 1;
+        end = told[1];
+    }
+    const int64_t topNotch = static_cast<int32_t>(tables.notchTable.BrakeTopNotch);
+    const auto letGo = [&](size_t f) {
+        const int32_t brakeNotch = frames[f].returned.Brake;
+        return gap(f) >= 10.0 && topNotch > 0 && brakeNotch >= topNotch &&
+               brakeNotch <= drive_.vehicle.BrakeNotches;
+    };
+    // The candidate frames: where a mark says, or in the cycle (or the whole drive) the frames
+    // with the camshaft's current nearest the curve first; not where the curve that ends the
+    // stage would meet the current too.
     std::vector<size_t> candidates;
-    for (size_t f = 0; f < frames.size(); ++f) {
+    for (size_t f = first; f < end; ++f) {
         const bool ends =
-            target.ending &&
-            std::fabs(frames[f].state.Current - curveAt(*target.ending, frames[f].state.Speed)) <
-                target.endingWindowA + 0.5;
-        if (IsPowering(frames[f]) && !ends && !(stage == 0 && afterTransition[f]) &&
+            stageCurve.ending &&
+            std::fabs(currentAt(f) - curves.At(*stageCurve.ending, frames[f].state.Speed)) <
+                stageCurve.endingWindowA + 0.5;
+        const bool camshaftsCurrent =
+            braking ? Sign(frames[f].state.Current) < 0 && stepSound[f] : IsPowering(frames[f]);
+        if (camshaftsCurrent && !ends && !(stage == 0 && afterTransition[f]) &&
+            (!braking || stage != kPowerStages || currentAt(f) > 12.0) &&
+            (!target.once || letGo(f)) &&
             (!markS || std::fabs(frames[f].state.Time / 1000.0 - *markS) < 0.5)) {
             candidates.push_back(f);
         }
     }
+    if (candidates.empty() && target.once) {
+        findings_.push_back(name + where +
+                            ": let go and was taken again, but not where the current left the "
+                            "curve on the top brake notch; no change proposed");
+        return false;
+    }
     if (candidates.empty()) {
-        findings_.push_back(std::string(name) +
-                            (markS ? ": the current does not power at " + run::ClockText(*markS)
-                                   : ": the current never powers in this "
-                                     "drive") +
+        const std::string never =
+            braking
+                ? ": the current never regenerates there while the camshaft looks at " + curveName
+                : ": the current never powers in this drive";
+        findings_.push_back(name + where +
+                            (markS ? std::string(braking ? ": the current does not regenerate at "
+                                                         : ": the current does not power at ") +
+                                         run::ClockText(*markS)
+                                   : never) +
                             ", so no change of the curves can make it fire there");
         return false;
     }
-    const auto gap = [&](size_t f) {
-        return std::fabs(frames[f].state.Current - curveAt(target.curve, frames[f].state.Speed));
-    };
     const auto nearer = [&](size_t x, size_t y) {
         if (markS) {
             return std::fabs(frames[x].state.Time / 1000.0 - *markS) <
@@ -414,64 +691,68 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
         return gap(x) < gap(y);
     };
     std::stable_sort(candidates.begin(), candidates.end(), nearer);
-    const DriveSummary before = Summarize(trace_);
     const size_t nearest = candidates.front();
     std::vector<std::vector<float>> tried;
     std::string markBlocked;  // why a marked stage cannot be kept from firing before its mark
     for (size_t f : candidates) {
-        if (tried.size() >= kMostTries) {
+        if (tried.size() >= kMostTries || tries_ >= kMostDrives) {
             break;
         }
         const run::TraceFrame& frame = frames[f];
         const float speedKmh = std::fabs(frame.state.Speed);
-        const std::vector<float> around =
-            PointsAround(notch.PowerCurrentCurves[target.curve], speedKmh);
+        const std::vector<float> around = PointsAround(curves.Curve(stageCurve.curve), speedKmh);
         if (around.empty() || std::find(tried.begin(), tried.end(), around) != tried.end()) {
             continue;
         }
         tried.push_back(around);
-        const double currentA = frame.state.Current;
+        const double currentA = currentAt(f);
         // The curve moves by its gap to the current; a lower curve in the way moves to 1 A
         // below the current.
         std::vector<std::pair<size_t, double>> moves = {
-            {target.curve, currentA - curveAt(target.curve, speedKmh)}};
-        if (target.below && curveAt(*target.below, speedKmh) > currentA - 0.5) {
-            moves.push_back({*target.below, currentA - 1.0 - curveAt(*target.below, speedKmh)});
+            {stageCurve.curve, currentA - curves.At(stageCurve.curve, speedKmh)}};
+        if (stageCurve.below && curves.At(*stageCurve.below, speedKmh) > currentA - 0.5) {
+            moves.push_back(
+                {*stageCurve.below, currentA - 1.0 - curves.At(*stageCurve.below, speedKmh)});
         }
-        TableText table = *table_;
+        Table power = power_;
+        Table brake = brake_;
+        Table& table = braking ? brake : power;
         std::vector<CellChange> changes;
         bool ordered = true;
         for (const auto& [curve, deltaA] : moves) {
-            const size_t column = static_cast<size_t>(notch.PowerCurveColumns[curve]);
+            const size_t column = curves.Column(curve);
             if (column == 0) {
                 ordered = false;  // the speed column: a change would move every curve's speed
                 continue;
             }
-            const std::vector<float> points =
-                PointsAround(notch.PowerCurrentCurves[curve], speedKmh);
+            const std::vector<float> points = PointsAround(curves.Curve(curve), speedKmh);
             for (size_t p = 0; p < points.size(); ++p) {
                 // Of rows at one speed the curve uses, below the speed, the last read, and at
                 // or above it, the first.
-                const std::vector<size_t> rows = table.RowsAt(points[p]);
+                const std::vector<size_t> rows = table.text->RowsAt(points[p]);
                 if (rows.empty()) {
                     continue;
                 }
                 const size_t line = points.size() == 2 && p == 0 ? rows.back() : rows.front();
-                const std::optional<std::string> was = table.Cell(line, column);
+                const std::optional<std::string> was = table.text->Cell(line, column);
                 const std::optional<std::string> after =
-                    MoveCell(table, notch, curve, line, deltaA);
+                    MoveCell(*table.text, curves, curve, line, deltaA);
                 if (!after) {
                     ordered = false;
                 } else if (*after != *was) {
-                    char why[200];
-                    std::snprintf(why, sizeof why,
-                                  "c%zu, %s: the powering current came to %.1f A at %.1f km/h "
-                                  "(%s), %.1f A from c%zu",
-                                  curve, curve == target.curve ? name : "moved below the current",
-                                  currentA, static_cast<double>(speedKmh),
-                                  run::ClockText(frame.state.Time / 1000.0).c_str(),
-                                  std::fabs(deltaA), curve);
-                    changes.push_back({platform::EncodeUtf8(tableFile_), line + 1, column + 1, *was,
+                    table.changed = true;
+                    const std::string curveText = braking ? curveName : "c" + std::to_string(curve);
+                    char why[240];
+                    std::snprintf(
+                        why, sizeof why,
+                        "%s, %s: the %s current came to %.1f A at %.1f km/h (%s), "
+                        "%.1f A from it",
+                        curveText.c_str(),
+                        curve == stageCurve.curve ? name.c_str() : "moved below the current",
+                        braking ? "regenerative" : "powering", currentA,
+                        static_cast<double>(speedKmh),
+                        run::ClockText(frame.state.Time / 1000.0).c_str(), std::fabs(deltaA));
+                    changes.push_back({platform::EncodeUtf8(table.file), line + 1, column + 1, *was,
                                        *after, why});
                 }
             }
@@ -479,9 +760,10 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
         if (!ordered || (changes.empty() && !markS)) {
             continue;
         }
-        std::optional<run::DriveTrace> tuned = Drive(table);
+        std::optional<run::DriveTrace> tuned = Drive(power, brake);
         // A marked stage must not fire before its mark: where it still does, at other table
-        // rows than the mark's, the curve moves there to 3 A above the current (a few times).
+        // rows than the mark's, the curve moves there to just outside the window in which the
+        // camshaft takes it as met (a few times).
         for (int away = 0; markS && tuned && away < 3; ++away) {
             const std::optional<size_t> early = FirstTold(*tuned, name, *markS - 0.5);
             if (!early) {
@@ -490,14 +772,16 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
             const run::TraceFrame& at = tuned->Frames()[*early];
             const run::VehicleTables moved = run::ReadVehicleTables(lastTry_);
             const float earlySpeedKmh = std::fabs(at.state.Speed);
+            // Just outside the window in which the camshaft takes the curve as met.
+            const double awayA = braking ? 11.0 : 3.0;
             const double deltaA =
-                at.state.Current + 3.0 -
-                config::PowerCurrentsAt(moved.notchTable, earlySpeedKmh)[target.curve];
-            const size_t column = static_cast<size_t>(notch.PowerCurveColumns[target.curve]);
+                std::fabs(at.state.Current) + awayA -
+                Curves(moved.notchTable, braking).At(stageCurve.curve, earlySpeedKmh);
+            const size_t column = curves.Column(stageCurve.curve);
             bool apart = true;
-            for (float x :
-                 PointsAround(moved.notchTable.PowerCurrentCurves[target.curve], earlySpeedKmh)) {
-                const std::vector<size_t> rows = table.RowsAt(x);
+            for (float x : PointsAround(Curves(moved.notchTable, braking).Curve(stageCurve.curve),
+                                        earlySpeedKmh)) {
+                const std::vector<size_t> rows = table.text->RowsAt(x);
                 for (float markX : around) {
                     apart = apart && x != markX;  // the mark's own rows stay
                 }
@@ -514,29 +798,36 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
                 if (!apart || rows.empty()) {
                     continue;
                 }
-                const std::optional<std::string> was = table.Cell(rows.front(), column);
+                const std::optional<std::string> was = table.text->Cell(rows.front(), column);
                 const std::optional<std::string> after =
-                    MoveCell(table, notch, target.curve, rows.front(), deltaA);
+                    MoveCell(*table.text, curves, stageCurve.curve, rows.front(), deltaA);
                 if (!after) {
                     apart = false;
                 } else if (*after != *was) {
-                    char why[200];
+                    table.changed = true;
+                    char why[240];
                     std::snprintf(why, sizeof why,
-                                  "c%zu, %s: moved 3 A above the current at %.1f km/h (%s), where "
-                                  "the stage fired before its mark",
-                                  target.curve, name, static_cast<double>(earlySpeedKmh),
+                                  "%s, %s: moved %.0f A above the current at %.1f km/h (%s), "
+                                  "where the stage fired before its mark",
+                                  curveName.c_str(), name.c_str(), awayA,
+                                  static_cast<double>(earlySpeedKmh),
                                   run::ClockText(at.state.Time / 1000.0).c_str());
-                    changes.push_back({platform::EncodeUtf8(tableFile_), rows.front() + 1,
+                    changes.push_back({platform::EncodeUtf8(table.file), rows.front() + 1,
                                        column + 1, *was, *after, why});
                 }
             }
-            tuned = apart ? Drive(table) : std::nullopt;
+            tuned = apart ? Drive(power, brake) : std::nullopt;
         }
         if (!tuned) {
             continue;
         }
         const DriveSummary after = Summarize(*tuned);
-        bool fired = after.stageCounts[stage] > 0;
+        bool fired = target.cycle ? (after.cycles[*target.cycle].stages & (1u << stage)) != 0
+                                  : after.stageCounts[stage] > 0;
+        if (target.once) {
+            fired = fired && after.cycles[*target.cycle].counts[stage] <
+                                 before.cycles[*target.cycle].counts[stage];
+        }
         if (markS) {
             fired = false;
             for (const run::TraceFrame& told : tuned->Frames()) {
@@ -546,30 +837,29 @@ bool Tuner::TuneStage(size_t stage, std::optional<double> markS) {
                 }
             }
         }
-        if (fired && KeepsEveryStage(before, after, stage)) {
-            *table_ = table;
-            trace_ = *tuned;
-            tablesFolder_ = lastTry_;
-            changes_.insert(changes_.end(), changes.begin(), changes.end());
-            findings_.push_back(std::string(name) + ": made to fire by moving " + curveName +
-                                " at " + CellText(speedKmh) + " km/h");
+        if (fired &&
+            KeepsEveryStage(before, after, markS ? std::optional<size_t>(stage) : std::nullopt)) {
+            Keep(power, brake, *tuned, changes);
+            findings_.push_back(name + (target.once ? ": kept" : ": made to fire") + where +
+                                " by moving " + curveName + " at " + CellText(speedKmh) + " km/h");
             return true;
         }
     }
     if (!markBlocked.empty()) {
-        findings_.push_back(std::string(name) + ": " + markBlocked + "; no change proposed");
+        findings_.push_back(name + ": " + markBlocked + "; no change proposed");
         return false;
     }
-    char text[300];
+    char text[400];
     std::snprintf(text, sizeof text,
-                  ": none of the %zu nearest approaches tried (the nearest: %.1f A from %s at "
-                  "%.1f km/h, %s) made it fire without another stage ceasing to fire or the "
+                  "%s: none of the %zu nearest approaches tried (the nearest: %.1f A from %s at "
+                  "%.1f km/h, %s) made it %s without another stage ceasing to fire or the "
                   "power being held longer, with the curves kept in order and apart from the "
                   "curve that ends it; no change proposed",
-                  tried.size(), gap(nearest), curveName.c_str(),
+                  where.c_str(), tried.size(), gap(nearest), curveName.c_str(),
                   static_cast<double>(std::fabs(frames[nearest].state.Speed)),
-                  run::ClockText(frames[nearest].state.Time / 1000.0).c_str());
-    findings_.push_back(name + std::string(text));
+                  run::ClockText(frames[nearest].state.Time / 1000.0).c_str(),
+                  target.once ? "hold once" : "fire");
+    findings_.push_back(name + text);
     return false;
 }
 

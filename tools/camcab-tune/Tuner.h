@@ -1,13 +1,16 @@
-// The search for the smallest changes to a vehicle's power current table that make a drive's
-// camshaft stages fire: for a stage that never fired, the powering current's nearest approaches
-// to its curve are tried in turn, nearest first; for each, the curve's two cells at the speeds
-// around it move by the gap, so that the curve meets the current there (a stage's lower curve
-// moves below it when it stands in the way). A change stands only when the drive, driven again
-// with it, fires the stage, loses no stage that fired before and holds the power no longer.
-// Before that, two curve columns found in each other's place (out of the curves' order) are
-// exchanged back.
+// The search for the smallest changes to a vehicle's current tables that make a drive's
+// camshaft stages fire: the power camshaft's stages A to D, and the regenerating camshaft's
+// first brake curve met and its hold at the last. A stage is looked for where it never fired in
+// the drive, where a power cycle told a later stage without it, and in each regeneration on the
+// top brake notch. For each, the current's nearest approaches to the stage's curve are tried
+// in turn, nearest first: the curve's two cells at the speeds around it move by the gap, so that
+// the curve meets the current there (a stage's lower curve moves below it when it stands in the
+// way). A change stands only when the drive, driven again with it, fires the stage, loses no
+// stage that fired before and holds the power no longer. Before that, two power curve columns
+// found in each other's place (out of the curves' order) are exchanged back.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -31,29 +34,54 @@ struct CellChange {
 
 // A stage that fired at a point the author marks as wrong: where it should fire.
 struct StageMark {
-    std::string stage;  // "stage A", "transition", "stage B", "stage C", "stage D"
+    std::string stage;  // one of kTunedStages
     double timeS = 0.0;
 };
 
-// The stages whose firing the search can change, in the order a power cycle reaches them.
-inline constexpr const char* kTunedStages[] = {"stage A", "transition", "stage B", "stage C",
-                                               "stage D"};
+// The stages whose firing the search can change: first the power camshaft's, in the order a
+// power cycle reaches them, then the regenerating camshaft's.
+inline constexpr const char* kTunedStages[] = {"stage A",      "transition", "stage B",
+                                               "stage C",      "stage D",    "brake current near",
+                                               "camshaft hold"};
+inline constexpr size_t kPowerStages = 5;  // the first five
 
-// How often a drive told each stage, the stages each power cycle (a run of frames with a
-// powering current) told, and how many frames its power was held at 0 while the driver's power
-// handle was on.
+// A power cycle (a run of frames with a powering current) or a regeneration (a run of frames
+// with a negative current), and the stages told in it. A stage told while the current is zero
+// belongs to the cycle before.
+struct DriveCycle {
+    bool regenerating = false;
+    size_t firstFrame = 0;
+    size_t endFrame = 0;                                   // one past its last frame
+    unsigned stages = 0;                                   // bit s: kTunedStages[s] told
+    std::array<size_t, std::size(kTunedStages)> counts{};  // how often each was told
+    bool outOfOrder = false;  // a power stage told after one that comes later in the camshaft's run
+    std::string label;        // "power cycle 2 at 0:01:05.20", "regeneration 1 at 0:01:30.00"
+    std::string told;         // " stage A transition ...": the stages in told order
+};
+
+// How often a drive told each stage, its cycles, and how many frames its power was held at 0
+// while the driver's power handle was on.
 struct DriveSummary {
-    std::vector<size_t> stageCounts;      // by kTunedStages
-    std::vector<unsigned> cycleStages;    // per power cycle, bit s: kTunedStages[s] told
-    std::vector<std::string> cycleTexts;  // per power cycle: its start and stages in told order
+    std::vector<size_t> stageCounts;  // by kTunedStages
+    std::vector<DriveCycle> cycles;
     size_t heldFrames = 0;
 };
+
 DriveSummary Summarize(const run::DriveTrace& trace);
 
-// Whether a drive keeps what another did: every stage each power cycle told (`except` aside)
-// is told in the same cycle again, and the power is held no longer.
+// Whether a drive keeps what another did: every stage each cycle told (`except` aside) is
+// told in the same cycle again, and the power is held no longer.
 bool KeepsEveryStage(const DriveSummary& before, const DriveSummary& after,
                      std::optional<size_t> except = std::nullopt);
+
+// A stage to make fire: in the whole drive, in one cycle, or at a mark; or, with `once`, to
+// keep in a cycle where it let go and was told again.
+struct StageTarget {
+    size_t stage = 0;  // by kTunedStages
+    std::optional<size_t> cycle;
+    std::optional<double> markS;
+    bool once = false;
+};
 
 class Tuner {
   public:
@@ -63,24 +91,36 @@ class Tuner {
     Tuner(std::wstring folder, std::wstring pluginName, scenario::Scenario drive,
           run::DriveTrace before, std::filesystem::path scratch);
 
-    // Tunes every stage that never fired and each marked one. Returns false when the power
-    // current table cannot be read (`findings` says why).
+    // Tunes every stage looked for (see above) and each marked one. Returns false when the
+    // power current table cannot be read (`findings` says why).
     bool Tune(const std::vector<StageMark>& marks);
 
     const std::vector<CellChange>& Changes() const { return changes_; }
     // What the search found for each stage: fired already, made to fire, or why not.
     const std::vector<std::string>& Findings() const { return findings_; }
-    // The drive through the tuned tables, and the table itself.
+    // How many of the stages looked for still do not fire.
+    size_t Unmet() const { return unmet_; }
+    // The drive through the tuned tables.
     const run::DriveTrace& Tuned() const { return trace_; }
-    const TableText& Table() const { return *table_; }
-    const std::wstring& TableFile() const { return tableFile_; }  // relative
+    // Writes the changed tables under `folder`, each at its place relative to the vehicle's.
+    bool WriteTables(const std::filesystem::path& folder) const;
+
+    // A current table that the search may change: its text as it stands, and its file
+    // relative to the vehicle folder.
+    struct Table {
+        std::wstring file;
+        std::optional<TableText> text;
+        bool changed = false;
+    };
 
   private:
     // Two columns whose currents stand in each other's place, put back: see Tuner.cpp.
     void RepairSwappedColumns(const config::NotchTable& notch);
-    bool TuneStage(size_t stage, std::optional<double> markS);
-    // Drives the frozen drive through a copy of the folder with `table`; empty on failure.
-    std::optional<run::DriveTrace> Drive(const TableText& table);
+    bool TuneStage(const StageTarget& target);
+    // Drives the frozen drive through a copy of the folder with `tables`; empty on failure.
+    std::optional<run::DriveTrace> Drive(const Table& power, const Table& brake);
+    // Keeps a change that stood: its tables, its drive and its cells.
+    void Keep(Table power, Table brake, run::DriveTrace tuned, std::vector<CellChange> changes);
 
     const std::wstring folder_;
     // The folder whose tables stand: the author's, then the last change's that stood.
@@ -89,11 +129,12 @@ class Tuner {
     const scenario::Scenario drive_;
     const std::filesystem::path scratch_;
     run::DriveTrace trace_;
-    std::optional<TableText> table_;
-    std::wstring tableFile_;
+    Table power_;
+    Table brake_;
     std::wstring lastTry_;  // the folder of the last drive tried
     std::vector<CellChange> changes_;
     std::vector<std::string> findings_;
+    size_t unmet_ = 0;
     int tries_ = 0;
 };
 
