@@ -1,5 +1,7 @@
 #include "TableText.h"
 
+#include <algorithm>
+
 #include "FileBytes.h"
 #include "WaveFile.h"
 #include "config/ConfigText.h"
@@ -8,9 +10,20 @@
 namespace camcab::tune {
 namespace {
 
-// Where a line's fields begin and end (before any comment and line end).
+// The character that starts at byte `at` (UTF-8), and its length in bytes.
+std::pair<wchar_t, size_t> CharAt(const std::string& line, size_t at) {
+    const auto lead = static_cast<unsigned char>(line[at]);
+    size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    length = std::min(length, line.size() - at);
+    const std::wstring text = platform::DecodeUtf8(line.substr(at, length));
+    return {text.size() == 1 ? text[0] : L'\0', length};
+}
+
+// Where a line's fields begin and end (before any comment and its line feed), each without the
+// white space the table reader trims: a carriage return before the line feed, and any other
+// space character (a full-width space too).
 std::vector<std::pair<size_t, size_t>> Fields(const std::string& line) {
-    size_t end = line.find_first_of(";#\r\n");
+    size_t end = line.find_first_of(";#\n");
     if (end == std::string::npos) {
         end = line.size();
     }
@@ -20,11 +33,23 @@ std::vector<std::pair<size_t, size_t>> Fields(const std::string& line) {
         const size_t stop = comma == std::string::npos || comma > end ? end : comma;
         size_t first = start;
         size_t last = stop;
-        while (first < last && (line[first] == ' ' || line[first] == '\t')) {
-            ++first;
+        while (first < last) {
+            const auto [c, length] = CharAt(line, first);
+            if (!config::IsConfigSpace(c) || first + length > last) {
+                break;
+            }
+            first += length;
         }
-        while (last > first && (line[last - 1] == ' ' || line[last - 1] == '\t')) {
-            --last;
+        while (last > first) {
+            size_t lead = last - 1;
+            while (lead > first && (static_cast<unsigned char>(line[lead]) & 0xC0) == 0x80) {
+                --lead;
+            }
+            const auto [c, length] = CharAt(line, lead);
+            if (!config::IsConfigSpace(c) || lead + length != last) {
+                break;
+            }
+            last = lead;
         }
         fields.emplace_back(first, last);
         if (stop == end) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "CurveCells.h"
 #include "DriveDifferences.h"
 #include "FileBytes.h"
 #include "ReportData.h"
@@ -62,22 +63,6 @@ std::optional<double> Number(const std::optional<std::string>& cell) {
     return value ? std::optional<double>(*value) : std::nullopt;
 }
 
-// The speeds of the two table points the curve's value at `speedKmh` comes from.
-std::vector<float> PointsAround(const config::Curve& curve, float speedKmh) {
-    if (curve.size() < 2) {
-        return curve.empty() ? std::vector<float>{} : std::vector<float>{curve[0].x};
-    }
-    size_t upper = 1;
-    while (upper + 1 < curve.size() && curve[upper].x < speedKmh) {
-        ++upper;
-    }
-    if (curve[upper].x == speedKmh || curve[upper - 1].x == speedKmh ||
-        curve[upper].x == curve[upper - 1].x) {
-        return {curve[upper].x == speedKmh ? speedKmh : curve[upper].x};
-    }
-    return {curve[upper - 1].x, curve[upper].x};
-}
-
 bool IsPowering(const run::TraceFrame& frame) {
     return frame.state.Current > 0.0f && std::isfinite(frame.state.Current);
 }
@@ -121,8 +106,9 @@ class Curves {
                       : config::PowerCurrentsAt(notch_, absSpeedKmh)[k];
     }
     // The columns whose cells a move of curve k's cell must not pass, with the side they
-    // stand on: for power, the curves beside it (c9 is never compared, so c8 and c10 are beside
-    // each other); for braking, the camshaft's steps beside its step.
+    // stand on: for power, the curves beside it of those compared (c9 is not, so c8 and c10 are
+    // beside each other); for braking, the camshaft's steps beside its step, so that the table
+    // keeps its steps in order.
     std::vector<std::pair<size_t, int>> Beside(size_t k) const {
         std::vector<std::pair<size_t, int>> beside;
         for (const int side : {-1, 1}) {
@@ -135,7 +121,8 @@ class Curves {
             }
             size_t next = k + static_cast<size_t>(side);
             next = next == 9 ? next + static_cast<size_t>(side) : next;
-            if ((k == 0 && side < 0) || next >= Count() || Column(next) == Column(k)) {
+            const bool outermost = (k == 0 && side < 0) || (k == 10 && side > 0);
+            if (outermost || next >= Count() || Column(next) == Column(k)) {
                 continue;
             }
             beside.push_back({Column(next), side});
@@ -172,26 +159,37 @@ std::optional<std::string> MoveCell(TableText& table, const Curves& curves, size
 }
 
 // Per frame, whether a step sound (shindan1, shindan2, or reverser2 as the brake camshaft's run)
-// was playing as the frame began: only then does the camshaft look at the first brake curve.
-// The two reverser2 voices share their file, so an end of one may be taken as the other's.
+// may be playing as the camshaft looks at the first brake curve: only then can it be met. A sound
+// that ran out is told so at the start of the frame in which it no longer plays; a start or stop
+// told in a frame takes effect as that frame ends. The two reverser2 voices (the one-shot and
+// the brake camshaft's run) share their file, so both are counted; a frame where either plays
+// is taken as one where the run may play.
 std::vector<bool> StepSoundPlaying(const run::DriveTrace& trace) {
     static const char* const kStepSounds[] = {"kamujiku\\shindan1.wav", "kamujiku\\shindan2.wav",
                                               "kamujiku\\reverser2.wav"};
     const std::vector<run::TraceFrame>& frames = trace.Frames();
     std::vector<bool> playing(frames.size(), false);
-    bool sounding[std::size(kStepSounds)] = {};
-    for (size_t f = 0; f < frames.size(); ++f) {
-        playing[f] =
-            std::any_of(std::begin(sounding), std::end(sounding), [](bool on) { return on; });
-        for (std::string_view event : run::FrameEvents(frames[f].events)) {
+    int voices[std::size(kStepSounds)] = {};
+    const int mostVoices[std::size(kStepSounds)] = {1, 1, 2};
+    // Applies the frame's events that are `ends` (or the others), sound by sound.
+    const auto apply = [&](const run::TraceFrame& frame, bool ends) {
+        for (std::string_view event : run::FrameEvents(frame.events)) {
             for (size_t i = 0; i < std::size(kStepSounds); ++i) {
                 const std::string prefix = std::string("sound ") + kStepSounds[i] + " ";
-                if (event.substr(0, prefix.size()) != prefix) {
+                if (event.substr(0, prefix.size()) != prefix ||
+                    (event.substr(prefix.size()) == "end") != ends) {
                     continue;
                 }
-                sounding[i] = event.substr(prefix.size()) == "start";
+                voices[i] = event.substr(prefix.size()) == "start"
+                                ? std::min(mostVoices[i], voices[i] + 1)
+                                : std::max(0, voices[i] - 1);
             }
         }
+    };
+    for (size_t f = 0; f < frames.size(); ++f) {
+        apply(frames[f], true);
+        playing[f] = std::any_of(std::begin(voices), std::end(voices), [](int n) { return n > 0; });
+        apply(frames[f], false);
     }
     return playing;
 }
@@ -242,6 +240,28 @@ std::optional<Tuner::Table> OpenTable(const std::wstring& folder, const std::wst
     return table;
 }
 
+// Whether two of the notch table's file names name one file (spelt alike, or the same file on
+// disk however spelt).
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    if (a.empty() || b.empty()) {
+        return false;
+    }
+    std::error_code error;
+    return a == b || fs::equivalent(host::NativePath(platform::NativeSeparators(a)),
+                                    host::NativePath(platform::NativeSeparators(b)), error);
+}
+
+// How often the frames from `first` up to `end` told `stage`.
+size_t TimesTold(const run::DriveTrace& trace, size_t first, size_t end, std::string_view stage) {
+    size_t told = 0;
+    for (size_t f = first; f < end && f < trace.Frames().size(); ++f) {
+        for (std::string_view event : run::FrameEvents(trace.Frames()[f].events)) {
+            told += event == stage ? 1 : 0;
+        }
+    }
+    return told;
+}
+
 int Sign(float currentA) {
     return !std::isfinite(currentA) ? 0 : currentA > 0.0f ? 1 : currentA < 0.0f ? -1 : 0;
 }
@@ -254,6 +274,7 @@ DriveSummary Summarize(const run::DriveTrace& trace) {
     size_t powerCycles = 0;
     size_t regenerations = 0;
     int previousSign = 0;
+    unsigned latched = 0;  // the power stages told since the last frame at zero current
     const std::vector<run::TraceFrame>& frames = trace.Frames();
     for (size_t f = 0; f < frames.size(); ++f) {
         const run::TraceFrame& frame = frames[f];
@@ -262,6 +283,7 @@ DriveSummary Summarize(const run::DriveTrace& trace) {
             DriveCycle cycle;
             cycle.regenerating = sign < 0;
             cycle.firstFrame = f;
+            cycle.carried = sign > 0 ? latched : 0;
             cycle.label = (cycle.regenerating ? "regeneration " + std::to_string(++regenerations)
                                               : "power cycle " + std::to_string(++powerCycles)) +
                           " at " + run::ClockText(frame.state.Time / 1000.0);
@@ -282,12 +304,15 @@ DriveSummary Summarize(const run::DriveTrace& trace) {
                 }
                 DriveCycle& cycle = summary.cycles.back();
                 const unsigned later = ~((2u << s) - 1) & ((1u << kPowerStages) - 1);
-                cycle.outOfOrder = cycle.outOfOrder || (s < kPowerStages && (cycle.stages & later));
+                cycle.outOfOrder = cycle.outOfOrder ||
+                                   (s < kPowerStages && ((cycle.stages | cycle.carried) & later));
+                latched |= s < kPowerStages ? 1u << s : 0u;
                 cycle.stages |= 1u << s;
                 ++cycle.counts[s];
                 cycle.told += " " + std::string(event);
             }
         }
+        latched = frame.state.Current == 0.0f ? 0 : latched;  // reset as the frame ends
         summary.heldFrames += frame.driver.Power > 0 && frame.returned.Power == 0 ? 1 : 0;
     }
     return summary;
@@ -353,6 +378,11 @@ std::optional<run::DriveTrace> Tuner::Drive(const Table& power, const Table& bra
     return std::move(drive.trace);
 }
 
+bool Tuner::OnTopNotch(const run::TraceFrame& frame) const {
+    const int32_t brakeNotch = frame.returned.Brake;
+    return topNotch_ > 0 && brakeNotch >= topNotch_ && brakeNotch <= drive_.vehicle.BrakeNotches;
+}
+
 void Tuner::Keep(Table power, Table brake, run::DriveTrace tuned, std::vector<CellChange> changes) {
     power_ = std::move(power);
     brake_ = std::move(brake);
@@ -365,10 +395,18 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
     const run::VehicleTables tables = run::ReadVehicleTables(folder_);
     const config::NotchTable& notch = tables.notchTable;
     std::string whyNot;
+    // A current table that another of the notch table's files also names is left alone.
+    const auto shared = [&notch](const std::wstring& file) {
+        int names = 0;
+        for (const std::wstring* other :
+             {&notch.powerParamsFile, &notch.powerCurrentFile, &notch.brakeParamsFile,
+              &notch.brakeCurrentFile, &notch.noLoadCurrentFile}) {
+            names += SameFile(file, *other) ? 1 : 0;
+        }
+        return names > 1;
+    };
     std::optional<Table> power = OpenTable(folder_, notch.powerCurrentFile,
-                                           notch.powerCurrentFile == notch.brakeCurrentFile ||
-                                               notch.powerCurrentFile == notch.noLoadCurrentFile,
-                                           "power current", whyNot);
+                                           shared(notch.powerCurrentFile), "power current", whyNot);
     if (!power) {
         findings_.push_back(whyNot + ": nothing is tuned");
         return false;
@@ -376,8 +414,8 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
     power_ = *power;
     std::string brakeWhyNot;
     std::optional<Table> brake =
-        OpenTable(folder_, notch.brakeCurrentFile,
-                  notch.brakeCurrentFile == notch.noLoadCurrentFile, "brake current", brakeWhyNot);
+        OpenTable(folder_, notch.brakeCurrentFile, shared(notch.brakeCurrentFile), "brake current",
+                  brakeWhyNot);
     if (brake) {
         brake_ = *brake;
     }
@@ -400,14 +438,15 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
 
     // A power cycle runs through its stages in order: one that told a later stage passed
     // each before it. (Stage A reached and left for the transition in one frame is told only
-    // as the transition.)
+    // as the transition; a stage still latched from before is not told again.)
     const size_t cycleCount = Summarize(trace_).cycles.size();
     for (size_t c = 0; c < cycleCount; ++c) {
         for (size_t s = 0; s < kPowerStages; ++s) {
             const DriveCycle cycle = Summarize(trace_).cycles[c];
+            const unsigned passed = cycle.stages | cycle.carried;
             const unsigned later = ~((2u << s) - 1) & ((1u << kPowerStages) - 1);
-            if (cycle.regenerating || (cycle.stages & (1u << s)) != 0 ||
-                (cycle.stages & later) == 0 || (s == 0 && (cycle.stages & 2u) != 0)) {
+            if (cycle.regenerating || (passed & (1u << s)) != 0 || (cycle.stages & later) == 0 ||
+                (s == 0 && (passed & 2u) != 0)) {
                 continue;
             }
             unmet_ += TuneStage({s, c, std::nullopt}) ? 0 : 1;
@@ -426,33 +465,47 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
         for (size_t s = kPowerStages; s < std::size(kTunedStages); ++s) {
             if (mark.stage == kTunedStages[s]) {
                 marked[s] = true;
-                unmet_ += !brake ? 1 : TuneStage({s, std::nullopt, mark.timeS}) ? 0 : 1;
+                if (!brake) {
+                    findings_.push_back(mark.stage + ": " + brakeWhyNot +
+                                        "; nothing is tuned for it");
+                }
+                unmet_ += brake && TuneStage({s, std::nullopt, mark.timeS}) ? 0 : 1;
             }
         }
     }
 
     // The regenerating camshaft runs to its last step on the top brake notch (the notch its
     // brake curves require): on the way it meets the first brake curve while it steps, and it
-    // holds at the last.
-    const int64_t topNotch = static_cast<int64_t>(static_cast<int32_t>(notch.BrakeTopNotch));
-    const std::vector<bool> stepSound = StepSoundPlaying(trace_);
+    // holds at the last. A hold still on from the regeneration before, with only frames without
+    // current between and the brake applied throughout, is not told again.
+    topNotch_ = static_cast<int32_t>(notch.BrakeTopNotch);
     bool anyOnTop = false;
+    std::vector<std::string> silent;  // regenerations on the top notch without a step sound
+    std::vector<bool> onTop(cycleCount, false);
+    bool held = false;  // the regeneration before ended with the camshaft held
     for (size_t c = 0; c < cycleCount; ++c) {
         const DriveCycle cycle = Summarize(trace_).cycles[c];
-        bool onTop = false;
+        const std::vector<run::TraceFrame>& frames = trace_.Frames();
+        const std::vector<bool> stepSound = StepSoundPlaying(trace_);
         bool stepping = false;
         for (size_t f = cycle.firstFrame; f < cycle.endFrame; ++f) {
-            const int32_t brakeNotch = trace_.Frames()[f].returned.Brake;
-            onTop = onTop || (topNotch > 0 && brakeNotch >= topNotch &&
-                              brakeNotch <= drive_.vehicle.BrakeNotches);
-            stepping = stepping || (stepSound[f] && Sign(trace_.Frames()[f].state.Current) < 0);
+            onTop[c] = onTop[c] || (cycle.regenerating && OnTopNotch(frames[f]));
+            stepping = stepping || (stepSound[f] && Sign(frames[f].state.Current) < 0);
         }
-        if (!cycle.regenerating || !onTop) {
+        bool carried = held && cycle.regenerating;
+        for (size_t f = c == 0 ? 0 : Summarize(trace_).cycles[c - 1].endFrame;
+             carried && f < cycle.firstFrame; ++f) {
+            carried = frames[f].driver.Brake != 0 && frames[f].driver.Reverser != 0 &&
+                      frames[f].driver.Power == frames[cycle.firstFrame].driver.Power;
+        }
+        held = cycle.regenerating && (carried || cycle.counts[kPowerStages + 1] > 0);
+        if (!onTop[c]) {
             continue;
         }
         anyOnTop = true;
         for (size_t s = kPowerStages; s < std::size(kTunedStages); ++s) {
-            if ((Summarize(trace_).cycles[c].stages & (1u << s)) != 0 || marked[s]) {
+            if ((Summarize(trace_).cycles[c].stages & (1u << s)) != 0 || marked[s] ||
+                (s == kPowerStages + 1 && carried)) {
                 continue;
             }
             if (!brake) {
@@ -460,20 +513,28 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
                                     brakeWhyNot + "; nothing is tuned for it");
                 ++unmet_;
             } else if (s == kPowerStages && !stepping) {
-                findings_.push_back(std::string(kTunedStages[s]) + " in " + cycle.label +
-                                    ": no step sound plays while it regenerates, and the camshaft "
-                                    "looks at the first brake curve only while one does; no "
-                                    "change of the tables can make it fire");
+                silent.push_back(cycle.label);
             } else {
                 unmet_ += TuneStage({s, c, std::nullopt}) ? 0 : 1;
             }
         }
     }
+    if (!silent.empty()) {
+        findings_.push_back(
+            std::string(kTunedStages[kPowerStages]) + " in " + silent.front() +
+            (silent.size() > 1 ? " and " + std::to_string(silent.size() - 1) + " more" : "") +
+            ": no step sound plays while it regenerates, and the camshaft looks at the first "
+            "brake curve only while one does; no change of the tables can make it fire, and it "
+            "is not counted as a stage that does not fire");
+    }
     // On the top brake notch the camshaft stays on its last step: a hold that lets go and is
     // taken again within one regeneration is told twice. The last brake curve then moves to the
     // current where it let go, until it holds once.
     for (size_t c = 0; c < cycleCount && brake; ++c) {
-        while (Summarize(trace_).cycles[c].counts[kPowerStages + 1] > 1 &&
+        const DriveCycle cycle = Summarize(trace_).cycles[c];
+        while (onTop[c] &&
+               TimesTold(trace_, cycle.firstFrame, cycle.endFrame, kTunedStages[kPowerStages + 1]) >
+                   1 &&
                TuneStage({kPowerStages + 1, c, std::nullopt, true})) {
         }
     }
@@ -481,7 +542,7 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
         findings_.push_back(
             "brake current near, camshaft hold: no regeneration in this drive is on "
             "the top brake notch (" +
-            std::to_string(topNotch) + "), so neither is looked for");
+            std::to_string(topNotch_) + "), so neither is looked for");
     }
     if (tries_ >= kMostDrives) {
         findings_.push_back("the search stopped after " + std::to_string(kMostDrives) +
@@ -580,6 +641,10 @@ bool Tuner::TuneStage(const StageTarget& target) {
     const std::vector<run::TraceFrame>& frames = trace_.Frames();
     const DriveSummary before = Summarize(trace_);
     const std::string where = target.cycle ? " in " + before.cycles[*target.cycle].label : "";
+    if (tries_ >= kMostDrives) {
+        findings_.push_back(name + where + ": not tried: the search's drives ran out");
+        return false;
+    }
     // The tables as they stand (with the changes made so far), as the plug-in reads them.
     const run::VehicleTables tables = run::ReadVehicleTables(tablesFolder_);
     const Curves curves(tables.notchTable, braking);
@@ -604,15 +669,16 @@ bool Tuner::TuneStage(const StageTarget& target) {
                             "reached and never told; no cell change can part them");
         return false;
     }
-    // Stage A is set only before the transition of its power cycle (a run of powering frames).
+    // Stage A is set only before the transition (which clears it in the frame it happens) until
+    // a frame at zero current ends the camshaft's run.
     std::vector<bool> afterTransition(frames.size(), false);
     bool transitionTold = false;
     for (size_t f = 0; f < frames.size(); ++f) {
-        transitionTold = transitionTold && IsPowering(frames[f]);
-        afterTransition[f] = transitionTold;
+        transitionTold = transitionTold && !(f > 0 && frames[f - 1].state.Current == 0.0f);
         for (std::string_view event : run::FrameEvents(frames[f].events)) {
             transitionTold = transitionTold || event == "transition";
         }
+        afterTransition[f] = transitionTold;
     }
     // The first brake curve is looked at only while a step sound plays, and above 11 A.
     const std::vector<bool> stepSound =
@@ -627,6 +693,7 @@ bool Tuner::TuneStage(const StageTarget& target) {
     // the current was out of the curve's window (10 A).
     size_t first = target.cycle ? before.cycles[*target.cycle].firstFrame : 0;
     size_t end = target.cycle ? before.cycles[*target.cycle].endFrame : frames.size();
+    const size_t toldBefore = TimesTold(trace_, first, end, name);
     if (target.once) {
         std::vector<size_t> told;
         for (size_t f = first; f < end; ++f) {
@@ -640,12 +707,6 @@ bool Tuner::TuneStage(const StageTarget& target) {
         first = told[0] + 1;
         end = told[1];
     }
-    const int64_t topNotch = static_cast<int32_t>(tables.notchTable.BrakeTopNotch);
-    const auto letGo = [&](size_t f) {
-        const int32_t brakeNotch = frames[f].returned.Brake;
-        return gap(f) >= 10.0 && topNotch > 0 && brakeNotch >= topNotch &&
-               brakeNotch <= drive_.vehicle.BrakeNotches;
-    };
     // The candidate frames: where a mark says, or in the cycle (or the whole drive) the frames
     // with the camshaft's current nearest the curve first; not where the curve that ends the
     // stage would meet the current too.
@@ -655,11 +716,14 @@ bool Tuner::TuneStage(const StageTarget& target) {
             stageCurve.ending &&
             std::fabs(currentAt(f) - curves.At(*stageCurve.ending, frames[f].state.Speed)) <
                 stageCurve.endingWindowA + 0.5;
+        // The hold is looked for where the camshaft can be on its last step: on the top notch.
         const bool camshaftsCurrent =
-            braking ? Sign(frames[f].state.Current) < 0 && stepSound[f] : IsPowering(frames[f]);
+            braking ? Sign(frames[f].state.Current) < 0 && stepSound[f] &&
+                          (stage == kPowerStages || markS || OnTopNotch(frames[f]))
+                    : IsPowering(frames[f]);
         if (camshaftsCurrent && !ends && !(stage == 0 && afterTransition[f]) &&
-            (!braking || stage != kPowerStages || currentAt(f) > 12.0) &&
-            (!target.once || letGo(f)) &&
+            (!braking || stage != kPowerStages || currentAt(f) > 11.0) &&
+            (!target.once || gap(f) >= 10.0) &&
             (!markS || std::fabs(frames[f].state.Time / 1000.0 - *markS) < 0.5)) {
             candidates.push_back(f);
         }
@@ -692,7 +756,7 @@ bool Tuner::TuneStage(const StageTarget& target) {
     };
     std::stable_sort(candidates.begin(), candidates.end(), nearer);
     const size_t nearest = candidates.front();
-    std::vector<std::vector<float>> tried;
+    std::vector<std::vector<PointRef>> tried;
     std::string markBlocked;  // why a marked stage cannot be kept from firing before its mark
     for (size_t f : candidates) {
         if (tried.size() >= kMostTries || tries_ >= kMostDrives) {
@@ -700,7 +764,7 @@ bool Tuner::TuneStage(const StageTarget& target) {
         }
         const run::TraceFrame& frame = frames[f];
         const float speedKmh = std::fabs(frame.state.Speed);
-        const std::vector<float> around = PointsAround(curves.Curve(stageCurve.curve), speedKmh);
+        const std::vector<PointRef> around = PointsAround(curves.Curve(stageCurve.curve), speedKmh);
         if (around.empty() || std::find(tried.begin(), tried.end(), around) != tried.end()) {
             continue;
         }
@@ -725,15 +789,12 @@ bool Tuner::TuneStage(const StageTarget& target) {
                 ordered = false;  // the speed column: a change would move every curve's speed
                 continue;
             }
-            const std::vector<float> points = PointsAround(curves.Curve(curve), speedKmh);
-            for (size_t p = 0; p < points.size(); ++p) {
-                // Of rows at one speed the curve uses, below the speed, the last read, and at
-                // or above it, the first.
-                const std::vector<size_t> rows = table.text->RowsAt(points[p]);
-                if (rows.empty()) {
+            for (const PointRef& point : PointsAround(curves.Curve(curve), speedKmh)) {
+                const std::optional<size_t> found = LineOf(*table.text, column, point);
+                if (!found) {
                     continue;
                 }
-                const size_t line = points.size() == 2 && p == 0 ? rows.back() : rows.front();
+                const size_t line = *found;
                 const std::optional<std::string> was = table.text->Cell(line, column);
                 const std::optional<std::string> after =
                     MoveCell(*table.text, curves, curve, line, deltaA);
@@ -779,12 +840,11 @@ bool Tuner::TuneStage(const StageTarget& target) {
                 Curves(moved.notchTable, braking).At(stageCurve.curve, earlySpeedKmh);
             const size_t column = curves.Column(stageCurve.curve);
             bool apart = true;
-            for (float x : PointsAround(Curves(moved.notchTable, braking).Curve(stageCurve.curve),
-                                        earlySpeedKmh)) {
-                const std::vector<size_t> rows = table.text->RowsAt(x);
-                for (float markX : around) {
-                    apart = apart && x != markX;  // the mark's own rows stay
-                }
+            for (const PointRef& point : PointsAround(
+                     Curves(moved.notchTable, braking).Curve(stageCurve.curve), earlySpeedKmh)) {
+                const std::optional<size_t> line = LineOf(*table.text, column, point);
+                // The mark's own rows stay.
+                apart = apart && std::find(around.begin(), around.end(), point) == around.end();
                 if (!apart) {
                     char why[200];
                     std::snprintf(why, sizeof why,
@@ -795,12 +855,12 @@ bool Tuner::TuneStage(const StageTarget& target) {
                                   static_cast<double>(earlySpeedKmh));
                     markBlocked = why;
                 }
-                if (!apart || rows.empty()) {
+                if (!apart || !line) {
                     continue;
                 }
-                const std::optional<std::string> was = table.text->Cell(rows.front(), column);
+                const std::optional<std::string> was = table.text->Cell(*line, column);
                 const std::optional<std::string> after =
-                    MoveCell(*table.text, curves, stageCurve.curve, rows.front(), deltaA);
+                    MoveCell(*table.text, curves, stageCurve.curve, *line, deltaA);
                 if (!after) {
                     apart = false;
                 } else if (*after != *was) {
@@ -812,8 +872,8 @@ bool Tuner::TuneStage(const StageTarget& target) {
                                   curveName.c_str(), name.c_str(), awayA,
                                   static_cast<double>(earlySpeedKmh),
                                   run::ClockText(at.state.Time / 1000.0).c_str());
-                    changes.push_back({platform::EncodeUtf8(table.file), rows.front() + 1,
-                                       column + 1, *was, *after, why});
+                    changes.push_back({platform::EncodeUtf8(table.file), *line + 1, column + 1,
+                                       *was, *after, why});
                 }
             }
             tuned = apart ? Drive(power, brake) : std::nullopt;
@@ -825,8 +885,8 @@ bool Tuner::TuneStage(const StageTarget& target) {
         bool fired = target.cycle ? (after.cycles[*target.cycle].stages & (1u << stage)) != 0
                                   : after.stageCounts[stage] > 0;
         if (target.once) {
-            fired = fired && after.cycles[*target.cycle].counts[stage] <
-                                 before.cycles[*target.cycle].counts[stage];
+            const DriveCycle& cycle = after.cycles[*target.cycle];
+            fired = fired && TimesTold(*tuned, cycle.firstFrame, cycle.endFrame, name) < toldBefore;
         }
         if (markS) {
             fired = false;

@@ -51,8 +51,11 @@ inline constexpr size_t kPowerStages = 5;  // the first five
 struct DriveCycle {
     bool regenerating = false;
     size_t firstFrame = 0;
-    size_t endFrame = 0;                                   // one past its last frame
-    unsigned stages = 0;                                   // bit s: kTunedStages[s] told
+    size_t endFrame = 0;  // one past its last frame
+    unsigned stages = 0;  // bit s: kTunedStages[s] told
+    // The power stages still latched as the cycle begins: the current changed sign without a
+    // frame at zero, so the camshaft kept the stages it had reached.
+    unsigned carried = 0;
     std::array<size_t, std::size(kTunedStages)> counts{};  // how often each was told
     bool outOfOrder = false;  // a power stage told after one that comes later in the camshaft's run
     std::string label;        // "power cycle 2 at 0:01:05.20", "regeneration 1 at 0:01:30.00"
@@ -119,6 +122,8 @@ class Tuner {
     bool TuneStage(const StageTarget& target);
     // Drives the frozen drive through a copy of the folder with `tables`; empty on failure.
     std::optional<run::DriveTrace> Drive(const Table& power, const Table& brake);
+    // Whether the frame's returned brake is on the top brake notch (not the emergency notch).
+    bool OnTopNotch(const run::TraceFrame& frame) const;
     // Keeps a change that stood: its tables, its drive and its cells.
     void Keep(Table power, Table brake, run::DriveTrace tuned, std::vector<CellChange> changes);
 
@@ -135,6 +140,7 @@ class Tuner {
     std::vector<CellChange> changes_;
     std::vector<std::string> findings_;
     size_t unmet_ = 0;
+    int64_t topNotch_ = 0;  // the notch the brake curves require
     int tries_ = 0;
 };
 
