@@ -184,8 +184,9 @@ bool WriteCompareReport(const std::wstring& path, const DriveTrace& a, const Dri
                "c10 at its own speed.",
                true);
     AppendPlot(html, "stages", "The camshaft's stages",
-               "Where each drive told a stage reached (A, T, B, C, D) or regeneration released "
-               "(R): drive A on the lower line of each, drive B on the upper.",
+               "Where each drive told a stage reached (A, T, B, C, D), regeneration released "
+               "(R), the first brake curve met (N) or the camshaft held (H): drive A on the "
+               "lower line of each, drive B on the upper.",
                true);
     AppendPlot(html, "own-sounds", "camcab's own sounds",
                "Each sound file on a line of its own, raised while it plays: drive A, then drive "

@@ -77,12 +77,18 @@ void AppendIntegers(std::string& js, const std::vector<int>& values) {
     js += ']';
 }
 
-// The events of a frame that a marker on the current plot shows: a stage reached, and
-// regeneration released.
+// The events of a frame that a marker on the current plot shows: a stage reached, regeneration
+// released, the brake curve met and the camshaft held.
 const char* MarkerOf(std::string_view event) {
     static constexpr std::pair<std::string_view, const char*> kMarkers[] = {
-        {"stage A", "A"}, {"transition", "T"}, {"stage B", "B"},
-        {"stage C", "C"}, {"stage D", "D"},    {"regeneration released", "R"}};
+        {"stage A", "A"},
+        {"transition", "T"},
+        {"stage B", "B"},
+        {"stage C", "C"},
+        {"stage D", "D"},
+        {"regeneration released", "R"},
+        {"brake current near", "N"},
+        {"camshaft hold", "H"}};
     for (const auto& [name, marker] : kMarkers) {
         if (event == name) {
             return marker;

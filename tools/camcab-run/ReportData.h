@@ -28,7 +28,7 @@ std::vector<std::vector<double>> SoundsPlaying(const DriveTrace& trace,
 // File names as a script's array of strings.
 std::string FileNamesData(const std::vector<std::string>& files);
 // The stage markers as a script's array: [time ms, "A", "stage A"], ... (A, T, B, C, D for
-// the stages, R for regeneration released).
+// the stages, R for regeneration released, N for the first brake curve met, H for the hold).
 std::string MarkersData(const DriveTrace& trace);
 
 // Each camshaft stage: the frame its event was told, or where it was not, the frame of the

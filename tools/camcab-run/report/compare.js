@@ -46,7 +46,7 @@
       {ylabel: 'A', colors: currentColors, strokeWidth: 0.8, series: currentSeries});
 
     // The stages: a point where a drive told one, A on the lower line of each, B on the upper.
-    var letters = ['A', 'T', 'B', 'C', 'D', 'R'];
+    var letters = ['A', 'T', 'B', 'C', 'D', 'R', 'N', 'H'];
     var stageColumns = [], stageLabels = [], kept = [], markers = [];
     drives.forEach(function (d, k) {
       letters.forEach(function (letter, row) {

@@ -114,7 +114,8 @@
       currentColors.push('#7f7f7f');
       currentSeries['regeneration limit (−)'] = {strokePattern: [2, 4], strokeWidth: 1.2};
     }
-    // A marker where camcab told a stage reached (A, T, B, C, D) or regeneration released (R).
+    // A marker where camcab told a stage reached (A, T, B, C, D), regeneration released (R), the
+    // first brake curve met (N) or the camshaft held (H).
     var markerTimes = D.markers.map(function (m) { return m[0] / 1000; });
     var markerFrames = markerTimes.map(frameAt).filter(function (f) { return f < n; });
     var current = plot('current', frameSource(currentColumns, markerFrames), currentLabels,
