@@ -42,6 +42,7 @@ TEST(TableTextTest, ChangesOneCellAndKeepsEveryOtherByte) {
     table = TableText::Read(folder.File(L"spaces.csv"));
     ASSERT_TRUE(table);
     EXPECT_EQ(table->RowsAt(30.0f), (std::vector<size_t>{1}));
+    EXPECT_TRUE(table->IsUtf8());
     EXPECT_EQ(table->Cell(1, 1), "150");
     EXPECT_EQ(table->Cell(1, 2), "7");
     ASSERT_TRUE(table->SetCell(1, 1, "135"));
@@ -49,6 +50,8 @@ TEST(TableTextTest, ChangesOneCellAndKeepsEveryOtherByte) {
     EXPECT_EQ(test::ReadFileBytes(folder.File(L"spaces.csv")),
               "Speed\n30,\xE3\x80\x80"
               "135\xE3\x80\x80,\r7\r\n");
+    folder.Write(L"cut.csv", "Speed\n30, 1\xE9\n40, 2\n");  // the reader stops at the \xE9
+    EXPECT_FALSE(TableText::Read(folder.File(L"cut.csv"))->IsUtf8());
 }
 
 // The cells found for a speed are the ones the table reader takes the curve's value from there:
@@ -171,6 +174,11 @@ TEST(DriveSummaryTest, CyclesFollowTheCurrentsSign) {
     lost.cycles[1].stages |= 1u << 6;  // a stage more elsewhere does not make up for it
     EXPECT_FALSE(KeepsEveryStage(summary, lost));
     EXPECT_TRUE(KeepsEveryStage(summary, lost, 2));
+    EXPECT_FALSE(KeepsEveryStage(summary, lost, 2, 0));  // a mark at the start spares no cycle
+    DriveSummary latched = summary;
+    latched.cycles[5].stages = 0;
+    latched.cycles[5].carried |= 1u;  // stage A still latched there is not lost
+    EXPECT_TRUE(KeepsEveryStage(summary, latched));
     DriveSummary held = summary;
     ++held.heldFrames;
     EXPECT_FALSE(KeepsEveryStage(summary, held));

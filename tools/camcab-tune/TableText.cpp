@@ -84,6 +84,17 @@ bool TableText::Write(const std::filesystem::path& path) const {
     return hostaudio::WriteFileBytes(path, bytes);
 }
 
+bool TableText::IsUtf8() const {
+    bool complete = true;
+    for (const std::string& line : lines_) {
+        platform::DecodeUtf8(line, &complete);
+        if (!complete) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::vector<size_t> TableText::RowsAt(float speedKmh) const {
     std::vector<size_t> rows;
     for (size_t l = 1; l < lines_.size(); ++l) {  // the first line is the heading

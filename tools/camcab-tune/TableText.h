@@ -13,6 +13,8 @@ class TableText {
   public:
     static std::optional<TableText> Read(const std::filesystem::path& path);
     bool Write(const std::filesystem::path& path) const;
+    // Whether the whole text is UTF-8: the table reader stops reading where it stops being so.
+    bool IsUtf8() const;
 
     // The lines (from 0) whose first field reads as `speedKmh`, as the table readers read it:
     // the heading (the first line) is none of them.

@@ -237,6 +237,12 @@ std::optional<Tuner::Table> OpenTable(const std::wstring& folder, const std::wst
         whyNot = "cannot read " + platform::EncodeUtf8(table.file);
         return std::nullopt;
     }
+    if (!table.text->IsUtf8()) {
+        // A change could not keep the plug-in's reading of the rest: it stops at the first
+        // byte that is not UTF-8.
+        whyNot = platform::EncodeUtf8(table.file) + " is not UTF-8 throughout";
+        return std::nullopt;
+    }
     return table;
 }
 
@@ -319,13 +325,15 @@ DriveSummary Summarize(const run::DriveTrace& trace) {
 }
 
 bool KeepsEveryStage(const DriveSummary& before, const DriveSummary& after,
-                     std::optional<size_t> except) {
+                     std::optional<size_t> except, size_t exceptBefore) {
     if (after.heldFrames > before.heldFrames || after.cycles.size() != before.cycles.size()) {
         return false;
     }
-    const unsigned mask = except ? ~(1u << *except) : ~0u;
     for (size_t c = 0; c < before.cycles.size(); ++c) {
-        if ((before.cycles[c].stages & mask & ~after.cycles[c].stages) != 0) {
+        const DriveCycle& was = before.cycles[c];
+        const unsigned mask = except && was.firstFrame < exceptBefore ? ~(1u << *except) : ~0u;
+        if (((was.stages | was.carried) & mask &
+             ~(after.cycles[c].stages | after.cycles[c].carried)) != 0) {
             return false;
         }
     }
@@ -482,7 +490,11 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
     bool anyOnTop = false;
     std::vector<std::string> silent;  // regenerations on the top notch without a step sound
     std::vector<bool> onTop(cycleCount, false);
-    bool held = false;  // the regeneration before ended with the camshaft held
+    // Within 10 A of the last brake curve: the camshaft holds there.
+    const auto atLastCurve = [](const run::TraceFrame& frame) {
+        return Sign(frame.state.Current) < 0 &&
+               std::fabs(std::fabs(frame.state.Current) - frame.brakeLastA) < 10.0f;
+    };
     for (size_t c = 0; c < cycleCount; ++c) {
         const DriveCycle cycle = Summarize(trace_).cycles[c];
         const std::vector<run::TraceFrame>& frames = trace_.Frames();
@@ -492,20 +504,30 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
             onTop[c] = onTop[c] || (cycle.regenerating && OnTopNotch(frames[f]));
             stepping = stepping || (stepSound[f] && Sign(frames[f].state.Current) < 0);
         }
-        bool carried = held && cycle.regenerating;
-        for (size_t f = c == 0 ? 0 : Summarize(trace_).cycles[c - 1].endFrame;
-             carried && f < cycle.firstFrame; ++f) {
-            carried = frames[f].driver.Brake != 0 && frames[f].driver.Reverser != 0 &&
-                      frames[f].driver.Power == frames[cycle.firstFrame].driver.Power;
+        // The hold carries over when the regeneration before ended at the last curve, the
+        // frames between had no current and left the handles alone (a power notch, the brake
+        // or the reverser taken off releases it), and this one begins there too.
+        bool carried = c > 0 && cycle.regenerating && atLastCurve(frames[cycle.firstFrame]);
+        if (carried) {
+            const size_t lastFrame = Summarize(trace_).cycles[c - 1].endFrame - 1;
+            carried =
+                Summarize(trace_).cycles[c - 1].regenerating && atLastCurve(frames[lastFrame]);
+            for (size_t f = lastFrame + 1; carried && f <= cycle.firstFrame; ++f) {
+                carried = frames[f].driver.Brake != 0 && frames[f].driver.Reverser != 0 &&
+                          frames[f].driver.Power == frames[lastFrame].driver.Power;
+            }
         }
-        held = cycle.regenerating && (carried || cycle.counts[kPowerStages + 1] > 0);
         if (!onTop[c]) {
             continue;
         }
         anyOnTop = true;
         for (size_t s = kPowerStages; s < std::size(kTunedStages); ++s) {
-            if ((Summarize(trace_).cycles[c].stages & (1u << s)) != 0 || marked[s] ||
-                (s == kPowerStages + 1 && carried)) {
+            if ((Summarize(trace_).cycles[c].stages & (1u << s)) != 0 || marked[s]) {
+                continue;
+            }
+            if (s == kPowerStages + 1 && carried) {
+                findings_.push_back(std::string(kTunedStages[s]) + " in " + cycle.label +
+                                    ": held on from the regeneration before, so not told again");
                 continue;
             }
             if (!brake) {
@@ -612,8 +634,11 @@ void Tuner::RepairSwappedColumns(const config::NotchTable& notch) {
                 changes.push_back(
                     {platform::EncodeUtf8(power_.file), line + 1, columns[j] + 1, *b, *a, why});
             }
+            if (changes.empty()) {
+                continue;
+            }
             const std::optional<run::DriveTrace> tuned = Drive(table, brake_);
-            if (!tuned || changes.empty()) {
+            if (!tuned) {
                 continue;
             }
             const DriveSummary before = Summarize(trace_);
@@ -694,6 +719,7 @@ bool Tuner::TuneStage(const StageTarget& target) {
     size_t first = target.cycle ? before.cycles[*target.cycle].firstFrame : 0;
     size_t end = target.cycle ? before.cycles[*target.cycle].endFrame : frames.size();
     const size_t toldBefore = TimesTold(trace_, first, end, name);
+    size_t firstToldBefore = end;
     if (target.once) {
         std::vector<size_t> told;
         for (size_t f = first; f < end; ++f) {
@@ -704,6 +730,7 @@ bool Tuner::TuneStage(const StageTarget& target) {
         if (told.size() < 2) {
             return false;
         }
+        firstToldBefore = told[0];
         first = told[0] + 1;
         end = told[1];
     }
@@ -885,8 +912,11 @@ bool Tuner::TuneStage(const StageTarget& target) {
         bool fired = target.cycle ? (after.cycles[*target.cycle].stages & (1u << stage)) != 0
                                   : after.stageCounts[stage] > 0;
         if (target.once) {
+            // Told fewer times, and taken no later than before.
             const DriveCycle& cycle = after.cycles[*target.cycle];
-            fired = fired && TimesTold(*tuned, cycle.firstFrame, cycle.endFrame, name) < toldBefore;
+            fired = fired &&
+                    TimesTold(*tuned, cycle.firstFrame, cycle.endFrame, name) < toldBefore &&
+                    TimesTold(*tuned, cycle.firstFrame, firstToldBefore + 1, name) > 0;
         }
         if (markS) {
             fired = false;
@@ -897,8 +927,15 @@ bool Tuner::TuneStage(const StageTarget& target) {
                 }
             }
         }
+        // A marked stage may cease to fire in the cycles before its mark, where it fired early.
+        size_t markFrame = 0;
+        while (markS && markFrame < frames.size() &&
+               frames[markFrame].state.Time / 1000.0 < *markS - 0.5) {
+            ++markFrame;
+        }
         if (fired &&
-            KeepsEveryStage(before, after, markS ? std::optional<size_t>(stage) : std::nullopt)) {
+            KeepsEveryStage(before, after, markS ? std::optional<size_t>(stage) : std::nullopt,
+                            markFrame)) {
             Keep(power, brake, *tuned, changes);
             findings_.push_back(name + (target.once ? ": kept" : ": made to fire") + where +
                                 " by moving " + curveName + " at " + CellText(speedKmh) + " km/h");

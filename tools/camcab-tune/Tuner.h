@@ -11,6 +11,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -72,10 +73,11 @@ struct DriveSummary {
 
 DriveSummary Summarize(const run::DriveTrace& trace);
 
-// Whether a drive keeps what another did: every stage each cycle told (`except` aside) is
-// told in the same cycle again, and the power is held no longer.
+// Whether a drive keeps what another did: every stage each cycle told or kept latched is told
+// or kept latched in the same cycle again (`except` aside in the cycles that begin before frame
+// `exceptBefore`), and the power is held no longer.
 bool KeepsEveryStage(const DriveSummary& before, const DriveSummary& after,
-                     std::optional<size_t> except = std::nullopt);
+                     std::optional<size_t> except = std::nullopt, size_t exceptBefore = SIZE_MAX);
 
 // A stage to make fire: in the whole drive, in one cycle, or at a mark; or, with `once`, to
 // keep in a cycle where it let go and was told again.
