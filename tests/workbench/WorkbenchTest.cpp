@@ -286,11 +286,9 @@ TEST(EventChannel, TellsTheBrakeOverrideAsKey9SwitchesIt) {
     EXPECT_EQ(t.At(6, "brake"), 3);
 }
 
-}  // namespace
-
 // The camshaft hold is told in the frame the regenerative current comes within 10 A of the last
 // brake curve, not again while it holds, and again once it has let go and holds anew.
-TEST(TraceEvents, TheHoldIsToldAsItBegins) {
+TEST(EventChannel, TellsTheHoldAsItBegins) {
     const fs::path scenario = fs::path(CAMCAB_WORK_DIR) / "hold.txt";
     fs::create_directories(CAMCAB_WORK_DIR);
     // At 50 km/h the last brake curve is 320 A.
@@ -306,3 +304,5 @@ TEST(TraceEvents, TheHoldIsToldAsItBegins) {
     }
     EXPECT_EQ(told, (std::vector<size_t>{2, 6}));
 }
+
+}  // namespace

@@ -63,10 +63,6 @@ std::optional<double> Number(const std::optional<std::string>& cell) {
     return value ? std::optional<double>(*value) : std::nullopt;
 }
 
-bool IsPowering(const run::TraceFrame& frame) {
-    return frame.state.Current > 0.0f && std::isfinite(frame.state.Current);
-}
-
 void CopyFolder(const fs::path& from, const fs::path& to) {
     static const std::string logName = platform::EncodeUtf8(sound::kStartUpLogName);
     std::error_code error;
@@ -156,6 +152,21 @@ std::optional<std::string> MoveCell(TableText& table, const Curves& curves, size
     }
     table.SetCell(line, column, after);
     return after;
+}
+
+// Moves curve `k`'s cell at `line` as MoveCell does and, where its text changes, records the
+// change with `why`. False where the move would pass a cell beside it.
+bool MoveRecorded(Tuner::Table& table, const Curves& curves, size_t k, size_t line, double deltaA,
+                  const std::string& why, std::vector<CellChange>& changes) {
+    const size_t column = curves.Column(k);
+    const std::optional<std::string> was = table.text->Cell(line, column);
+    const std::optional<std::string> after = MoveCell(*table.text, curves, k, line, deltaA);
+    if (after && *after != was.value_or("")) {
+        table.changed = true;
+        changes.push_back(
+            {platform::EncodeUtf8(table.file), line + 1, column + 1, *was, *after, why});
+    }
+    return after.has_value();
 }
 
 // Per frame, whether a step sound (shindan1, shindan2, or reverser2 as the brake camshaft's run)
@@ -347,7 +358,9 @@ Tuner::Tuner(std::wstring folder, std::wstring pluginName, scenario::Scenario dr
       pluginName_(std::move(pluginName)),
       drive_(std::move(drive)),
       scratch_(std::move(scratch)),
-      trace_(std::move(before)) {}
+      trace_(std::move(before)),
+      summary_(Summarize(trace_)),
+      stepSound_(StepSoundPlaying(trace_)) {}
 
 bool Tuner::WriteTables(const fs::path& folder) const {
     for (const Table* table : {&power_, &brake_}) {
@@ -395,6 +408,8 @@ void Tuner::Keep(Table power, Table brake, run::DriveTrace tuned, std::vector<Ce
     power_ = std::move(power);
     brake_ = std::move(brake);
     trace_ = std::move(tuned);
+    summary_ = Summarize(trace_);
+    stepSound_ = StepSoundPlaying(trace_);
     tablesFolder_ = lastTry_;
     changes_.insert(changes_.end(), changes.begin(), changes.end());
 }
@@ -437,7 +452,7 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
                 markS = mark.timeS;
             }
         }
-        if (!markS && Summarize(trace_).stageCounts[s] > 0) {
+        if (!markS && summary_.stageCounts[s] > 0) {
             findings_.push_back(std::string(kTunedStages[s]) + ": fires already");
             continue;
         }
@@ -447,10 +462,10 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
     // A power cycle runs through its stages in order: one that told a later stage passed
     // each before it. (Stage A reached and left for the transition in one frame is told only
     // as the transition; a stage still latched from before is not told again.)
-    const size_t cycleCount = Summarize(trace_).cycles.size();
+    const size_t cycleCount = summary_.cycles.size();
     for (size_t c = 0; c < cycleCount; ++c) {
         for (size_t s = 0; s < kPowerStages; ++s) {
-            const DriveCycle cycle = Summarize(trace_).cycles[c];
+            const DriveCycle cycle = summary_.cycles[c];
             const unsigned passed = cycle.stages | cycle.carried;
             const unsigned later = ~((2u << s) - 1) & ((1u << kPowerStages) - 1);
             if (cycle.regenerating || (passed & (1u << s)) != 0 || (cycle.stages & later) == 0 ||
@@ -460,7 +475,7 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
             unmet_ += TuneStage({s, c, std::nullopt}) ? 0 : 1;
         }
     }
-    for (const DriveCycle& cycle : Summarize(trace_).cycles) {
+    for (const DriveCycle& cycle : summary_.cycles) {
         if (cycle.outOfOrder) {
             findings_.push_back(cycle.label + ": stages told out of the camshaft's order (" +
                                 cycle.told.substr(1) + "); no change is proposed for the order");
@@ -496,22 +511,20 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
                std::fabs(std::fabs(frame.state.Current) - frame.brakeLastA) < 10.0f;
     };
     for (size_t c = 0; c < cycleCount; ++c) {
-        const DriveCycle cycle = Summarize(trace_).cycles[c];
+        const DriveCycle cycle = summary_.cycles[c];
         const std::vector<run::TraceFrame>& frames = trace_.Frames();
-        const std::vector<bool> stepSound = StepSoundPlaying(trace_);
         bool stepping = false;
         for (size_t f = cycle.firstFrame; f < cycle.endFrame; ++f) {
             onTop[c] = onTop[c] || (cycle.regenerating && OnTopNotch(frames[f]));
-            stepping = stepping || (stepSound[f] && Sign(frames[f].state.Current) < 0);
+            stepping = stepping || (stepSound_[f] && Sign(frames[f].state.Current) < 0);
         }
         // The hold carries over when the regeneration before ended at the last curve, the
         // frames between had no current and left the handles alone (a power notch, the brake
         // or the reverser taken off releases it), and this one begins there too.
         bool carried = c > 0 && cycle.regenerating && atLastCurve(frames[cycle.firstFrame]);
         if (carried) {
-            const size_t lastFrame = Summarize(trace_).cycles[c - 1].endFrame - 1;
-            carried =
-                Summarize(trace_).cycles[c - 1].regenerating && atLastCurve(frames[lastFrame]);
+            const size_t lastFrame = summary_.cycles[c - 1].endFrame - 1;
+            carried = summary_.cycles[c - 1].regenerating && atLastCurve(frames[lastFrame]);
             for (size_t f = lastFrame + 1; carried && f <= cycle.firstFrame; ++f) {
                 carried = frames[f].driver.Brake != 0 && frames[f].driver.Reverser != 0 &&
                           frames[f].driver.Power == frames[lastFrame].driver.Power;
@@ -522,7 +535,7 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
         }
         anyOnTop = true;
         for (size_t s = kPowerStages; s < std::size(kTunedStages); ++s) {
-            if ((Summarize(trace_).cycles[c].stages & (1u << s)) != 0 || marked[s]) {
+            if ((summary_.cycles[c].stages & (1u << s)) != 0 || marked[s]) {
                 continue;
             }
             if (s == kPowerStages + 1 && carried) {
@@ -553,7 +566,7 @@ bool Tuner::Tune(const std::vector<StageMark>& marks) {
     // taken again within one regeneration is told twice. The last brake curve then moves to the
     // current where it let go, until it holds once.
     for (size_t c = 0; c < cycleCount && brake; ++c) {
-        const DriveCycle cycle = Summarize(trace_).cycles[c];
+        const DriveCycle cycle = summary_.cycles[c];
         while (onTop[c] &&
                TimesTold(trace_, cycle.firstFrame, cycle.endFrame, kTunedStages[kPowerStages + 1]) >
                    1 &&
@@ -641,7 +654,7 @@ void Tuner::RepairSwappedColumns(const config::NotchTable& notch) {
             if (!tuned) {
                 continue;
             }
-            const DriveSummary before = Summarize(trace_);
+            const DriveSummary before = summary_;
             const DriveSummary after = Summarize(*tuned);
             bool more = false;
             for (size_t s = 0; s < kPowerStages; ++s) {
@@ -664,7 +677,7 @@ bool Tuner::TuneStage(const StageTarget& target) {
     const bool braking = stage >= kPowerStages;
     const std::string name = kTunedStages[stage];
     const std::vector<run::TraceFrame>& frames = trace_.Frames();
-    const DriveSummary before = Summarize(trace_);
+    const DriveSummary before = summary_;
     const std::string where = target.cycle ? " in " + before.cycles[*target.cycle].label : "";
     if (tries_ >= kMostDrives) {
         findings_.push_back(name + where + ": not tried: the search's drives ran out");
@@ -705,9 +718,6 @@ bool Tuner::TuneStage(const StageTarget& target) {
         }
         afterTransition[f] = transitionTold;
     }
-    // The first brake curve is looked at only while a step sound plays, and above 11 A.
-    const std::vector<bool> stepSound =
-        stage == kPowerStages ? StepSoundPlaying(trace_) : std::vector<bool>(frames.size(), true);
     const auto currentAt = [&frames](size_t f) {
         return static_cast<double>(std::fabs(frames[f].state.Current));
     };
@@ -743,11 +753,13 @@ bool Tuner::TuneStage(const StageTarget& target) {
             stageCurve.ending &&
             std::fabs(currentAt(f) - curves.At(*stageCurve.ending, frames[f].state.Speed)) <
                 stageCurve.endingWindowA + 0.5;
-        // The hold is looked for where the camshaft can be on its last step: on the top notch.
+        // The first brake curve is looked at only while a step sound plays, and above 11 A;
+        // the hold where the camshaft can be on its last step: on the top notch.
         const bool camshaftsCurrent =
-            braking ? Sign(frames[f].state.Current) < 0 && stepSound[f] &&
-                          (stage == kPowerStages || markS || OnTopNotch(frames[f]))
-                    : IsPowering(frames[f]);
+            braking
+                ? Sign(frames[f].state.Current) < 0 && (stage != kPowerStages || stepSound_[f]) &&
+                      (stage == kPowerStages || markS || OnTopNotch(frames[f]))
+                : Sign(frames[f].state.Current) > 0;
         if (camshaftsCurrent && !ends && !(stage == 0 && afterTransition[f]) &&
             (!braking || stage != kPowerStages || currentAt(f) > 11.0) &&
             (!target.once || gap(f) >= 10.0) &&
@@ -821,28 +833,18 @@ bool Tuner::TuneStage(const StageTarget& target) {
                 if (!found) {
                     continue;
                 }
-                const size_t line = *found;
-                const std::optional<std::string> was = table.text->Cell(line, column);
-                const std::optional<std::string> after =
-                    MoveCell(*table.text, curves, curve, line, deltaA);
-                if (!after) {
-                    ordered = false;
-                } else if (*after != *was) {
-                    table.changed = true;
-                    const std::string curveText = braking ? curveName : "c" + std::to_string(curve);
-                    char why[240];
-                    std::snprintf(
-                        why, sizeof why,
-                        "%s, %s: the %s current came to %.1f A at %.1f km/h (%s), "
-                        "%.1f A from it",
-                        curveText.c_str(),
-                        curve == stageCurve.curve ? name.c_str() : "moved below the current",
-                        braking ? "regenerative" : "powering", currentA,
-                        static_cast<double>(speedKmh),
-                        run::ClockText(frame.state.Time / 1000.0).c_str(), std::fabs(deltaA));
-                    changes.push_back({platform::EncodeUtf8(table.file), line + 1, column + 1, *was,
-                                       *after, why});
-                }
+                const std::string curveText = braking ? curveName : "c" + std::to_string(curve);
+                char why[240];
+                std::snprintf(why, sizeof why,
+                              "%s, %s: the %s current came to %.1f A at %.1f km/h (%s), "
+                              "%.1f A from it",
+                              curveText.c_str(),
+                              curve == stageCurve.curve ? name.c_str() : "moved below the current",
+                              braking ? "regenerative" : "powering", currentA,
+                              static_cast<double>(speedKmh),
+                              run::ClockText(frame.state.Time / 1000.0).c_str(), std::fabs(deltaA));
+                ordered =
+                    MoveRecorded(table, curves, curve, *found, deltaA, why, changes) && ordered;
             }
         }
         if (!ordered || (changes.empty() && !markS)) {
@@ -885,23 +887,14 @@ bool Tuner::TuneStage(const StageTarget& target) {
                 if (!apart || !line) {
                     continue;
                 }
-                const std::optional<std::string> was = table.text->Cell(*line, column);
-                const std::optional<std::string> after =
-                    MoveCell(*table.text, curves, stageCurve.curve, *line, deltaA);
-                if (!after) {
-                    apart = false;
-                } else if (*after != *was) {
-                    table.changed = true;
-                    char why[240];
-                    std::snprintf(why, sizeof why,
-                                  "%s, %s: moved %.0f A above the current at %.1f km/h (%s), "
-                                  "where the stage fired before its mark",
-                                  curveName.c_str(), name.c_str(), awayA,
-                                  static_cast<double>(earlySpeedKmh),
-                                  run::ClockText(at.state.Time / 1000.0).c_str());
-                    changes.push_back({platform::EncodeUtf8(table.file), *line + 1, column + 1,
-                                       *was, *after, why});
-                }
+                char why[240];
+                std::snprintf(why, sizeof why,
+                              "%s, %s: moved %.0f A above the current at %.1f km/h (%s), where "
+                              "the stage fired before its mark",
+                              curveName.c_str(), name.c_str(), awayA,
+                              static_cast<double>(earlySpeedKmh),
+                              run::ClockText(at.state.Time / 1000.0).c_str());
+                apart = MoveRecorded(table, curves, stageCurve.curve, *line, deltaA, why, changes);
             }
             tuned = apart ? Drive(power, brake) : std::nullopt;
         }

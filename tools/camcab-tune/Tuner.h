@@ -136,6 +136,9 @@ class Tuner {
     const scenario::Scenario drive_;
     const std::filesystem::path scratch_;
     run::DriveTrace trace_;
+    // What the drive told, and where a step sound may play: kept with the drive they come from.
+    DriveSummary summary_;
+    std::vector<bool> stepSound_;
     Table power_;
     Table brake_;
     std::wstring lastTry_;  // the folder of the last drive tried
