@@ -63,20 +63,23 @@ std::optional<double> Number(const std::optional<std::string>& cell) {
     return value ? std::optional<double>(*value) : std::nullopt;
 }
 
-void CopyFolder(const fs::path& from, const fs::path& to) {
+// Copies the vehicle folder but its start-up log. False when any of it could not be copied: a
+// drive through a folder without some of its files (a sound, a table) would tell other stages.
+bool CopyFolder(const fs::path& from, const fs::path& to) {
     static const std::string logName = platform::EncodeUtf8(sound::kStartUpLogName);
     std::error_code error;
     fs::create_directories(to, error);
-    for (auto walk = fs::recursive_directory_iterator(from, error);
-         !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
+    auto walk = fs::recursive_directory_iterator(from, error);
+    for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
         const fs::path relative = walk->path().lexically_relative(from);
         const std::u8string name = relative.filename().u8string();
         if (walk->is_directory(error)) {
             fs::create_directories(to / relative, error);
-        } else if (std::string(name.begin(), name.end()) != logName) {
+        } else if (!error && std::string(name.begin(), name.end()) != logName) {
             fs::copy_file(walk->path(), to / relative, fs::copy_options::overwrite_existing, error);
         }
     }
+    return !error;
 }
 
 // The curves of one camshaft as the plug-in reads them: the power camshaft's c0..c10, or the
@@ -379,7 +382,9 @@ std::optional<run::DriveTrace> Tuner::Drive(const Table& power, const Table& bra
     }
     const fs::path tryFolder = scratch_ / ("try-" + std::to_string(++tries_));
     lastTry_ = platform::WideFromNativeName(tryFolder.string() + "/");
-    CopyFolder(host::NativePath(folder_), tryFolder);
+    if (!CopyFolder(host::NativePath(folder_), tryFolder)) {
+        return std::nullopt;
+    }
     for (const Table* table : {&power, &brake}) {
         if (table->changed &&
             !table->text->Write(tryFolder /
